@@ -1,0 +1,621 @@
+#include "NodeTree.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <numeric>
+#include <stdexcept>
+
+#include "catalog/uFileReader.h"
+#include "common/Utf8.h"
+
+namespace folvane {
+
+namespace {
+
+// A canonical unsigned decimal: digits only, no leading zero unless the number is 0.
+template <typename T> std::optional<T> canonicalUnsigned(std::string_view text)
+{
+    if (text.empty() || (text.size() > 1 && text[0] == '0'))
+        return std::nullopt;
+    T value{};
+    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+template <typename T> std::string decimal(T value)
+{
+    char buf[24];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    (void)ec;
+    return std::string(buf, end);
+}
+
+constexpr std::uint32_t bit(int field) { return 1u << field; }
+
+} // namespace
+
+TNodeTree::TNodeTree()
+{
+    reset();
+}
+
+TNodeTree::~TNodeTree()
+{
+    if (!nodeChunks_)
+        return;
+    for (std::uint32_t c = 0; c < kMaxNodeChunks; ++c) {
+        Node *chunk = nodeChunks_[c].load(std::memory_order_relaxed);
+        if (!chunk)
+            break;
+        delete[] chunk;
+    }
+    for (std::uint32_t c = 0; c < textChunkCount_; ++c)
+        delete[] textChunks_[c].load(std::memory_order_relaxed);
+}
+
+TNodeTree::TNodeTree(TNodeTree &&other) noexcept
+{
+    *this = std::move(other);
+}
+
+TNodeTree &TNodeTree::operator=(TNodeTree &&other) noexcept
+{
+    if (this == &other)
+        return *this;
+    this->~TNodeTree();
+    nodeChunks_ = std::move(other.nodeChunks_);
+    nodeCount_.store(other.nodeCount_.load());
+    childIds_ = std::move(other.childIds_);
+    textChunks_ = std::move(other.textChunks_);
+    textChunkCount_ = other.textChunkCount_;
+    overrides_ = std::move(other.overrides_);
+    bulk_ = other.bulk_;
+    bulkDelta_ = other.bulkDelta_;
+    writer_ = std::make_unique<TextWriter>(*this);
+    other.textChunkCount_ = 0;
+    other.reset();
+    return *this;
+}
+
+void TNodeTree::reset()
+{
+    nodeChunks_.reset(new std::atomic<Node *>[kMaxNodeChunks]());
+    textChunks_.reset(new std::atomic<char *>[kMaxTextChunks]());
+    textChunkCount_ = 0;
+    nodeCount_.store(0);
+    childIds_.clear();
+    childIds_.shrink_to_fit();
+    overrides_.clear();
+    bulk_ = false;
+    bulkDelta_ = 0;
+    writer_ = std::make_unique<TextWriter>(*this);
+    allocateNodes(1); // the invisible root
+    node(Root()).data.present = 0;
+}
+
+void TNodeTree::Clear()
+{
+    TNodeTree empty;
+    *this = std::move(empty);
+}
+
+NodeId TNodeTree::allocateNodes(std::uint32_t count)
+{
+    std::uint32_t first = nodeCount_.load(std::memory_order_relaxed);
+    if (std::uint64_t(first) + count >= std::uint64_t(kNoNode))
+        throw std::length_error("too many entries for one catalogue");
+    std::uint32_t last = first + count; // one past
+    for (std::uint32_t c = first >> kNodeShift; c <= (last - 1) >> kNodeShift; ++c)
+        if (!nodeChunks_[c].load(std::memory_order_relaxed))
+            nodeChunks_[c].store(new Node[kNodesPerChunk], std::memory_order_relaxed);
+    nodeCount_.store(last, std::memory_order_release);
+    return first;
+}
+
+void TNodeTree::addToAncestors(NodeId parent, std::uint32_t count)
+{
+    for (NodeId p = parent; p != kNoNode; p = node(p).parent) {
+        if (bulk_)
+            std::atomic_ref<std::uint32_t>(node(p).subtree).fetch_add(count, std::memory_order_relaxed);
+        else
+            node(p).subtree += count;
+    }
+}
+
+NodeId TNodeTree::AddChild(NodeId parent)
+{
+    if (bulk_)
+        throw std::logic_error("AddChild during a bulk build");
+    NodeId id = allocateNodes(1);
+    Node &p = node(parent);
+    Node &n = node(id);
+    n = Node{};
+    n.parent = parent;
+    n.row = p.childCount;
+    if (p.childCount == p.childCap) {
+        std::uint32_t newCap = std::max<std::uint32_t>(4, p.childCap * 2);
+        if (p.childCap > 0 && p.childBegin + p.childCap == childIds_.size()) {
+            childIds_.resize(p.childBegin + newCap); // the slice is last: grow it in place
+        } else {
+            std::uint32_t begin = std::uint32_t(childIds_.size());
+            childIds_.resize(begin + newCap);
+            std::copy_n(childIds_.begin() + p.childBegin, p.childCount, childIds_.begin() + begin);
+            p.childBegin = begin;
+        }
+        p.childCap = newCap;
+    }
+    childIds_[p.childBegin + p.childCount++] = id;
+    addToAncestors(parent, 1);
+    return id;
+}
+
+void TNodeTree::BeginBulk()
+{
+    std::lock_guard lock(mutex_);
+    bulk_ = true;
+    bulkDelta_ = std::int64_t(childIds_.size()) - std::int64_t(nodeCount_.load());
+}
+
+NodeId TNodeTree::AddChildBlock(NodeId parent, std::uint32_t count)
+{
+    if (count == 0)
+        return kNoNode;
+    NodeId first;
+    {
+        std::lock_guard lock(mutex_);
+        first = allocateNodes(count);
+    }
+    Node &p = node(parent);
+    p.childBegin = std::uint32_t(std::int64_t(first) + bulkDelta_);
+    p.childCount = count;
+    p.childCap = count;
+    for (std::uint32_t r = 0; r < count; ++r) {
+        Node &n = node(first + r);
+        n = Node{};
+        n.parent = parent;
+        n.row = r;
+    }
+    addToAncestors(parent, count);
+    return first;
+}
+
+void TNodeTree::FinishBulk()
+{
+    std::lock_guard lock(mutex_);
+    if (!bulk_)
+        return;
+    std::size_t begin = childIds_.size();
+    std::size_t end = std::size_t(std::int64_t(nodeCount_.load()) + bulkDelta_);
+    childIds_.resize(end);
+    for (std::size_t slot = begin; slot < end; ++slot)
+        childIds_[slot] = std::uint32_t(std::int64_t(slot) - bulkDelta_);
+    bulk_ = false;
+}
+
+NodeId TNodeTree::Parent(NodeId id) const
+{
+    return id < nodeCount_.load(std::memory_order_relaxed) ? node(id).parent : kNoNode;
+}
+
+NodeId TNodeTree::FirstChild(NodeId id) const
+{
+    return ChildCount(id) ? childIds_[node(id).childBegin] : kNoNode;
+}
+
+std::uint32_t TNodeTree::ChildCount(NodeId id) const
+{
+    return id < nodeCount_.load(std::memory_order_relaxed) ? node(id).childCount : 0;
+}
+
+NodeId TNodeTree::Child(NodeId parent, std::uint32_t row) const
+{
+    if (row >= ChildCount(parent))
+        return kNoNode;
+    return childIds_[node(parent).childBegin + row];
+}
+
+std::uint32_t TNodeTree::Row(NodeId id) const
+{
+    return node(id).row;
+}
+
+NodeId TNodeTree::NextSibling(NodeId id) const
+{
+    if (!IsValid(id))
+        return kNoNode;
+    const Node &n = node(id);
+    return Child(n.parent, n.row + 1);
+}
+
+NodeId TNodeTree::PrevSibling(NodeId id) const
+{
+    if (!IsValid(id) || node(id).row == 0)
+        return kNoNode;
+    const Node &n = node(id);
+    return Child(n.parent, n.row - 1);
+}
+
+NodeId TNodeTree::Next(NodeId id) const
+{
+    if (id == kNoNode)
+        return kNoNode;
+    if (ChildCount(id))
+        return FirstChild(id);
+    while (id != Root() && id != kNoNode) {
+        NodeId sibling = NextSibling(id);
+        if (sibling != kNoNode)
+            return sibling;
+        id = node(id).parent;
+    }
+    return kNoNode;
+}
+
+std::uint32_t TNodeTree::Level(NodeId id) const
+{
+    if (!IsValid(id))
+        return 0;
+    std::uint32_t level = 0;
+    for (NodeId p = node(id).parent; p != Root(); p = node(p).parent)
+        ++level;
+    return level;
+}
+
+std::uint32_t TNodeTree::TotalCount(NodeId id) const
+{
+    return id < nodeCount_.load(std::memory_order_relaxed) ? node(id).subtree : 0;
+}
+
+std::uint32_t TNodeTree::NodeCount() const
+{
+    return nodeCount_.load(std::memory_order_relaxed) - 1;
+}
+
+void TNodeTree::ReorderChildren(NodeId parent, std::span<const NodeId> order)
+{
+    Node &p = node(parent);
+    if (order.size() != p.childCount)
+        throw std::invalid_argument("ReorderChildren: not a permutation of the children");
+    for (std::uint32_t r = 0; r < p.childCount; ++r) {
+        if (!IsValid(order[r]) || node(order[r]).parent != parent)
+            throw std::invalid_argument("ReorderChildren: not a child of the node");
+        childIds_[p.childBegin + r] = order[r];
+        node(order[r]).row = r;
+    }
+}
+
+std::vector<NodeId> TNodeTree::Children(NodeId parent) const
+{
+    std::uint32_t n = ChildCount(parent);
+    if (n == 0)
+        return {};
+    auto begin = childIds_.begin() + node(parent).childBegin;
+    return std::vector<NodeId>(begin, begin + n);
+}
+
+TFileNodeData &TNodeTree::Data(NodeId id)
+{
+    return node(id).data;
+}
+
+const TFileNodeData &TNodeTree::Data(NodeId id) const
+{
+    return node(id).data;
+}
+
+void TNodeTree::SetExpanded(NodeId id, bool expanded)
+{
+    auto &flags = node(id).data.flags;
+    flags = expanded ? (flags | TFileNodeData::Expanded) : (flags & ~TFileNodeData::Expanded);
+}
+
+// --- Text store ---------------------------------------------------------------------------
+
+std::uint64_t TNodeTree::newTextChunk(std::uint32_t minSize, std::uint32_t &capacity)
+{
+    std::lock_guard lock(mutex_);
+    if (textChunkCount_ >= kMaxTextChunks)
+        throw std::length_error("too much name text for one catalogue");
+    capacity = std::max(minSize, kTextChunk);
+    std::uint32_t index = textChunkCount_++;
+    textChunks_[index].store(new char[capacity], std::memory_order_relaxed);
+    return index;
+}
+
+std::uint64_t TNodeTree::TextWriter::Append(std::string_view bytes)
+{
+    if (bytes.size() > UINT32_MAX)
+        throw std::length_error("text too long");
+    auto len = std::uint32_t(bytes.size());
+    if (capacity_ - used_ < len || capacity_ == 0) {
+        chunk_ = tree_->newTextChunk(len, capacity_);
+        used_ = 0;
+    }
+    char *base = tree_->textChunks_[chunk_].load(std::memory_order_relaxed);
+    std::memcpy(base + used_, bytes.data(), len);
+    std::uint64_t ref = (chunk_ << 32) | used_;
+    used_ += len;
+    return ref;
+}
+
+std::string_view TNodeTree::text(std::uint64_t ref, std::uint32_t len) const
+{
+    if (len == 0)
+        return {};
+    const char *base = textChunks_[ref >> 32].load(std::memory_order_relaxed);
+    return std::string_view(base + (ref & 0xFFFFFFFFu), len);
+}
+
+std::string_view TNodeTree::NameBytes(NodeId id) const
+{
+    const TFileNodeData &d = Data(id);
+    std::string_view all = text(d.textRef, d.textLen);
+    return all.substr(all.size() - d.nameLen);
+}
+
+std::string TNodeTree::PathBytes(NodeId id) const
+{
+    // Collect the names up to the nearest node that knows its whole path, then join them.
+    std::vector<NodeId> chain;
+    NodeId n = id;
+    while (IsValid(n) && !(Data(n).flags & TFileNodeData::ExplicitPath) && node(n).parent != Root()) {
+        chain.push_back(n);
+        n = node(n).parent;
+    }
+    std::string path;
+    if (IsValid(n)) {
+        const TFileNodeData &d = Data(n);
+        path = (d.flags & TFileNodeData::ExplicitPath) ? std::string(text(d.textRef, d.textLen))
+                                                        : std::string(NameBytes(n));
+    }
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if (path.empty() || path.back() != '/')
+            path += '/';
+        path += NameBytes(*it);
+    }
+    return path;
+}
+
+void TNodeTree::SetName(NodeId id, std::string_view nameBytes)
+{
+    TFileNodeData &d = Data(id);
+    d.textRef = writer_->Append(nameBytes);
+    d.textLen = std::uint32_t(nameBytes.size());
+    d.nameLen = std::uint16_t(std::min<std::size_t>(nameBytes.size(), UINT16_MAX));
+    d.flags &= ~TFileNodeData::ExplicitPath;
+    d.present |= bit(FileName);
+    eraseOverride(id, FileName);
+}
+
+void TNodeTree::SetExplicitPath(NodeId id, std::string_view pathBytes, std::size_t nameLen)
+{
+    TFileNodeData &d = Data(id);
+    d.textRef = writer_->Append(pathBytes);
+    d.textLen = std::uint32_t(pathBytes.size());
+    d.nameLen = std::uint16_t(std::min<std::size_t>({nameLen, pathBytes.size(), UINT16_MAX}));
+    d.flags |= TFileNodeData::ExplicitPath;
+}
+
+// --- Field text -----------------------------------------------------------------------------
+
+std::string TNodeTree::renderTyped(NodeId id, int field) const
+{
+    const TFileNodeData &d = Data(id);
+    switch (field) {
+    case FileName:
+    case DOSName: return ValidUtf8(NameBytes(id));
+    case FullPath: return ValidUtf8(PathBytes(id));
+    case FileSize: return decimal(d.size);
+    case FileExt: return ValidUtf8(ExtensionOf(NameBytes(id)));
+    case FileType: return d.Kind() == NodeKind::Folder ? "folder" : d.Kind() == NodeKind::File ? "file" : "";
+    case FileNameLength: return decimal(CodePointCount(NameBytes(id)));
+    case PathNameLength: return decimal(CodePointCount(PathBytes(id)));
+    case SizePercentage:
+        return d.percent == TFileNodeData::kZeroTotal ? std::string("0") : FormatHundredths(d.percent, false);
+    case CreateTime:
+    case AccessTime:
+    case WriteTime: return FormatDateTime(d.times[field - CreateTime]);
+    case FileCount: return decimal(d.count);
+    case CreateAgeRange:
+    case AccessAgeRange:
+    case WriteAgeRange:
+    case SizeRange: return decimal(unsigned(d.classes[field - CreateAgeRange]));
+    default: return {}; // Description, CatalogName: only written text
+    }
+}
+
+std::string TNodeTree::Field(NodeId id, int field) const
+{
+    if (!IsValid(id) || field < 0 || field >= kFieldCount)
+        return {};
+    const TFileNodeData &d = Data(id);
+    if (!d.Has(field))
+        return {};
+    if (const std::string *written = Override(id, field))
+        return *written;
+    return renderTyped(id, field);
+}
+
+bool TNodeTree::FieldEmpty(NodeId id, int field) const
+{
+    if (!IsValid(id) || field < 0 || field >= kFieldCount || !Data(id).Has(field))
+        return true;
+    if (const std::string *written = Override(id, field))
+        return written->empty();
+    return field == Description || field == CatalogName;
+}
+
+const std::string *TNodeTree::Override(NodeId id, int field) const
+{
+    if (!(Data(id).flags & TFileNodeData::HasOverride))
+        return nullptr;
+    auto it = overrides_.find(overrideKey(id, field));
+    return it == overrides_.end() ? nullptr : &it->second;
+}
+
+void TNodeTree::setOverride(NodeId id, int field, std::string_view value)
+{
+    overrides_[overrideKey(id, field)] = std::string(value);
+    TFileNodeData &d = Data(id);
+    d.flags |= TFileNodeData::HasOverride;
+    d.present |= bit(field);
+}
+
+void TNodeTree::eraseOverride(NodeId id, int field)
+{
+    if (Data(id).flags & TFileNodeData::HasOverride)
+        overrides_.erase(overrideKey(id, field));
+}
+
+void TNodeTree::ClearField(NodeId id, int field)
+{
+    eraseOverride(id, field);
+    TFileNodeData &d = Data(id);
+    d.present &= ~bit(field);
+    if (field == FileType)
+        d.flags &= ~(TFileNodeData::Folder | TFileNodeData::File);
+}
+
+void TNodeTree::SetSize(NodeId id, std::uint64_t size)
+{
+    eraseOverride(id, FileSize);
+    Data(id).size = size;
+    Data(id).present |= bit(FileSize);
+}
+
+void TNodeTree::SetCount(NodeId id, std::uint32_t count)
+{
+    eraseOverride(id, FileCount);
+    Data(id).count = count;
+    Data(id).present |= bit(FileCount);
+}
+
+void TNodeTree::SetPercentage(NodeId id, std::uint64_t size, double total)
+{
+    eraseOverride(id, SizePercentage);
+    TFileNodeData &d = Data(id);
+    d.percent = total == 0 ? TFileNodeData::kZeroTotal
+                           : std::int32_t(ToHundredths(double(size) / total * 100.0));
+    d.present |= bit(SizePercentage);
+}
+
+void TNodeTree::SetClass(NodeId id, int field, std::uint8_t index)
+{
+    eraseOverride(id, field);
+    TFileNodeData &d = Data(id);
+    d.classes[field - CreateAgeRange] = index;
+    d.present |= bit(field);
+}
+
+void TNodeTree::SetField(NodeId id, int field, std::string_view value)
+{
+    if (!IsValid(id) || field < 0 || field >= kFieldCount)
+        return;
+    if (value.empty()) {
+        ClearField(id, field);
+        return;
+    }
+    TFileNodeData &d = Data(id);
+    auto markRendered = [&] {
+        eraseOverride(id, field);
+        d.present |= bit(field);
+    };
+    // Fields derived from the name or path hold the written text unless it is what they render.
+    auto keepIfRendered = [&] {
+        if (renderTyped(id, field) == value)
+            markRendered();
+        else
+            setOverride(id, field, value);
+    };
+    switch (field) {
+    case FileName:
+        if (d.textLen == 0 && !(d.flags & TFileNodeData::ExplicitPath) && IsValidUtf8(value))
+            SetName(id, value);
+        else
+            keepIfRendered();
+        return;
+    case FullPath:
+    case FileExt:
+    case FileNameLength:
+    case PathNameLength:
+    case DOSName: keepIfRendered(); return;
+    case FileSize:
+        if (auto v = canonicalUnsigned<std::uint64_t>(value))
+            SetSize(id, *v);
+        else
+            setOverride(id, field, value);
+        return;
+    case FileType:
+        d.flags &= ~(TFileNodeData::Folder | TFileNodeData::File);
+        if (value == "folder" || value == "file") {
+            d.flags |= value == "folder" ? TFileNodeData::Folder : TFileNodeData::File;
+            markRendered();
+        } else {
+            setOverride(id, field, value);
+        }
+        return;
+    case SizePercentage:
+        if (value == "0") {
+            d.percent = TFileNodeData::kZeroTotal;
+            markRendered();
+            return;
+        }
+        if (auto v = ParseFloat(value)) {
+            std::int64_t h = ToHundredths(*v);
+            if (h >= INT32_MIN + 1 && h <= INT32_MAX && FormatHundredths(h, false) == value) {
+                d.percent = std::int32_t(h);
+                markRendered();
+                return;
+            }
+        }
+        setOverride(id, field, value);
+        return;
+    case CreateTime:
+    case AccessTime:
+    case WriteTime:
+        if (auto t = ParseDateTime(value); t && FormatDateTime(*t) == value) {
+            d.times[field - CreateTime] = *t;
+            markRendered();
+        } else {
+            setOverride(id, field, value);
+        }
+        return;
+    case FileCount:
+        if (auto v = canonicalUnsigned<std::uint32_t>(value))
+            SetCount(id, *v);
+        else
+            setOverride(id, field, value);
+        return;
+    case CreateAgeRange:
+    case AccessAgeRange:
+    case WriteAgeRange:
+    case SizeRange:
+        if (auto v = canonicalUnsigned<std::uint8_t>(value))
+            SetClass(id, field, *v);
+        else
+            setOverride(id, field, value);
+        return;
+    default: setOverride(id, field, value); return; // Description, CatalogName
+    }
+}
+
+void CopyNodeData(const TNodeTree &sourceTree, NodeId source, TNodeTree &destinationTree, NodeId destination)
+{
+    const TFileNodeData &from = sourceTree.Data(source);
+    TFileNodeData &to = destinationTree.Data(destination);
+    to = from;
+    to.flags &= ~(TFileNodeData::Expanded | TFileNodeData::HasOverride);
+    to.textLen = 0;
+    to.nameLen = 0;
+    if (from.textLen > 0 || (from.flags & TFileNodeData::ExplicitPath))
+        destinationTree.SetExplicitPath(destination, sourceTree.PathBytes(source), from.nameLen);
+    if (from.flags & TFileNodeData::HasOverride)
+        for (int field = 0; field < kFieldCount; ++field)
+            if (const std::string *written = sourceTree.Override(source, field))
+                destinationTree.setOverride(destination, field, *written);
+    destinationTree.Data(destination).present = from.present;
+}
+
+} // namespace folvane

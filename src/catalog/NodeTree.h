@@ -1,0 +1,162 @@
+#pragma once
+// The node tree behind every tree-grid: nodes with one TFileNodeData each, under an invisible root.
+//
+// Nodes are numbered; a number stays valid until the tree is cleared. Each node knows its parent,
+// its row among its siblings and the slice of the shared child list that holds its children, so
+// child-by-row, row-of-node and sibling steps are constant time, and reordering children touches
+// only that slice. The number of nodes in each subtree is maintained as nodes are added.
+//
+// Storage grows in fixed chunks that never move, so a scan may add blocks of nodes from several
+// threads (AddChildBlock) while the nodes already handed out stay where they are.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "catalog/FileNodeData.h"
+
+namespace folvane {
+
+using NodeId = std::uint32_t;
+constexpr NodeId kNoNode = UINT32_MAX;
+
+class TNodeTree {
+public:
+    TNodeTree();
+    ~TNodeTree();
+    TNodeTree(const TNodeTree &) = delete;
+    TNodeTree &operator=(const TNodeTree &) = delete;
+    TNodeTree(TNodeTree &&) noexcept;
+    TNodeTree &operator=(TNodeTree &&) noexcept;
+
+    // Removes every node; their records go with them.
+    void Clear();
+
+    // The invisible root: the parent of the top-level nodes. It has no record of its own.
+    static constexpr NodeId Root() { return 0; }
+    // Adds a new node with an empty record as the last child of `parent` (Root() for the top level).
+    NodeId AddChild(NodeId parent);
+    NodeId AddTopLevel() { return AddChild(Root()); }
+
+    // Navigation. Steps that lead nowhere answer kNoNode.
+    NodeId Parent(NodeId node) const;            // Root() for a top-level node
+    NodeId FirstChild(NodeId node) const;
+    NodeId NextSibling(NodeId node) const;
+    NodeId PrevSibling(NodeId node) const;
+    std::uint32_t ChildCount(NodeId node) const;
+    NodeId Child(NodeId parent, std::uint32_t row) const;
+    std::uint32_t Row(NodeId node) const;
+    NodeId First() const { return FirstChild(Root()); }
+    NodeId Next(NodeId node) const;              // depth-first pre-order over the whole tree
+    std::uint32_t Level(NodeId node) const;      // 0 for top-level nodes and for no node
+    std::uint32_t TotalCount(NodeId node) const; // the node and every node below it
+    std::uint32_t NodeCount() const;             // every node but the invisible root
+    bool IsValid(NodeId node) const { return node != Root() && node < nodeCount_.load(std::memory_order_relaxed); }
+
+    // Puts the children of `parent` in the given order (a permutation of its children).
+    void ReorderChildren(NodeId parent, std::span<const NodeId> order);
+    std::vector<NodeId> Children(NodeId parent) const;
+
+    // The record.
+    TFileNodeData &Data(NodeId node);
+    const TFileNodeData &Data(NodeId node) const;
+    bool Expanded(NodeId node) const { return Data(node).flags & TFileNodeData::Expanded; }
+    void SetExpanded(NodeId node, bool expanded);
+
+    // Field text by index, as Part of the record's contract: rendered from typed values, or as written.
+    std::string Field(NodeId node, int field) const;
+    void SetField(NodeId node, int field, std::string_view text);
+    bool FieldEmpty(NodeId node, int field) const;
+
+    // The name and full path as the file system knows them (bytes, not necessarily UTF-8).
+    std::string_view NameBytes(NodeId node) const;
+    std::string PathBytes(NodeId node) const;
+
+    // Typed writes used by the scan, the roll-up and the statistics.
+    void SetName(NodeId node, std::string_view nameBytes);
+    void SetExplicitPath(NodeId node, std::string_view pathBytes, std::size_t nameLen);
+    void SetSize(NodeId node, std::uint64_t size);
+    void SetCount(NodeId node, std::uint32_t count);
+    void SetPercentage(NodeId node, std::uint64_t size, double total); // "0" when total is 0
+    void SetClass(NodeId node, int field, std::uint8_t index);          // fields 15 to 18
+    void ClearField(NodeId node, int field);
+    // The written text of a field, if it holds one that is not a rendered value.
+    const std::string *Override(NodeId node, int field) const;
+
+    // --- Bulk building for the scan -------------------------------------------------------
+    // Per-thread writer into the name store: each thread appends to a chunk of its own.
+    class TextWriter {
+    public:
+        explicit TextWriter(TNodeTree &tree) : tree_(&tree) {}
+        std::uint64_t Append(std::string_view bytes);
+
+    private:
+        TNodeTree *tree_;
+        std::uint64_t chunk_ = 0;
+        std::uint32_t used_ = 0, capacity_ = 0;
+    };
+    // Adds `count` children to `parent`, which has none yet, numbered first..first+count-1 in row
+    // order. Safe to call from several threads for different parents; the records are filled by
+    // the caller. The subtree counts of the parent and its ancestors grow by `count`.
+    // Navigation by row (Child, NextSibling, Children) waits for FinishBulk; Parent and Data do not.
+    void BeginBulk();
+    NodeId AddChildBlock(NodeId parent, std::uint32_t count);
+    // Makes the tree ready for ordinary use after a bulk build; called once the threads are done.
+    void FinishBulk();
+
+private:
+    struct Node {
+        std::uint32_t parent = kNoNode;
+        std::uint32_t childBegin = 0; // first slot of the children in childIds_
+        std::uint32_t childCount = 0;
+        std::uint32_t childCap = 0;
+        std::uint32_t row = 0;
+        std::uint32_t subtree = 1; // this node and all below it
+        TFileNodeData data;
+    };
+    static constexpr unsigned kNodeShift = 14;
+    static constexpr std::uint32_t kNodesPerChunk = 1u << kNodeShift;
+    static constexpr std::uint32_t kMaxNodeChunks = (1u << (32 - kNodeShift));
+    static constexpr std::uint32_t kTextChunk = 1u << 20;
+    static constexpr std::uint32_t kMaxTextChunks = 1u << 16;
+
+    Node &node(NodeId id) { return nodeChunks_[id >> kNodeShift].load(std::memory_order_relaxed)[id & (kNodesPerChunk - 1)]; }
+    const Node &node(NodeId id) const
+    {
+        return nodeChunks_[id >> kNodeShift].load(std::memory_order_relaxed)[id & (kNodesPerChunk - 1)];
+    }
+    NodeId allocateNodes(std::uint32_t count); // under mutex_
+    void addToAncestors(NodeId parent, std::uint32_t count);
+    std::uint64_t newTextChunk(std::uint32_t minSize, std::uint32_t &capacity);
+    std::string_view text(std::uint64_t ref, std::uint32_t len) const;
+    std::string renderTyped(NodeId id, int field) const;
+    void setOverride(NodeId id, int field, std::string_view text);
+    void eraseOverride(NodeId id, int field);
+    static std::uint64_t overrideKey(NodeId id, int field) { return (std::uint64_t(id) << 5) | unsigned(field); }
+    void reset();
+    friend void CopyNodeData(const TNodeTree &, NodeId, TNodeTree &, NodeId);
+
+    std::unique_ptr<std::atomic<Node *>[]> nodeChunks_;
+    std::atomic<std::uint32_t> nodeCount_{0}; // root included
+    std::vector<std::uint32_t> childIds_;      // children slices, in row order
+    std::unique_ptr<std::atomic<char *>[]> textChunks_;
+    std::uint32_t textChunkCount_ = 0;
+    std::int64_t bulkDelta_ = 0; // child slot minus node number for blocks added in bulk
+    std::unique_ptr<TextWriter> writer_; // for single-threaded changes
+    std::unordered_map<std::uint64_t, std::string> overrides_;
+    mutable std::mutex mutex_;
+    bool bulk_ = false;
+};
+
+// Makes the record of `destination` a copy of the record of `source`: icons and all nineteen fields.
+// The copy is independent: it stays valid when the source tree is cleared or rebuilt.
+void CopyNodeData(const TNodeTree &sourceTree, NodeId source, TNodeTree &destinationTree, NodeId destination);
+
+} // namespace folvane
