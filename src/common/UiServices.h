@@ -1,0 +1,69 @@
+#pragma once
+// The one seam through which the program's logic reaches dialogs and the progress window.
+//
+// The Qt implementation shows real windows; tests install a scripted one that answers dialogs and
+// records what was shown. Nothing else in the code opens a dialog. Work running off the UI thread
+// reaches the Qt implementation through a blocking queued call, so callers never care which
+// thread they are on.
+
+#include <string>
+
+namespace folvane {
+
+enum class MsgButtons { Ok, YesNo };
+enum class MsgIcon { None, Information, Exclamation, Stop, Question };
+enum class MsgResult { Ok, Yes, No, Cancel };
+
+class IUiServices {
+public:
+    virtual ~IUiServices() = default;
+
+    // The progress window: show or hide it (hiding a hidden window does nothing), and set its message line.
+    virtual void ShowWaitForm(bool show, bool cancelVisible) = 0;
+    virtual void SetWaitText(const std::string &text) = 0;
+
+    // The save-file dialog, without its own overwrite question. `filter` is "Description|*.ext";
+    // `defaultExtension` carries its dot. Returns the chosen path, or empty when cancelled.
+    virtual std::string SaveFileDialog(const std::string &defaultExtension, const std::string &filter,
+                                       const std::string &initialName) = 0;
+
+    // A modal message box.
+    virtual MsgResult MessageBox(const std::string &text, const std::string &caption, MsgButtons buttons,
+                                 MsgIcon icon) = 0;
+
+    // The folder chooser: true with `folder` set to an existing directory when one was chosen.
+    virtual bool ChooseFolder(const std::string &caption, const std::string &root, std::string &folder) = 0;
+
+    // The column dialog, modal: true when it closed with OK (after saving the ticks).
+    virtual bool ShowColumnDialog() = 0;
+
+    // The About window, modal.
+    virtual void ShowAbout() = 0;
+
+    // Hands a URL (a web address, "mailto:...", a local folder as file URL) to the desktop.
+    virtual void OpenUrl(const std::string &url) = 0;
+};
+
+// The services in force. Until one is installed, a silent implementation answers every dialog
+// with "cancel" and shows nothing.
+IUiServices &Ui();
+// Installs `services` (not owned); nullptr restores the silent implementation.
+void SetUi(IUiServices *services);
+
+void ShowWaitForm(bool show, bool cancelVisible);
+void SetWaitText(const std::string &text);
+
+// Shows the progress window with a message for the lifetime of the guard, and hides it on every way out.
+class WaitFormGuard {
+public:
+    explicit WaitFormGuard(const std::string &text)
+    {
+        ShowWaitForm(true, false);
+        SetWaitText(text);
+    }
+    ~WaitFormGuard() { ShowWaitForm(false, false); }
+    WaitFormGuard(const WaitFormGuard &) = delete;
+    WaitFormGuard &operator=(const WaitFormGuard &) = delete;
+};
+
+} // namespace folvane
