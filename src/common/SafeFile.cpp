@@ -1,0 +1,92 @@
+#include "SafeFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace folvane {
+
+namespace {
+
+[[noreturn]] void fail(const std::string &what, const std::string &path, int error)
+{
+    throw std::runtime_error(what + " \"" + path + "\": " + std::strerror(error));
+}
+
+constexpr std::size_t kBufferSize = 1 << 20;
+
+} // namespace
+
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path))
+{
+    temp_ = path_ + ".XXXXXX";
+    fd_ = ::mkstemp(temp_.data());
+    if (fd_ < 0)
+        fail("Cannot write", path_, errno);
+    ::fchmod(fd_, 0644);
+    buffer_.reserve(kBufferSize);
+}
+
+AtomicFile::~AtomicFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    if (!committed_)
+        ::unlink(temp_.c_str());
+}
+
+void AtomicFile::flush()
+{
+    const char *p = buffer_.data();
+    std::size_t left = buffer_.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd_, p, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            fail("Cannot write", path_, errno);
+        }
+        p += n;
+        left -= std::size_t(n);
+    }
+    buffer_.clear();
+}
+
+void AtomicFile::Write(std::string_view bytes)
+{
+    if (buffer_.size() + bytes.size() > kBufferSize)
+        flush();
+    if (bytes.size() >= kBufferSize) {
+        buffer_.assign(bytes);
+        flush();
+        return;
+    }
+    buffer_.append(bytes);
+}
+
+void AtomicFile::Commit()
+{
+    flush();
+    if (::fsync(fd_) != 0)
+        fail("Cannot write", path_, errno);
+    int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0)
+        fail("Cannot write", path_, errno);
+    if (::rename(temp_.c_str(), path_.c_str()) != 0)
+        fail("Cannot replace", path_, errno);
+    committed_ = true;
+}
+
+void WriteFileAtomically(const std::string &path, std::string_view bytes)
+{
+    AtomicFile file(path);
+    file.Write(bytes);
+    file.Commit();
+}
+
+} // namespace folvane

@@ -1,0 +1,40 @@
+#pragma once
+// Writing a file so that it is never left half-written: the new content goes into a temporary
+// file beside the target, which replaces the target only once it is complete. Until then the old
+// file stays whole; a failure removes the temporary file and leaves the old one as it was.
+
+#include <string>
+#include <string_view>
+
+namespace folvane {
+
+class AtomicFile {
+public:
+    // Creates the temporary file beside `path`; throws std::runtime_error (with the path and the
+    // system's reason) when it cannot.
+    explicit AtomicFile(std::string path);
+    // Without Commit the temporary file is removed and the target is untouched.
+    ~AtomicFile();
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+
+    // Buffered; throws on a write error.
+    void Write(std::string_view bytes);
+    // Flushes, syncs and renames the temporary file over the target; throws on failure.
+    void Commit();
+
+    const std::string &Path() const { return path_; }
+
+private:
+    void flush();
+
+    std::string path_, temp_;
+    int fd_ = -1;
+    std::string buffer_;
+    bool committed_ = false;
+};
+
+// Replaces the file at `path` with `bytes` as one step (see AtomicFile).
+void WriteFileAtomically(const std::string &path, std::string_view bytes);
+
+} // namespace folvane
