@@ -1,0 +1,326 @@
+#include "views/QtChart.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QFile>
+#include <QImage>
+#include <QLinearGradient>
+#include <QLocale>
+#include <QPainter>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QStackedBarSeries>
+#include <QTimer>
+#include <QToolTip>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace folvane {
+
+namespace {
+
+// Up to this many points a bar chart gives each point a category of its own, with its label on
+// the axis; beyond it the bars stand side by side in one category.
+constexpr int kMaxCategories = 64;
+// A pie slice carries its mark when it is at least this share of the whole.
+constexpr double kMinMarkShare = 0.015;
+
+} // namespace
+
+QtChart::QtChart(const std::string &name, bool plain, QWidget *parent)
+    : QChartView(parent), name_(name), plain_(plain), chart_(new QChart)
+{
+    setObjectName(QString::fromStdString(name));
+    setChart(chart_); // the view owns the chart
+    setRenderHint(QPainter::Antialiasing);
+    setFrameShape(QFrame::NoFrame);
+    setRubberBand(QChartView::NoRubberBand);
+
+    QLinearGradient gradient(0, 0, 0, 1);
+    gradient.setCoordinateMode(QGradient::ObjectBoundingMode);
+    gradient.setColorAt(0, QColor(0, 128, 255));
+    gradient.setColorAt(1, Qt::white);
+    chart_->setBackgroundBrush(gradient);
+    chart_->setBackgroundRoundness(0);
+    chart_->setBackgroundPen(Qt::NoPen);
+    chart_->setPlotAreaBackgroundBrush(Qt::white);
+    chart_->setPlotAreaBackgroundPen(plain ? QPen(Qt::NoPen) : QPen(QColor(128, 128, 128)));
+    chart_->setPlotAreaBackgroundVisible(!plain);
+    chart_->legend()->hide();
+    chart_->setAnimationOptions(QChart::NoAnimation);
+    QFont titleFont = chart_->titleFont();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.15);
+    chart_->setTitleFont(titleFont);
+    chart_->setTitleBrush(Qt::white);
+}
+
+QtChart::~QtChart() = default;
+
+QColor QtChart::PointColor(int index)
+{
+    // Hues a golden angle apart: neighbours always differ, however many points there are.
+    const int hue = int(std::fmod(index * 137.508, 360.0));
+    const int value = (index / 7) % 2 ? 205 : 240;
+    return QColor::fromHsv(hue, 175, value);
+}
+
+void QtChart::ClearTitle()
+{
+    title_.clear();
+    chart_->setTitle(QString());
+}
+
+void QtChart::AddTitleLine(const std::string &line)
+{
+    title_.push_back(line);
+    QStringList lines;
+    for (const std::string &l : title_)
+        lines << QString::fromStdString(l);
+    chart_->setTitle(lines.join(QLatin1Char('\n')));
+}
+
+void QtChart::clearQtSeries()
+{
+    // Removing a series from the chart deletes it, and axes go with their series: nothing piles up.
+    chart_->removeAllSeries();
+    for (QAbstractAxis *axis : chart_->axes()) {
+        chart_->removeAxis(axis);
+        delete axis;
+    }
+    series_ = nullptr;
+    pointOf_.clear();
+    slices_.clear();
+}
+
+void QtChart::RemoveAllSeries()
+{
+    clearQtSeries();
+    kind_ = SeriesKind::None;
+    points_.clear();
+    total_ = 0;
+    viewport()->update();
+}
+
+void QtChart::AddSeries(SeriesKind kind)
+{
+    clearQtSeries();
+    kind_ = kind;
+    points_.clear();
+    total_ = 0;
+    rebuild();
+}
+
+void QtChart::AddPoints(std::span<const ChartPoint> points)
+{
+    if (kind_ == SeriesKind::None)
+        return;
+    points_.insert(points_.end(), points.begin(), points.end());
+    total_ = 0;
+    for (const ChartPoint &p : points_)
+        total_ += std::max(p.value, 0.0);
+    rebuild();
+}
+
+QString QtChart::MarkText(int index) const
+{
+    if (index < 0 || index >= int(points_.size()))
+        return {};
+    const ChartPoint &p = points_[std::size_t(index)];
+    const double share = total_ > 0 ? std::max(p.value, 0.0) * 100.0 / total_ : 0.0;
+    return QString::fromStdString(p.label) + QLatin1Char(' ') + QLocale().toString(share, 'f', 1) + QLatin1Char('%');
+}
+
+void QtChart::ClickPoint(int index)
+{
+    // Queued: the handler may redraw this very chart, which deletes the item that was clicked.
+    QTimer::singleShot(0, this, [this, index] {
+        if (!click_ || index < 0 || index >= int(points_.size()))
+            return;
+        try {
+            click_(index);
+        } catch (...) {
+            // A failing click ends that click only; nothing crosses the event loop.
+        }
+    });
+}
+
+void QtChart::rebuild()
+{
+    clearQtSeries();
+    if (kind_ == SeriesKind::Pie)
+        buildPie();
+    else if (kind_ == SeriesKind::Bar)
+        buildBars();
+    viewport()->update();
+}
+
+void QtChart::buildPie()
+{
+    auto *pie = new QPieSeries;
+    pie->setPieSize(plain_ ? 0.62 : 0.58);
+    QList<QPieSlice *> slices;
+    slices.reserve(qsizetype(points_.size()));
+    int marks = 0;
+    for (std::size_t i = 0; i < points_.size(); ++i) {
+        const double value = std::max(points_[i].value, 0.0);
+        auto *slice = new QPieSlice(MarkText(int(i)), value);
+        const QColor color = PointColor(int(i));
+        slice->setColor(color);
+        slice->setBorderColor(color.darker(130));
+        // Marks only where they fit: a thin slice would put its label over its neighbours'.
+        const bool mark = total_ > 0 && value / total_ >= kMinMarkShare && marks < 40;
+        marks += mark;
+        slice->setLabelVisible(mark);
+        slice->setLabelArmLengthFactor(0.12);
+        pointOf_.emplace(slice, int(i));
+        slices.push_back(slice);
+    }
+    pie->append(slices); // one batch
+    slices_.assign(slices.begin(), slices.end());
+    connect(pie, &QPieSeries::clicked, this, [this](QPieSlice *slice) {
+        if (auto found = pointOf_.find(slice); found != pointOf_.end())
+            ClickPoint(found->second);
+    });
+    connect(pie, &QPieSeries::hovered, this, [this](QPieSlice *slice, bool state) {
+        auto found = pointOf_.find(slice);
+        if (state && found != pointOf_.end())
+            QToolTip::showText(QCursor::pos(), MarkText(found->second), this);
+        else
+            QToolTip::hideText();
+    });
+    chart_->addSeries(pie);
+    series_ = pie;
+}
+
+void QtChart::buildBars()
+{
+    const int n = int(points_.size());
+    stacked_ = n <= kMaxCategories;
+    QAbstractBarSeries *bars = stacked_ ? static_cast<QAbstractBarSeries *>(new QStackedBarSeries)
+                                        : static_cast<QAbstractBarSeries *>(new QBarSeries);
+    bars->setBarWidth(stacked_ ? 0.6 : 0.9);
+    QList<QBarSet *> sets;
+    sets.reserve(n);
+    QStringList categories;
+    double top = 0;
+    for (int i = 0; i < n; ++i) {
+        auto *set = new QBarSet(QString::fromStdString(points_[std::size_t(i)].label));
+        const double value = std::max(points_[std::size_t(i)].value, 0.0);
+        top = std::max(top, value);
+        if (stacked_) {
+            // Each point is one set with its value in its own category and nothing elsewhere,
+            // so every bar gets a colour of its own and a category label under it.
+            QList<qreal> values(n, 0.0);
+            values[i] = value;
+            set->append(values);
+            categories << QString::fromStdString(points_[std::size_t(i)].label);
+        } else {
+            set->append(value);
+        }
+        const QColor color = PointColor(i);
+        set->setColor(color);
+        set->setBorderColor(color.darker(130));
+        pointOf_.emplace(set, i);
+        sets.push_back(set);
+    }
+    bars->append(sets); // one batch
+    connect(bars, &QAbstractBarSeries::clicked, this, [this](int index, QBarSet *set) {
+        if (stacked_) {
+            ClickPoint(index);
+        } else if (auto found = pointOf_.find(set); found != pointOf_.end()) {
+            ClickPoint(found->second);
+        }
+    });
+    connect(bars, &QAbstractBarSeries::hovered, this, [this](bool state, int index, QBarSet *set) {
+        int point = stacked_ ? index : -1;
+        if (!stacked_)
+            if (auto found = pointOf_.find(set); found != pointOf_.end())
+                point = found->second;
+        if (state && point >= 0)
+            QToolTip::showText(QCursor::pos(), MarkText(point), this);
+        else
+            QToolTip::hideText();
+    });
+    chart_->addSeries(bars);
+    series_ = bars;
+
+    auto *x = new QBarCategoryAxis;
+    x->append(stacked_ ? categories : QStringList{QString()});
+    auto *y = new QValueAxis;
+    y->setRange(0, top > 0 ? top * 1.15 : 1);
+    y->setLabelFormat(QStringLiteral("%.0f"));
+    chart_->addAxis(x, Qt::AlignBottom);
+    chart_->addAxis(y, Qt::AlignLeft);
+    bars->attachAxis(x);
+    bars->attachAxis(y);
+    if (plain_) {
+        x->setVisible(false);
+        y->setVisible(false);
+    }
+}
+
+int QtChart::VisibleMarks() const
+{
+    int count = 0;
+    if (kind_ == SeriesKind::Pie) {
+        for (const QPieSlice *slice : slices_)
+            count += slice->isLabelVisible();
+        return count;
+    }
+    return int(points_.size()) <= kMaxCategories ? int(points_.size()) : 0;
+}
+
+void QtChart::drawForeground(QPainter *painter, const QRectF &rect)
+{
+    QChartView::drawForeground(painter, rect);
+    // Bar marks: label and share above each bar, where a bar is wide enough to carry one.
+    if (kind_ != SeriesKind::Bar || !series_ || points_.empty() || !stacked_)
+        return;
+    try {
+        const QFontMetrics metrics(font());
+        painter->save();
+        const QPointF origin = chart_->mapToPosition(QPointF(0, 0), series_);
+        const QPointF next = chart_->mapToPosition(QPointF(1, 0), series_);
+        const qreal slot = std::abs(next.x() - origin.x());
+        for (int i = 0; i < int(points_.size()); ++i) {
+            const QPointF top =
+                chart_->mapToScene(chart_->mapToPosition(QPointF(i, std::max(points_[std::size_t(i)].value, 0.0)), series_));
+            const QString text = MarkText(i);
+            const int width = metrics.horizontalAdvance(text) + 6;
+            if (width > slot * 1.05)
+                continue;
+            QRectF box(top.x() - width / 2.0, top.y() - metrics.height() - 6, width, metrics.height() + 2);
+            painter->setPen(QColor(120, 120, 120));
+            painter->setBrush(QColor(255, 255, 225));
+            painter->drawRect(box);
+            painter->setPen(Qt::black);
+            painter->drawText(box, Qt::AlignCenter, text);
+        }
+        painter->restore();
+    } catch (...) {
+        // A mark that cannot be drawn is left out.
+    }
+}
+
+void QtChart::SaveBitmap(const std::string &path)
+{
+    // The chart as it stands on screen, at its size, on white.
+    const QPixmap shot = grab();
+    QImage image(shot.size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.drawPixmap(0, 0, shot);
+    }
+    const QString file = QFile::decodeName(QByteArray::fromStdString(path));
+    if (!image.save(file, "BMP"))
+        throw std::runtime_error("Cannot write the bitmap file " + path);
+}
+
+} // namespace folvane

@@ -1,0 +1,73 @@
+#pragma once
+// The chart on screen: a Qt Charts view that draws one pie or bar series with a colour per point,
+// marks with each point's label and share, and a click on a point reported by its index.
+
+#include <QChartView>
+
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "views/ViewInterfaces.h"
+
+class QAbstractSeries;
+class QPieSlice;
+class QBarSet;
+
+namespace folvane {
+
+class QtChart final : public QChartView, public IChart {
+    Q_OBJECT
+public:
+    // `plain` charts (the current-folder chart) have no axes, no frame and no back wall.
+    QtChart(const std::string &name, bool plain, QWidget *parent = nullptr);
+    ~QtChart() override;
+
+    std::string Name() const override { return name_; }
+    void ClearTitle() override;
+    void AddTitleLine(const std::string &line) override;
+    std::vector<std::string> TitleLines() const override { return title_; }
+
+    void RemoveAllSeries() override;
+    void AddSeries(SeriesKind kind) override;
+    void AddPoints(std::span<const ChartPoint> points) override;
+    SeriesKind Kind() const override { return kind_; }
+    std::vector<ChartPoint> Points() const override { return points_; }
+    void SetPointClickHandler(std::function<void(int point)> handler) override { click_ = std::move(handler); }
+
+    void SaveBitmap(const std::string &path) override;
+
+    // The colour point `index` is drawn in.
+    static QColor PointColor(int index);
+    // The mark text of a point: its label and its share of the series total.
+    QString MarkText(int index) const;
+    // Raises the click of a point as a mouse click on it does (queued, like the click itself).
+    void ClickPoint(int index);
+    // How many marks are drawn (labels are left out where they do not fit).
+    int VisibleMarks() const;
+
+protected:
+    void drawForeground(QPainter *painter, const QRectF &rect) override;
+
+private:
+    void rebuild();
+    void buildPie();
+    void buildBars();
+    void clearQtSeries();
+
+    std::string name_;
+    bool plain_;
+    QChart *chart_;
+    std::vector<std::string> title_;
+    SeriesKind kind_ = SeriesKind::None;
+    std::vector<ChartPoint> points_;
+    double total_ = 0;
+    std::function<void(int)> click_;
+    QAbstractSeries *series_ = nullptr;
+    bool stacked_ = false; // bars as one category per point (few points) or side by side in one
+    std::unordered_map<const void *, int> pointOf_; // slice or bar set -> point index
+    std::vector<QPieSlice *> slices_;
+};
+
+} // namespace folvane

@@ -1,0 +1,649 @@
+#include "views/QtTreeGrid.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QToolTip>
+
+#include <algorithm>
+
+#include "views/QtIconList.h"
+
+namespace folvane {
+
+namespace {
+
+QColor toQColor(Rgb rgb) { return QColor(rgb.r, rgb.g, rgb.b); }
+
+// Black or white, whichever reads better on the background.
+QColor readableOn(const QColor &background)
+{
+    return qGray(background.rgb()) < 128 ? QColor(Qt::white) : QColor(Qt::black);
+}
+
+Qt::Alignment toQt(Alignment alignment)
+{
+    switch (alignment) {
+    case Alignment::Right:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    case Alignment::Center:
+        return Qt::AlignHCenter | Qt::AlignVCenter;
+    case Alignment::Left:
+        break;
+    }
+    return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+MouseButton toButton(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::RightButton:
+        return MouseButton::Right;
+    case Qt::MiddleButton:
+        return MouseButton::Middle;
+    default:
+        return MouseButton::Left;
+    }
+}
+
+// Draws each cell the standard way on its column's background, with a light tint on the row under
+// the mouse and the grid lines on its right and bottom edges.
+class GridDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        if ((opt.state & QStyle::State_MouseOver) && !(opt.state & QStyle::State_Selected)) {
+            const QColor base = opt.backgroundBrush.style() == Qt::NoBrush ? opt.palette.color(QPalette::Base)
+                                                                           : opt.backgroundBrush.color();
+            const QColor hot = opt.palette.color(QPalette::Highlight);
+            opt.backgroundBrush = QColor((base.red() * 3 + hot.red()) / 4, (base.green() * 3 + hot.green()) / 4,
+                                         (base.blue() * 3 + hot.blue()) / 4);
+            opt.palette.setColor(QPalette::Text, readableOn(opt.backgroundBrush.color()));
+        }
+        const QWidget *widget = opt.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+
+        QColor line = opt.palette.color(QPalette::Mid);
+        line.setAlpha(110);
+        painter->save();
+        painter->setPen(line);
+        painter->drawLine(opt.rect.topRight(), opt.rect.bottomRight());
+        painter->drawLine(opt.rect.bottomLeft(), opt.rect.bottomRight());
+        painter->restore();
+    }
+};
+
+} // namespace
+
+// Adapts the grid's node tree: an index's internal id is its NodeId.
+class QtNodeModel final : public QAbstractItemModel {
+public:
+    explicit QtNodeModel(QtTreeGrid &grid) : grid_(grid) {}
+
+    QModelIndex index(int row, int column, const QModelIndex &parent) const override
+    {
+        if (row < 0 || column < 0 || column >= int(grid_.columns_.size()))
+            return {};
+        const NodeId owner = parent.isValid() ? NodeId(parent.internalId()) : TNodeTree::Root();
+        if (std::uint32_t(row) >= grid_.tree_.ChildCount(owner))
+            return {};
+        return createIndex(row, column, quintptr(grid_.tree_.Child(owner, std::uint32_t(row))));
+    }
+
+    QModelIndex parent(const QModelIndex &child) const override
+    {
+        if (!child.isValid())
+            return {};
+        const NodeId owner = grid_.tree_.Parent(NodeId(child.internalId()));
+        if (owner == TNodeTree::Root() || owner == kNoNode)
+            return {};
+        return createIndex(int(grid_.tree_.Row(owner)), 0, quintptr(owner));
+    }
+
+    int rowCount(const QModelIndex &parent) const override
+    {
+        if (parent.column() > 0)
+            return 0;
+        const NodeId owner = parent.isValid() ? NodeId(parent.internalId()) : TNodeTree::Root();
+        return int(grid_.tree_.ChildCount(owner));
+    }
+
+    int columnCount(const QModelIndex &) const override { return int(grid_.columns_.size()); }
+
+    bool hasChildren(const QModelIndex &parent) const override { return rowCount(parent) > 0; }
+
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || !grid_.validColumn(index.column()))
+            return {};
+        const NodeId node = NodeId(index.internalId());
+        const int column = index.column();
+        const auto &events = grid_.events_;
+        // A cell that cannot be drawn stays empty; nothing escapes into the paint.
+        try {
+            switch (role) {
+            case Qt::DisplayRole:
+                if (events.getText)
+                    return QString::fromStdString(events.getText(node, column));
+                return {};
+            case Qt::ToolTipRole:
+                if (events.getHint) {
+                    const std::string hint = events.getHint(node, column);
+                    if (!hint.empty())
+                        return QString::fromStdString(hint);
+                }
+                return {};
+            case Qt::DecorationRole:
+                if (events.getImageIndex) {
+                    const int image = events.getImageIndex(node, column);
+                    if (image >= 0)
+                        return QtIconListIcon(image);
+                }
+                return {};
+            case Qt::TextAlignmentRole:
+                return QVariant::fromValue(toQt(grid_.columns_[std::size_t(column)].alignment));
+            case Qt::BackgroundRole:
+                return QBrush(background(column));
+            case Qt::ForegroundRole:
+                return QBrush(readableOn(background(column)));
+            default:
+                return {};
+            }
+        } catch (...) {
+            return {};
+        }
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || !grid_.validColumn(section))
+            return {};
+        if (role == Qt::DisplayRole)
+            return QString::fromStdString(grid_.columns_[std::size_t(section)].text);
+        return {};
+    }
+
+    QColor background(int column) const
+    {
+        const ColumnColor &color = grid_.columns_[std::size_t(column)].color;
+        return color.systemTooltip ? QtTreeGrid::TooltipColor() : toQColor(color.rgb);
+    }
+
+    static QVariant QtIconListIcon(int image);
+
+    void BeginReset() { beginResetModel(); }
+    void EndReset() { endResetModel(); }
+    void BeginInsertColumn(int column) { beginInsertColumns(QModelIndex(), column, column); }
+    void EndInsertColumn() { endInsertColumns(); }
+    void HeaderChanged(int column) { emit headerDataChanged(Qt::Horizontal, column, column); }
+    void ColumnChanged(int column)
+    {
+        // Only the rows on screen are asked again; the view does not walk the tree for this.
+        emit dataChanged(index(0, column, QModelIndex()), index(0, column, QModelIndex()));
+    }
+
+private:
+    QtTreeGrid &grid_;
+};
+
+QVariant QtNodeModel::QtIconListIcon(int image)
+{
+    const QIcon icon = QtIconList::Instance().Icon(image);
+    if (icon.isNull())
+        return {};
+    return icon;
+}
+
+QtTreeGrid::QtTreeGrid(const std::string &name, QWidget *parent)
+    : QTreeView(parent), name_(name), model_(std::make_unique<QtNodeModel>(*this))
+{
+    setObjectName(QString::fromStdString(name));
+    setModel(model_.get());
+    setItemDelegate(new GridDelegate(this));
+    setUniformRowHeights(true);
+    setSortingEnabled(false);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setRootIsDecorated(true);
+    setItemsExpandable(true);
+    setExpandsOnDoubleClick(true);
+    setAllColumnsShowFocus(true);
+    setMouseTracking(true);
+    viewport()->setAttribute(Qt::WA_Hover);
+    setIconSize(QSize(16, 16));
+    setIndentation(18);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    QHeaderView *head = header();
+    head->setStretchLastSection(false);
+    head->setSectionsMovable(true);
+    head->setSectionsClickable(true);
+    head->setSectionResizeMode(QHeaderView::Interactive);
+    head->setSortIndicatorShown(true);
+    head->setSortIndicator(-1, Qt::AscendingOrder);
+    head->setHighlightSections(false);
+    head->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    head->setMinimumSectionSize(0);
+    QFont headFont = head->font();
+    headFont.setPixelSize(11);
+    head->setFont(headFont);
+    head->setFixedHeight(17);
+    head->setStyleSheet(QStringLiteral(
+        "QHeaderView::section { background-color: rgb(123, 170, 255); color: black; padding: 0px 14px 0px 4px;"
+        " border: none; border-right: 1px solid rgb(80, 120, 210); border-bottom: 1px solid rgb(80, 120, 210); }"));
+    head->viewport()->installEventFilter(this);
+
+    connect(head, &QHeaderView::sectionClicked, this, [this](int column) {
+        guarded([&] {
+            if (events_.headerClick)
+                events_.headerClick(column, MouseButton::Left);
+        });
+        syncSortIndicator();
+    });
+    connect(head, &QHeaderView::sectionResized, this, [this](int column, int, int size) {
+        if (!quiet_ && validColumn(column) && size > 0 && !header()->isSectionHidden(column))
+            columns_[std::size_t(column)].width = size;
+    });
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex &index) {
+        const NodeId node = NodeOf(index);
+        if (tree_.IsValid(node))
+            tree_.SetExpanded(node, true);
+    });
+    connect(this, &QTreeView::collapsed, this, [this](const QModelIndex &index) {
+        const NodeId node = NodeOf(index);
+        if (tree_.IsValid(node))
+            tree_.SetExpanded(node, false);
+    });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { onSelectionChanged(); });
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &) {
+        guarded([&] {
+            if (events_.doubleClick)
+                events_.doubleClick();
+        });
+    });
+}
+
+QtTreeGrid::~QtTreeGrid()
+{
+    // The view lets go of the model before the model goes.
+    setModel(nullptr);
+}
+
+template <typename F> void QtTreeGrid::guarded(F &&f) noexcept
+{
+    // An event handler's failure ends that handler only; it never crosses the event loop.
+    try {
+        f();
+    } catch (...) {
+    }
+}
+
+QColor QtTreeGrid::ReadOnlyColor() { return QColor(239, 243, 255); }
+
+QColor QtTreeGrid::TooltipColor() { return QToolTip::palette().color(QPalette::Inactive, QPalette::ToolTipBase); }
+
+void QtTreeGrid::SetEvents(TreeGridEvents events)
+{
+    events_ = std::move(events);
+    viewport()->update();
+}
+
+QModelIndex QtTreeGrid::IndexOf(NodeId node, int column) const
+{
+    if (!tree_.IsValid(node) || !validColumn(column))
+        return {};
+    return model_->index(int(tree_.Row(node)), column, IndexOf(tree_.Parent(node)));
+}
+
+NodeId QtTreeGrid::NodeOf(const QModelIndex &index)
+{
+    return index.isValid() ? NodeId(index.internalId()) : kNoNode;
+}
+
+// --- Updates -----------------------------------------------------------------------------------
+
+void QtTreeGrid::BeginUpdate()
+{
+    if (updateDepth_++ > 0)
+        return;
+    auto remember = [this](NodeId node) {
+        Remembered r;
+        if (tree_.IsValid(node)) {
+            r.node = node;
+            r.path = tree_.PathBytes(node);
+        }
+        return r;
+    };
+    selected_ = remember(SelectedNode());
+    focused_ = remember(FocusedNode());
+    model_->BeginReset();
+}
+
+void QtTreeGrid::EndUpdate()
+{
+    if (updateDepth_ == 0 || --updateDepth_ > 0)
+        return;
+    quiet_ = true;
+    model_->EndReset();
+    restoreExpansion(TNodeTree::Root());
+    // Selection and focus come back only to the same entry: a refilled tree may reuse numbers.
+    auto still = [this](const Remembered &r) {
+        return tree_.IsValid(r.node) && tree_.PathBytes(r.node) == r.path ? r.node : kNoNode;
+    };
+    if (const NodeId node = still(selected_); node != kNoNode)
+        selectionModel()->select(IndexOf(node), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (const NodeId node = still(focused_); node != kNoNode)
+        selectionModel()->setCurrentIndex(IndexOf(node), QItemSelectionModel::NoUpdate);
+    selected_ = focused_ = {};
+    quiet_ = false;
+}
+
+void QtTreeGrid::restoreExpansion(NodeId parent)
+{
+    for (NodeId child = tree_.FirstChild(parent); child != kNoNode; child = tree_.NextSibling(child)) {
+        if (tree_.ChildCount(child) > 0 && tree_.Expanded(child)) {
+            expand(IndexOf(child));
+            restoreExpansion(child);
+        }
+    }
+}
+
+void QtTreeGrid::ReplaceNodes(TNodeTree &&tree)
+{
+    BeginUpdate();
+    tree_ = std::move(tree);
+    selected_ = focused_ = {};
+    EndUpdate();
+}
+
+void QtTreeGrid::SetExpanded(NodeId node, bool expanded)
+{
+    if (!tree_.IsValid(node))
+        return;
+    tree_.SetExpanded(node, expanded);
+    if (updateDepth_ == 0)
+        QTreeView::setExpanded(IndexOf(node), expanded);
+}
+
+// --- Sorting -----------------------------------------------------------------------------------
+
+void QtTreeGrid::syncSortIndicator()
+{
+    header()->setSortIndicator(validColumn(sortColumn_) ? sortColumn_ : -1,
+                               sortDirection_ == SortDirection::Ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void QtTreeGrid::SetSortColumn(int column)
+{
+    sortColumn_ = column;
+    syncSortIndicator();
+}
+
+void QtTreeGrid::SetSortDirection(SortDirection direction)
+{
+    sortDirection_ = direction;
+    syncSortIndicator();
+}
+
+void QtTreeGrid::Sort(int column, SortDirection direction)
+{
+    // TODO(window): order every level with the shared merge sort of views/TreeSort.h through the
+    // compare event once it is available; until then the tree keeps its order.
+    (void)column;
+    (void)direction;
+    BeginUpdate();
+    EndUpdate();
+}
+
+// --- Focus and selection -----------------------------------------------------------------------
+
+NodeId QtTreeGrid::FocusedNode() const
+{
+    const NodeId node = NodeOf(currentIndex());
+    return tree_.IsValid(node) ? node : kNoNode;
+}
+
+void QtTreeGrid::SetFocusedNode(NodeId node)
+{
+    if (!tree_.IsValid(node)) {
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+        return;
+    }
+    selectionModel()->setCurrentIndex(IndexOf(node), QItemSelectionModel::NoUpdate);
+}
+
+NodeId QtTreeGrid::SelectedNode() const
+{
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return kNoNode;
+    const NodeId node = NodeOf(rows.first());
+    return tree_.IsValid(node) ? node : kNoNode;
+}
+
+void QtTreeGrid::SelectNode(NodeId node)
+{
+    if (!tree_.IsValid(node)) {
+        selectionModel()->clearSelection();
+        return;
+    }
+    const QModelIndex index = IndexOf(node);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (updateDepth_ == 0)
+        scrollTo(index);
+}
+
+void QtTreeGrid::onSelectionChanged()
+{
+    if (quiet_ || updateDepth_ > 0)
+        return;
+    guarded([&] {
+        if (events_.selectionChange)
+            events_.selectionChange(SelectedNode());
+    });
+}
+
+// --- Columns -----------------------------------------------------------------------------------
+
+void QtTreeGrid::ClearColumns()
+{
+    quiet_ = true;
+    model_->BeginReset();
+    columns_.clear();
+    model_->EndReset();
+    quiet_ = false;
+    sortColumn_ = std::min(sortColumn_, -1);
+    syncSortIndicator();
+}
+
+void QtTreeGrid::BeginColumnUpdate()
+{
+    if (columnUpdateDepth_++ == 0)
+        header()->setUpdatesEnabled(false);
+}
+
+void QtTreeGrid::EndColumnUpdate()
+{
+    if (columnUpdateDepth_ == 0 || --columnUpdateDepth_ > 0)
+        return;
+    header()->setUpdatesEnabled(true);
+    header()->viewport()->update();
+    viewport()->update();
+}
+
+int QtTreeGrid::AddColumn()
+{
+    const int column = int(columns_.size());
+    quiet_ = true;
+    model_->BeginInsertColumn(column);
+    columns_.push_back(Column{});
+    model_->EndInsertColumn();
+    header()->resizeSection(column, columns_.back().width);
+    quiet_ = false;
+    return column;
+}
+
+void QtTreeGrid::SetColumnText(int column, const std::string &text)
+{
+    if (!validColumn(column))
+        return;
+    columns_[std::size_t(column)].text = text;
+    model_->HeaderChanged(column);
+}
+
+std::string QtTreeGrid::ColumnText(int column) const
+{
+    return validColumn(column) ? columns_[std::size_t(column)].text : std::string();
+}
+
+void QtTreeGrid::SetColumnWidth(int column, int width)
+{
+    if (!validColumn(column))
+        return;
+    width = std::max(width, 0);
+    columns_[std::size_t(column)].width = width;
+    if (!header()->isSectionHidden(column)) {
+        quiet_ = true;
+        header()->resizeSection(column, width);
+        quiet_ = false;
+    }
+}
+
+int QtTreeGrid::ColumnWidth(int column) const
+{
+    return validColumn(column) ? columns_[std::size_t(column)].width : 0;
+}
+
+void QtTreeGrid::SetColumnColor(int column, ColumnColor color)
+{
+    if (!validColumn(column))
+        return;
+    columns_[std::size_t(column)].color = color;
+    viewport()->update();
+}
+
+ColumnColor QtTreeGrid::GetColumnColor(int column) const
+{
+    return validColumn(column) ? columns_[std::size_t(column)].color : ColumnColor{};
+}
+
+void QtTreeGrid::SetColumnAlignment(int column, Alignment alignment)
+{
+    if (!validColumn(column))
+        return;
+    columns_[std::size_t(column)].alignment = alignment;
+    viewport()->update();
+}
+
+Alignment QtTreeGrid::GetColumnAlignment(int column) const
+{
+    return validColumn(column) ? columns_[std::size_t(column)].alignment : Alignment::Left;
+}
+
+void QtTreeGrid::SetColumnPosition(int column, int position)
+{
+    if (!validColumn(column))
+        return;
+    position = std::clamp(position, 0, int(columns_.size()) - 1);
+    header()->moveSection(header()->visualIndex(column), position);
+}
+
+int QtTreeGrid::ColumnPosition(int column) const
+{
+    return validColumn(column) ? header()->visualIndex(column) : -1;
+}
+
+void QtTreeGrid::SetColumnVisible(int column, bool visible)
+{
+    if (!validColumn(column))
+        return;
+    quiet_ = true;
+    header()->setSectionHidden(column, !visible);
+    if (visible)
+        header()->resizeSection(column, columns_[std::size_t(column)].width);
+    quiet_ = false;
+}
+
+bool QtTreeGrid::ColumnVisible(int column) const
+{
+    return validColumn(column) && !header()->isSectionHidden(column);
+}
+
+// --- Header mouse and tree lines ---------------------------------------------------------------
+
+bool QtTreeGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == header()->viewport() && event->type() == QEvent::MouseButtonPress) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const int column = header()->logicalIndexAt(mouse->position().toPoint());
+        const MouseButton button = toButton(mouse->button());
+        guarded([&] {
+            if (events_.headerMouseDown && column >= 0)
+                events_.headerMouseDown(column, button);
+        });
+        // A right button only opens the column dialog; it neither sorts nor drags.
+        if (button == MouseButton::Right)
+            return true;
+    }
+    return QTreeView::eventFilter(watched, event);
+}
+
+void QtTreeGrid::drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const
+{
+    const NodeId node = NodeOf(index);
+    if (!tree_.IsValid(node))
+        return;
+    const int step = indentation();
+    const bool ltr = layoutDirection() == Qt::LeftToRight;
+    const int mid = rect.top() + rect.height() / 2;
+    // The cell of the node's own level is the last one before the item.
+    int cell = ltr ? rect.right() + 1 - step : rect.left();
+    auto centre = [&](int left) { return left + step / 2; };
+
+    QColor lineColor = palette().color(QPalette::Mid);
+    painter->save();
+    QPen pen(lineColor, 1, Qt::DotLine);
+    painter->setPen(pen);
+
+    const int x = centre(cell);
+    const bool first = tree_.Parent(node) == TNodeTree::Root() && tree_.Row(node) == 0;
+    const bool more = tree_.NextSibling(node) != kNoNode;
+    painter->drawLine(x, first ? mid : rect.top(), x, more ? rect.bottom() : mid);
+    painter->drawLine(x, mid, ltr ? cell + step - 2 : cell + 2, mid);
+
+    // The ancestors' lines continue past this row when they have further siblings.
+    int left = cell;
+    for (NodeId up = tree_.Parent(node); up != TNodeTree::Root() && up != kNoNode; up = tree_.Parent(up)) {
+        left += ltr ? -step : step;
+        if (tree_.NextSibling(up) != kNoNode)
+            painter->drawLine(centre(left), rect.top(), centre(left), rect.bottom());
+    }
+
+    if (tree_.ChildCount(node) > 0) {
+        const QRect box(x - 4, mid - 4, 8, 8);
+        painter->setPen(QPen(lineColor, 1, Qt::SolidLine));
+        painter->setBrush(palette().color(QPalette::Base));
+        painter->drawRect(box);
+        painter->setPen(QPen(palette().color(QPalette::Text), 1));
+        painter->drawLine(box.left() + 2, mid, box.right() - 2, mid);
+        if (!isExpanded(index))
+            painter->drawLine(x, box.top() + 2, x, box.bottom() - 2);
+    }
+    painter->restore();
+}
+
+} // namespace folvane

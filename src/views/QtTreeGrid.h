@@ -1,0 +1,109 @@
+#pragma once
+// The tree-grid on screen: a QTreeView over an item model that adapts the grid's own node tree.
+//
+// The model is thin: an index carries its NodeId, child-by-row and row-of-node come straight from
+// the tree, and every cell's text, hint and icon are asked of the events the controller wires.
+// Sorting is the controller's: Qt's own sorting stays off and the header's arrow only shows the
+// grid's sort state. Expansion lives in the node records, so a model reset (a sort, a refill, a
+// new scan) brings it back without walking more than the expanded part of the tree.
+
+#include <QTreeView>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "views/ViewInterfaces.h"
+
+namespace folvane {
+
+class QtNodeModel;
+
+class QtTreeGrid final : public QTreeView, public ITreeGrid {
+    Q_OBJECT
+public:
+    explicit QtTreeGrid(const std::string &name, QWidget *parent = nullptr);
+    ~QtTreeGrid() override;
+
+    std::string Name() const override { return name_; }
+    void SetEvents(TreeGridEvents events) override;
+
+    TNodeTree &Nodes() override { return tree_; }
+    void BeginUpdate() override;
+    void EndUpdate() override;
+    void ReplaceNodes(TNodeTree &&tree) override;
+    void SetExpanded(NodeId node, bool expanded) override;
+
+    int SortColumn() const override { return sortColumn_; }
+    SortDirection GetSortDirection() const override { return sortDirection_; }
+    void SetSortColumn(int column) override;
+    void SetSortDirection(SortDirection direction) override;
+    void Sort(int column, SortDirection direction) override;
+
+    NodeId FocusedNode() const override;
+    void SetFocusedNode(NodeId node) override;
+    NodeId SelectedNode() const override;
+    void SelectNode(NodeId node) override;
+
+    void ClearColumns() override;
+    void BeginColumnUpdate() override;
+    void EndColumnUpdate() override;
+    int AddColumn() override;
+    int ColumnCount() const override { return int(columns_.size()); }
+    void SetColumnText(int column, const std::string &text) override;
+    std::string ColumnText(int column) const override;
+    void SetColumnWidth(int column, int width) override;
+    int ColumnWidth(int column) const override;
+    void SetColumnColor(int column, ColumnColor color) override;
+    ColumnColor GetColumnColor(int column) const override;
+    void SetColumnAlignment(int column, Alignment alignment) override;
+    Alignment GetColumnAlignment(int column) const override;
+    void SetColumnPosition(int column, int position) override;
+    int ColumnPosition(int column) const override;
+    void SetColumnVisible(int column, bool visible) override;
+    bool ColumnVisible(int column) const override;
+
+    // The model index of a node (column 0), and the node of an index.
+    QModelIndex IndexOf(NodeId node, int column = 0) const;
+    static NodeId NodeOf(const QModelIndex &index);
+
+    // The colours of a column's background as drawn.
+    static QColor ReadOnlyColor();
+    static QColor TooltipColor();
+
+protected:
+    void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    friend class QtNodeModel;
+    struct Column {
+        std::string text;
+        int width = 50;
+        ColumnColor color;
+        Alignment alignment = Alignment::Left;
+    };
+    bool validColumn(int column) const { return column >= 0 && column < int(columns_.size()); }
+    void restoreExpansion(NodeId parent);
+    void syncSortIndicator();
+    void onSelectionChanged();
+    template <typename F> void guarded(F &&f) noexcept;
+
+    std::string name_;
+    TNodeTree tree_;
+    TreeGridEvents events_;
+    std::vector<Column> columns_;
+    std::unique_ptr<QtNodeModel> model_;
+    int sortColumn_ = -1;
+    SortDirection sortDirection_ = SortDirection::Ascending;
+    int updateDepth_ = 0;
+    int columnUpdateDepth_ = 0;
+    bool quiet_ = false; // while the grid restores its own state: no events, no record writes
+    // What a reset must bring back, remembered by node and checked by path.
+    struct Remembered {
+        NodeId node = kNoNode;
+        std::string path;
+    } selected_, focused_;
+};
+
+} // namespace folvane
