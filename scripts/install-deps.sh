@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libpugixml-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev
-  python3 python3-openpyxl
+  tzdata python3 python3-openpyxl
   xvfb imagemagick xauth
 )
 

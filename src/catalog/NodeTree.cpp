@@ -44,6 +44,11 @@ TNodeTree::TNodeTree()
 
 TNodeTree::~TNodeTree()
 {
+    freeStorage();
+}
+
+void TNodeTree::freeStorage()
+{
     if (!nodeChunks_)
         return;
     for (std::uint32_t c = 0; c < kMaxNodeChunks; ++c) {
@@ -54,6 +59,9 @@ TNodeTree::~TNodeTree()
     }
     for (std::uint32_t c = 0; c < textChunkCount_; ++c)
         delete[] textChunks_[c].load(std::memory_order_relaxed);
+    nodeChunks_.reset();
+    textChunks_.reset();
+    textChunkCount_ = 0;
 }
 
 TNodeTree::TNodeTree(TNodeTree &&other) noexcept
@@ -65,7 +73,7 @@ TNodeTree &TNodeTree::operator=(TNodeTree &&other) noexcept
 {
     if (this == &other)
         return *this;
-    this->~TNodeTree();
+    freeStorage();
     nodeChunks_ = std::move(other.nodeChunks_);
     nodeCount_.store(other.nodeCount_.load());
     childIds_ = std::move(other.childIds_);

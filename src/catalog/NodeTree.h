@@ -141,6 +141,7 @@ private:
     void eraseOverride(NodeId id, int field);
     static std::uint64_t overrideKey(NodeId id, int field) { return (std::uint64_t(id) << 5) | unsigned(field); }
     void reset();
+    void freeStorage();
     friend void CopyNodeData(const TNodeTree &, NodeId, TNodeTree &, NodeId);
 
     std::unique_ptr<std::atomic<Node *>[]> nodeChunks_;

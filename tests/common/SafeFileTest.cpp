@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/SafeFile.h"
+#include "support/TempDir.h"
+
+using namespace folvane;
+
+namespace {
+std::string readAll(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+} // namespace
+
+TEST(SafeFile, ReplacesTheOldFileOnlyOnCommit)
+{
+    test::TempDir dir;
+    std::string path = dir / "out.txt";
+    WriteFileAtomically(path, "old");
+    {
+        AtomicFile file(path);
+        file.Write("new content");
+        EXPECT_EQ(readAll(path), "old"); // not yet
+        file.Commit();
+    }
+    EXPECT_EQ(readAll(path), "new content");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1); // no temporary left
+}
+
+TEST(SafeFile, AnAbandonedWriteLeavesTheOldFileWholeAndNoTemporary)
+{
+    test::TempDir dir;
+    std::string path = dir / "out.txt";
+    WriteFileAtomically(path, "old");
+    {
+        AtomicFile file(path);
+        file.Write(std::string(3 << 20, 'x')); // beyond the buffer: really written to disk
+    }
+    EXPECT_EQ(readAll(path), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST(SafeFile, AFolderThatCannotBeWrittenIsAnErrorNamingThePath)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    test::TempDir dir;
+    std::string folder = dir.Folder("ro");
+    WriteFileAtomically(folder + "/keep.txt", "old");
+    ::chmod(folder.c_str(), 0555);
+    try {
+        WriteFileAtomically(folder + "/keep.txt", "new");
+        FAIL() << "no error";
+    } catch (const std::runtime_error &e) {
+        EXPECT_NE(std::string(e.what()).find(folder + "/keep.txt"), std::string::npos);
+    }
+    EXPECT_EQ(readAll(folder + "/keep.txt"), "old");
+}
+
+TEST(SafeFile, AMissingFolderIsAnError)
+{
+    test::TempDir dir;
+    EXPECT_THROW(WriteFileAtomically(dir / "no/such/folder/x.txt", "x"), std::runtime_error);
+}
