@@ -63,7 +63,7 @@ std::string LineTextAt(std::string_view text, std::ptrdiff_t offset)
 pugi::xml_attribute TXmlElement::findAttribute(std::string_view name) const
 {
     for (pugi::xml_attribute a = node_.first_attribute(); a; a = a.next_attribute())
-        if (name == a.name())
+        if (NameIs(a.name(), name))
             return a;
     return {};
 }
@@ -71,7 +71,7 @@ pugi::xml_attribute TXmlElement::findAttribute(std::string_view name) const
 TXmlElement TXmlElement::FindChild(std::string_view name) const
 {
     for (pugi::xml_node n = node_.first_child(); n; n = n.next_sibling())
-        if (n.type() == pugi::node_element && name == n.name())
+        if (n.type() == pugi::node_element && NameIs(n.name(), name))
             return TXmlElement(n);
     return {};
 }
