@@ -85,7 +85,7 @@ TWaitForm::TWaitForm(QWidget *owner)
 
     counts_ = new QLabel(this);
     counts_->setObjectName(QStringLiteral("Counts"));
-    counts_->setGeometry(96, 42, 272, 14);
+    counts_->setGeometry(96, 43, 272, 13);
     counts_->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     counts_->setStyleSheet(QStringLiteral("color: palette(mid);"));
     counts_->hide();

@@ -5,6 +5,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QFile>
+#include <QGraphicsLayout>
 #include <QImage>
 #include <QLinearGradient>
 #include <QLocale>
@@ -29,6 +30,12 @@ namespace {
 constexpr int kMaxCategories = 64;
 // A pie slice carries its mark when it is at least this share of the whole.
 constexpr double kMinMarkShare = 0.015;
+// Up to this many points each is drawn on its own; beyond it, points under kMinItemShare of the
+// whole (far below a pixel) are drawn merged with their small neighbours, so that a folder of a
+// hundred thousand entries draws as fast as one of a few hundred.
+constexpr int kMaxSingleItems = 400;
+constexpr double kMinItemShare = 0.002;
+const QColor kMergedColor(200, 200, 200);
 
 } // namespace
 
@@ -47,6 +54,8 @@ QtChart::QtChart(const std::string &name, bool plain, QWidget *parent)
     gradient.setColorAt(1, Qt::white);
     chart_->setBackgroundBrush(gradient);
     chart_->setBackgroundRoundness(0);
+    chart_->layout()->setContentsMargins(0, 0, 0, 0); // the gradient reaches every edge of the view
+    setBackgroundBrush(Qt::white);
     chart_->setBackgroundPen(Qt::NoPen);
     chart_->setPlotAreaBackgroundBrush(Qt::white);
     chart_->setPlotAreaBackgroundPen(plain ? QPen(Qt::NoPen) : QPen(QColor(128, 128, 128)));
@@ -94,7 +103,7 @@ void QtChart::clearQtSeries()
         delete axis;
     }
     series_ = nullptr;
-    pointOf_.clear();
+    itemOf_.clear();
     slices_.clear();
 }
 
@@ -150,9 +159,47 @@ void QtChart::ClickPoint(int index)
     });
 }
 
+void QtChart::layoutItems()
+{
+    items_.clear();
+    const int n = int(points_.size());
+    if (n <= kMaxSingleItems) {
+        for (int i = 0; i < n; ++i)
+            items_.push_back({i, 1, std::max(points_[std::size_t(i)].value, 0.0)});
+        return;
+    }
+    const double small = total_ * kMinItemShare;
+    Item run{0, 0, 0};
+    for (int i = 0; i < n; ++i) {
+        const double value = std::max(points_[std::size_t(i)].value, 0.0);
+        if (value >= small && value > 0) {
+            if (run.count > 0)
+                items_.push_back(run);
+            run = {i + 1, 0, 0};
+            items_.push_back({i, 1, value});
+        } else {
+            if (run.count == 0)
+                run.first = i;
+            ++run.count;
+            run.value += value;
+        }
+    }
+    if (run.count > 0)
+        items_.push_back(run);
+}
+
+QString QtChart::itemText(const Item &item) const
+{
+    if (item.count == 1)
+        return MarkText(item.first);
+    const double share = total_ > 0 ? item.value * 100.0 / total_ : 0.0;
+    return QStringLiteral("%1 small entries %2%").arg(item.count).arg(QLocale().toString(share, 'f', 1));
+}
+
 void QtChart::rebuild()
 {
     clearQtSeries();
+    layoutItems();
     if (kind_ == SeriesKind::Pie)
         buildPie();
     else if (kind_ == SeriesKind::Bar)
@@ -165,32 +212,32 @@ void QtChart::buildPie()
     auto *pie = new QPieSeries;
     pie->setPieSize(plain_ ? 0.62 : 0.58);
     QList<QPieSlice *> slices;
-    slices.reserve(qsizetype(points_.size()));
+    slices.reserve(qsizetype(items_.size()));
     int marks = 0;
-    for (std::size_t i = 0; i < points_.size(); ++i) {
-        const double value = std::max(points_[i].value, 0.0);
-        auto *slice = new QPieSlice(MarkText(int(i)), value);
-        const QColor color = PointColor(int(i));
+    for (std::size_t k = 0; k < items_.size(); ++k) {
+        const Item &item = items_[k];
+        auto *slice = new QPieSlice(itemText(item), item.value);
+        const QColor color = item.count == 1 ? PointColor(item.first) : kMergedColor;
         slice->setColor(color);
         slice->setBorderColor(color.darker(130));
         // Marks only where they fit: a thin slice would put its label over its neighbours'.
-        const bool mark = total_ > 0 && value / total_ >= kMinMarkShare && marks < 40;
+        const bool mark = item.count == 1 && total_ > 0 && item.value / total_ >= kMinMarkShare && marks < 40;
         marks += mark;
         slice->setLabelVisible(mark);
         slice->setLabelArmLengthFactor(0.12);
-        pointOf_.emplace(slice, int(i));
+        itemOf_.emplace(slice, int(k));
         slices.push_back(slice);
     }
     pie->append(slices); // one batch
     slices_.assign(slices.begin(), slices.end());
     connect(pie, &QPieSeries::clicked, this, [this](QPieSlice *slice) {
-        if (auto found = pointOf_.find(slice); found != pointOf_.end())
-            ClickPoint(found->second);
+        if (auto found = itemOf_.find(slice); found != itemOf_.end() && items_[std::size_t(found->second)].count == 1)
+            ClickPoint(items_[std::size_t(found->second)].first);
     });
     connect(pie, &QPieSeries::hovered, this, [this](QPieSlice *slice, bool state) {
-        auto found = pointOf_.find(slice);
-        if (state && found != pointOf_.end())
-            QToolTip::showText(QCursor::pos(), MarkText(found->second), this);
+        auto found = itemOf_.find(slice);
+        if (state && found != itemOf_.end())
+            QToolTip::showText(QCursor::pos(), itemText(items_[std::size_t(found->second)]), this);
         else
             QToolTip::hideText();
     });
@@ -200,7 +247,7 @@ void QtChart::buildPie()
 
 void QtChart::buildBars()
 {
-    const int n = int(points_.size());
+    const int n = int(items_.size());
     stacked_ = n <= kMaxCategories;
     QAbstractBarSeries *bars = stacked_ ? static_cast<QAbstractBarSeries *>(new QStackedBarSeries)
                                         : static_cast<QAbstractBarSeries *>(new QBarSeries);
@@ -209,41 +256,44 @@ void QtChart::buildBars()
     sets.reserve(n);
     QStringList categories;
     double top = 0;
-    for (int i = 0; i < n; ++i) {
-        auto *set = new QBarSet(QString::fromStdString(points_[std::size_t(i)].label));
-        const double value = std::max(points_[std::size_t(i)].value, 0.0);
-        top = std::max(top, value);
+    for (int k = 0; k < n; ++k) {
+        const Item &item = items_[std::size_t(k)];
+        const QString label =
+            item.count == 1 ? QString::fromStdString(points_[std::size_t(item.first)].label) : itemText(item);
+        auto *set = new QBarSet(label);
+        top = std::max(top, item.value);
         if (stacked_) {
             // Each point is one set with its value in its own category and nothing elsewhere,
             // so every bar gets a colour of its own and a category label under it.
             QList<qreal> values(n, 0.0);
-            values[i] = value;
+            values[k] = item.value;
             set->append(values);
-            categories << QString::fromStdString(points_[std::size_t(i)].label);
+            categories << label;
         } else {
-            set->append(value);
+            set->append(item.value);
         }
-        const QColor color = PointColor(i);
+        const QColor color = item.count == 1 ? PointColor(item.first) : kMergedColor;
         set->setColor(color);
         set->setBorderColor(color.darker(130));
-        pointOf_.emplace(set, i);
+        itemOf_.emplace(set, k);
         sets.push_back(set);
     }
     bars->append(sets); // one batch
-    connect(bars, &QAbstractBarSeries::clicked, this, [this](int index, QBarSet *set) {
-        if (stacked_) {
-            ClickPoint(index);
-        } else if (auto found = pointOf_.find(set); found != pointOf_.end()) {
-            ClickPoint(found->second);
-        }
+    auto itemAt = [this](int index, QBarSet *set) {
+        if (stacked_)
+            return index;
+        auto found = itemOf_.find(set);
+        return found == itemOf_.end() ? -1 : found->second;
+    };
+    connect(bars, &QAbstractBarSeries::clicked, this, [this, itemAt](int index, QBarSet *set) {
+        const int k = itemAt(index, set);
+        if (k >= 0 && k < int(items_.size()) && items_[std::size_t(k)].count == 1)
+            ClickPoint(items_[std::size_t(k)].first);
     });
-    connect(bars, &QAbstractBarSeries::hovered, this, [this](bool state, int index, QBarSet *set) {
-        int point = stacked_ ? index : -1;
-        if (!stacked_)
-            if (auto found = pointOf_.find(set); found != pointOf_.end())
-                point = found->second;
-        if (state && point >= 0)
-            QToolTip::showText(QCursor::pos(), MarkText(point), this);
+    connect(bars, &QAbstractBarSeries::hovered, this, [this, itemAt](bool state, int index, QBarSet *set) {
+        const int k = itemAt(index, set);
+        if (state && k >= 0 && k < int(items_.size()))
+            QToolTip::showText(QCursor::pos(), itemText(items_[std::size_t(k)]), this);
         else
             QToolTip::hideText();
     });
@@ -273,14 +323,14 @@ int QtChart::VisibleMarks() const
             count += slice->isLabelVisible();
         return count;
     }
-    return int(points_.size()) <= kMaxCategories ? int(points_.size()) : 0;
+    return stacked_ && kind_ == SeriesKind::Bar ? int(items_.size()) : 0;
 }
 
 void QtChart::drawForeground(QPainter *painter, const QRectF &rect)
 {
     QChartView::drawForeground(painter, rect);
     // Bar marks: label and share above each bar, where a bar is wide enough to carry one.
-    if (kind_ != SeriesKind::Bar || !series_ || points_.empty() || !stacked_)
+    if (kind_ != SeriesKind::Bar || !series_ || items_.empty() || !stacked_)
         return;
     try {
         const QFontMetrics metrics(font());
@@ -288,10 +338,9 @@ void QtChart::drawForeground(QPainter *painter, const QRectF &rect)
         const QPointF origin = chart_->mapToPosition(QPointF(0, 0), series_);
         const QPointF next = chart_->mapToPosition(QPointF(1, 0), series_);
         const qreal slot = std::abs(next.x() - origin.x());
-        for (int i = 0; i < int(points_.size()); ++i) {
-            const QPointF top =
-                chart_->mapToScene(chart_->mapToPosition(QPointF(i, std::max(points_[std::size_t(i)].value, 0.0)), series_));
-            const QString text = MarkText(i);
+        for (int k = 0; k < int(items_.size()); ++k) {
+            const QPointF top = chart_->mapToScene(chart_->mapToPosition(QPointF(k, items_[std::size_t(k)].value), series_));
+            const QString text = itemText(items_[std::size_t(k)]);
             const int width = metrics.horizontalAdvance(text) + 6;
             if (width > slot * 1.05)
                 continue;

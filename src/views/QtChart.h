@@ -46,6 +46,8 @@ public:
     void ClickPoint(int index);
     // How many marks are drawn (labels are left out where they do not fit).
     int VisibleMarks() const;
+    // How many slices or bars are drawn.
+    int DrawnItems() const { return int(items_.size()); }
 
 protected:
     void drawForeground(QPainter *painter, const QRectF &rect) override;
@@ -66,7 +68,16 @@ private:
     std::function<void(int)> click_;
     QAbstractSeries *series_ = nullptr;
     bool stacked_ = false; // bars as one category per point (few points) or side by side in one
-    std::unordered_map<const void *, int> pointOf_; // slice or bar set -> point index
+    // What is drawn: each point on its own, or, in a chart of very many points, runs of points
+    // too small to see merged into one grey item that carries no mark and takes no click.
+    struct Item {
+        int first = 0, count = 1;
+        double value = 0;
+    };
+    std::vector<Item> items_;
+    void layoutItems();
+    QString itemText(const Item &item) const;
+    std::unordered_map<const void *, int> itemOf_; // slice or bar set -> item
     std::vector<QPieSlice *> slices_;
 };
 

@@ -118,7 +118,12 @@ public:
 
     int columnCount(const QModelIndex &) const override { return int(grid_.columns_.size()); }
 
-    bool hasChildren(const QModelIndex &parent) const override { return rowCount(parent) > 0; }
+    // Asked of any cell of a row, so that a double click anywhere on a folder's row toggles it.
+    bool hasChildren(const QModelIndex &parent) const override
+    {
+        const NodeId owner = parent.isValid() ? NodeId(parent.internalId()) : TNodeTree::Root();
+        return grid_.tree_.ChildCount(owner) > 0;
+    }
 
     Qt::ItemFlags flags(const QModelIndex &index) const override
     {

@@ -1,0 +1,874 @@
+#include "app/uMain.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "app/uWaitForm.h"
+#include "catalog/uFileReader.h"
+#include "common/TextForms.h"
+#include "common/UiServices.h"
+#include "config/ConfigStore.h"
+#include "views/QtChart.h"
+#include "views/QtIconList.h"
+#include "views/QtTreeGrid.h"
+#include "views/uCtrl.h"
+
+namespace folvane {
+
+void IgnoreException() noexcept
+{
+    // Deliberately nothing: an error that escapes a command ends that command and no more.
+}
+
+void InstallSystemForms()
+{
+    const QLocale locale = QLocale::system();
+    TextForms forms;
+    forms.shortDate = NormalizeShortDate(locale.dateFormat(QLocale::ShortFormat).toStdString());
+    forms.longTime = NormalizeLongTime(locale.timeFormat(QLocale::LongFormat).toStdString());
+    forms.decimal = locale.decimalPoint().toStdString();
+    forms.group = locale.groupSeparator().toStdString();
+    if (!locale.amText().isEmpty())
+        forms.amText = locale.amText().toStdString();
+    if (!locale.pmText().isEmpty())
+        forms.pmText = locale.pmText().toStdString();
+    SetForms(forms);
+}
+
+std::vector<std::string> LocalPathsOfUriList(const QByteArray &uriList)
+{
+    std::vector<std::string> paths;
+    for (QByteArray line : uriList.split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        if (!line.toLower().startsWith("file://"))
+            continue;
+        QByteArray rest = line.mid(7);
+        // "file:///path" or "file://localhost/path"; another host is not a local file.
+        const qsizetype slash = rest.indexOf('/');
+        if (slash < 0)
+            continue;
+        const QByteArray host = rest.left(slash);
+        if (!host.isEmpty() && host.toLower() != "localhost")
+            continue;
+        const QByteArray path = QByteArray::fromPercentEncoding(rest.mid(slash));
+        paths.emplace_back(path.constData(), std::size_t(path.size()));
+    }
+    return paths;
+}
+
+namespace {
+
+bool isFolder(const std::string &path)
+{
+    std::error_code error;
+    return std::filesystem::is_directory(std::filesystem::path(path), error);
+}
+
+QIcon themed(const char *name, QStyle::StandardPixmap fallback)
+{
+    return QIcon::fromTheme(QString::fromLatin1(name), QApplication::style()->standardIcon(fallback));
+}
+
+// A page with a coloured band carrying a short type name: the icon of one export kind.
+QIcon documentIcon(const QString &tag, const QColor &band)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPolygonF page({QPointF(6, 2), QPointF(21, 2), QPointF(27, 8), QPointF(27, 30), QPointF(6, 30)});
+    p.setPen(QColor(110, 110, 110));
+    p.setBrush(Qt::white);
+    p.drawPolygon(page);
+    p.drawLine(QPointF(21, 2), QPointF(21, 8));
+    p.drawLine(QPointF(21, 8), QPointF(27, 8));
+    p.setPen(QColor(190, 190, 190));
+    for (int y = 11; y <= 15; y += 4)
+        p.drawLine(QPointF(9, y), QPointF(24, y));
+    p.setPen(Qt::NoPen);
+    p.setBrush(band);
+    p.drawRoundedRect(QRectF(1, 18, 30, 11), 2, 2);
+    QFont font = p.font();
+    font.setPixelSize(8);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(1, 18, 30, 11), Qt::AlignCenter, tag);
+    return QIcon(pixmap);
+}
+
+QIcon pieIcon(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF box(size * 0.08, size * 0.08, size * 0.84, size * 0.84);
+    const QColor colors[] = {QColor(0, 128, 255), QColor(255, 170, 0), QColor(60, 180, 75), QColor(230, 60, 60)};
+    const int spans[] = {150, 90, 70, 50};
+    int start = 90 * 16;
+    p.setPen(QPen(Qt::white, 1));
+    for (int i = 0; i < 4; ++i) {
+        p.setBrush(colors[i]);
+        p.drawPie(box, start, spans[i] * 16);
+        start += spans[i] * 16;
+    }
+    return QIcon(pixmap);
+}
+
+QIcon barIcon(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    const QColor colors[] = {QColor(0, 128, 255), QColor(255, 170, 0), QColor(60, 180, 75)};
+    const double heights[] = {0.55, 0.85, 0.35};
+    const double w = size / 4.5;
+    p.setPen(QColor(80, 80, 80));
+    p.drawLine(QPointF(1, size - 1.5), QPointF(size - 1, size - 1.5));
+    for (int i = 0; i < 3; ++i) {
+        const double h = (size - 3) * heights[i];
+        p.fillRect(QRectF(size * 0.1 + i * (w + size * 0.08), size - 2 - h, w, h), colors[i]);
+    }
+    return QIcon(pixmap);
+}
+
+// The small icon of the three class pages' tabs.
+QIcon classesIcon()
+{
+    return barIcon(16);
+}
+
+} // namespace
+
+template <typename F> void TFMMain::guard(F &&f) noexcept
+{
+    try {
+        f();
+    } catch (...) {
+        IgnoreException();
+    }
+}
+
+TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("FMMain"));
+    setWindowTitle(QStringLiteral("Folvane "));
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+
+    // Menu: two items that act directly.
+    QAction *about = menuBar()->addAction(QStringLiteral("About"));
+    about->setObjectName(QStringLiteral("m1"));
+    connect(about, &QAction::triggered, this, [this] { guard([&] { m1Click(); }); });
+    QAction *help = menuBar()->addAction(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("m2"));
+    connect(help, &QAction::triggered, this, [this] { guard([&] { m2Click(); }); });
+
+    VT = new QtTreeGrid("VT");
+    VTList = new QtTreeGrid("VTList");
+    VTAge = new QtTreeGrid("VTAge");
+    VTSize = new QtTreeGrid("VTSize");
+    VTType = new QtTreeGrid("VTType");
+    ChartFile = new QtChart("ChartFile", true);
+    AgeChart = new QtChart("AgeChart", false);
+    SizeChart = new QtChart("SizeChart", false);
+    TypeChart = new QtChart("TypeChart", false);
+
+    auto *central = new QWidget;
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildTopPanel());
+
+    pcTotal = new QTabWidget;
+    pcTotal->setObjectName(QStringLiteral("pcTotal"));
+    pcTotal->setUsesScrollButtons(true); // one row of tabs; arrows when the window is narrow
+    pcTotal->setElideMode(Qt::ElideNone);
+    pcTotal->setDocumentMode(false);
+    column->addWidget(pcTotal, 1);
+
+    // Total Tree and Current Path File List.
+    pcTotal->addTab(buildGridPage(VT, QStringLiteral("TabSheet1"), false, nullptr,
+                                  {"ToolButton8", "ToolButton11", "ToolButton12", "ToolButton9", "ToolButton13",
+                                   "ToolButton64", "ToolButton4"}),
+                    themed("view-list-tree", QStyle::SP_DirIcon), QStringLiteral("Total Tree"));
+    pcTotal->addTab(buildGridPage(VTList, QStringLiteral("TabSheet6"), false, nullptr,
+                                  {"ToolButton16", "ToolButton17", "ToolButton18", "ToolButton19", "ToolButton20",
+                                   "ToolButton23", "ToolButton5"}),
+                    themed("view-list-details", QStyle::SP_FileDialogDetailedView),
+                    QStringLiteral("Current Path File List"));
+
+    // Chart pages: a tool bar above the chart.
+    auto chartPage = [this](const QString &name, QtChart *chart, QToolBar *bar) {
+        auto *page = new QWidget;
+        page->setObjectName(name);
+        auto *layout = new QVBoxLayout(page);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        layout->addWidget(bar);
+        layout->addWidget(chart, 1);
+        return page;
+    };
+    const QIcon save = themed("document-save", QStyle::SP_DialogSaveButton);
+
+    QToolBar *fileBar = newToolBar();
+    QToolButton *tbPieFile = toolButton(fileBar, "tbPieFile", "Pie Chart", pieIcon(32));
+    QToolButton *tbBarFile = toolButton(fileBar, "tbBarFile", "Bar Chart", barIcon(32));
+    QToolButton *saveFile = toolButton(fileBar, "ToolButton36", "Save to file", save);
+    pcTotal->addTab(chartPage(QStringLiteral("TabSheet2"), ChartFile, fileBar), pieIcon(16),
+                    QStringLiteral("Current Path File Chart"));
+
+    // Age of Files.
+    pcAge = new QStackedWidget;
+    pcAge->setObjectName(QStringLiteral("pcAge"));
+    QToolBar *ageBar = newToolBar();
+    QToolButton *tbPie = toolButton(ageBar, "tbPie", "Pie Chart", pieIcon(32));
+    QToolButton *tbBar = toolButton(ageBar, "tbBar", "Bar Chart", barIcon(32));
+    QToolButton *saveAge = toolButton(ageBar, "ToolButton51", "Save to file", save);
+    ageBar->addSeparator();
+    QToolButton *sbCreate = speedButton(ageBar, "sbCreate", "File Create Time");
+    QToolButton *sbAccess = speedButton(ageBar, "sbAccess", "File AccessTime");
+    QToolButton *sbWrite = speedButton(ageBar, "sbWrite", "File Write Time");
+    pcAge->addWidget(chartPage(QStringLiteral("TabSheet7"), AgeChart, ageBar));
+    pcAge->addWidget(buildGridPage(VTAge, QStringLiteral("TabSheet8"), true, pcAge,
+                                   {"ToolButton56", "ToolButton61", "ToolButton62", "ToolButton63", "ToolButton66",
+                                    "ToolButton67", "ToolButton73", "ToolButton6"}));
+    pcTotal->addTab(pcAge, classesIcon(), QStringLiteral("Age of Files"));
+
+    // Size of Files.
+    pcSize = new QStackedWidget;
+    pcSize->setObjectName(QStringLiteral("pcSize"));
+    QToolBar *sizeBar = newToolBar();
+    QToolButton *tbPieSize = toolButton(sizeBar, "tbPieSize", "Pie Chart", pieIcon(32));
+    QToolButton *tbBarSize = toolButton(sizeBar, "tbBarSize", "Bar Chart", barIcon(32));
+    QToolButton *saveSize = toolButton(sizeBar, "ToolButton86", "Save to file", save);
+    pcSize->addWidget(chartPage(QStringLiteral("TabSheet9"), SizeChart, sizeBar));
+    pcSize->addWidget(buildGridPage(VTSize, QStringLiteral("TabSheet10"), true, pcSize,
+                                    {"ToolButton91", "ToolButton96", "ToolButton97", "ToolButton98", "ToolButton99",
+                                     "ToolButton100", "ToolButton103", "ToolButton7"}));
+    pcTotal->addTab(pcSize, classesIcon(), QStringLiteral("Size of Files"));
+
+    // Type of Files.
+    pcType = new QStackedWidget;
+    pcType->setObjectName(QStringLiteral("pcType"));
+    QToolBar *typeBar = newToolBar();
+    QToolButton *tbPieType = toolButton(typeBar, "tbPieType", "Pie Chart", pieIcon(32));
+    QToolButton *tbBarType = toolButton(typeBar, "tbBarType", "Bar Chart", barIcon(32));
+    QToolButton *saveType = toolButton(typeBar, "ToolButton116", "Save to file", save);
+    typeBar->addSeparator();
+    QToolButton *sbTop = speedButton(typeBar, "sbTop", "Top 10");
+    QToolButton *sbAll = speedButton(typeBar, "sbAll", "All");
+    pcType->addWidget(chartPage(QStringLiteral("TabSheet11"), TypeChart, typeBar));
+    pcType->addWidget(buildGridPage(VTType, QStringLiteral("TabSheet12"), true, pcType,
+                                    {"ToolButton121", "ToolButton126", "ToolButton127", "ToolButton128",
+                                     "ToolButton129", "ToolButton130", "ToolButton133", "ToolButton10"}));
+    pcTotal->addTab(pcType, classesIcon(), QStringLiteral("Type of Files"));
+
+    setCentralWidget(central);
+
+    // Status bar with its one panel, which nothing writes to.
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("SB"));
+    auto *panel = new QLabel;
+    panel->setObjectName(QStringLiteral("SBPanel0"));
+    panel->setFixedWidth(700);
+    bar->addWidget(panel);
+
+    // Grouped speed buttons: exactly one of each group is down.
+    for (const auto &group : {std::vector<QToolButton *>{sbCreate, sbAccess, sbWrite}, std::vector<QToolButton *>{sbTop, sbAll}}) {
+        auto *buttons = new QButtonGroup(this);
+        buttons->setExclusive(true);
+        for (QToolButton *b : group)
+            buttons->addButton(b);
+    }
+    sbCreate->setChecked(true);
+    sbAll->setChecked(true);
+
+    // Chart commands. Pie and bar buttons show the down state their handler gives them.
+    auto pair = [this](QToolButton *pie, QToolButton *bar, std::function<void(bool asBar)> draw) {
+        connect(pie, &QToolButton::clicked, this, [=, this] {
+            pie->setChecked(true);
+            bar->setChecked(false);
+            guard([&] { draw(false); });
+        });
+        connect(bar, &QToolButton::clicked, this, [=, this] {
+            pie->setChecked(false);
+            bar->setChecked(true);
+            guard([&] { draw(true); });
+        });
+    };
+    auto timeKind = [=] { return sbCreate->isChecked() ? 0 : sbAccess->isChecked() ? 1 : 2; };
+    pair(tbPieFile, tbBarFile, [this](bool asBar) {
+        if (ctrl_)
+            ctrl_->ShowFileChart(*ChartFile, asBar);
+    });
+    pair(tbPie, tbBar, [this, timeKind](bool asBar) {
+        if (ctrl_)
+            ctrl_->ShowAgeChart(*AgeChart, asBar, timeKind());
+    });
+    pair(tbPieSize, tbBarSize, [this](bool asBar) {
+        if (ctrl_)
+            ctrl_->ShowSizeChart(*SizeChart, asBar);
+    });
+    pair(tbPieType, tbBarType, [this, sbTop](bool asBar) {
+        if (ctrl_)
+            ctrl_->ShowTypeChart(*TypeChart, asBar, !sbTop->isChecked());
+    });
+    const std::pair<QToolButton *, int> kinds[] = {{sbCreate, 0}, {sbAccess, 1}, {sbWrite, 2}};
+    for (auto [button, kind] : kinds)
+        connect(button, &QToolButton::clicked, this, [this, tbPie, kind = kind] {
+            guard([&] {
+                if (ctrl_)
+                    ctrl_->ShowAgeChart(*AgeChart, !tbPie->isChecked(), kind);
+            });
+        });
+    const std::pair<QToolButton *, bool> scopes[] = {{sbTop, false}, {sbAll, true}};
+    for (auto [button, all] : scopes)
+        connect(button, &QToolButton::clicked, this, [this, tbPieType, all = all] {
+            guard([&] {
+                if (ctrl_)
+                    ctrl_->ShowTypeChart(*TypeChart, !tbPieType->isChecked(), all);
+            });
+        });
+    const std::pair<QToolButton *, QtChart *> saves[] = {
+        {saveFile, ChartFile}, {saveAge, AgeChart}, {saveSize, SizeChart}, {saveType, TypeChart}};
+    for (auto [button, chart] : saves)
+        connect(button, &QToolButton::clicked, this, [this, chart = chart] {
+            guard([&] {
+                if (ctrl_)
+                    ctrl_->SaveChart(*chart);
+            });
+        });
+
+    resize(934, 490);
+    setAcceptDrops(true);
+    qApp->installEventFilter(this);
+}
+
+TFMMain::~TFMMain()
+{
+    qApp->removeEventFilter(this);
+    // The controller unwires the grids, so it goes before them.
+    ctrl_.reset();
+}
+
+// --- Building the window ---------------------------------------------------------------------
+
+QWidget *TFMMain::buildTopPanel()
+{
+    auto *panel = new QWidget;
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFixedHeight(41);
+    auto *row = new QHBoxLayout(panel);
+    row->setContentsMargins(6, 3, 6, 3);
+    row->setSpacing(8);
+
+    btnOpen = new QPushButton(themed("document-open", QStyle::SP_DirOpenIcon), QStringLiteral("&Open Folder to Analyze"));
+    btnOpen->setObjectName(QStringLiteral("btnOpen"));
+    QFont bold = btnOpen->font();
+    bold.setBold(true);
+    btnOpen->setFont(bold);
+    btnOpen->setIconSize(QSize(24, 24));
+    btnOpen->setMinimumHeight(33);
+    // Its hint, "Create a new catalog", is not displayed: hints are off for this button.
+    btnOpen->setWhatsThis(QStringLiteral("Create a new catalog"));
+    connect(btnOpen, &QPushButton::clicked, this, [this] { guard([&] { btnOpenClick(); }); });
+
+    Label1 = new QLabel(QStringLiteral("Current Path:"));
+    Label1->setObjectName(QStringLiteral("Label1"));
+
+    btnUp = new QToolButton;
+    btnUp->setObjectName(QStringLiteral("btnUp"));
+    btnUp->setIcon(themed("go-up", QStyle::SP_FileDialogToParent));
+    btnUp->setIconSize(QSize(20, 20));
+    btnUp->setAutoRaise(true);
+    btnUp->setToolTip(QStringLiteral("back to top"));
+    btnUp->setEnabled(false);
+    connect(btnUp, &QToolButton::clicked, this, [this] { guard([&] { btnUpClick(); }); });
+
+    lbPath = new QLabel(QStringLiteral("Current Path"));
+    lbPath->setObjectName(QStringLiteral("lbPath"));
+    QPalette blue = lbPath->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    lbPath->setPalette(blue);
+    lbPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lbPath->setMinimumWidth(40);
+    lbPath->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+    row->addWidget(btnOpen);
+    row->addSpacing(6);
+    row->addWidget(Label1);
+    row->addWidget(btnUp);
+    row->addWidget(lbPath, 1);
+    return panel;
+}
+
+QToolBar *TFMMain::newToolBar()
+{
+    auto *bar = new QToolBar;
+    bar->setFixedHeight(40);
+    bar->setIconSize(QSize(32, 32));
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    return bar;
+}
+
+QToolButton *TFMMain::toolButton(QToolBar *bar, const QString &name, const QString &hint, const QIcon &icon)
+{
+    auto *button = new QToolButton;
+    button->setObjectName(name);
+    button->setIcon(icon);
+    button->setIconSize(QSize(32, 32));
+    button->setToolTip(hint);
+    button->setText(hint);
+    button->setAutoRaise(true);
+    button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    if (name.startsWith(QStringLiteral("tbPie")) || name.startsWith(QStringLiteral("tbBar")))
+        button->setCheckable(true);
+    bar->addWidget(button);
+    buttons_[name] = button;
+    return button;
+}
+
+QToolButton *TFMMain::speedButton(QToolBar *bar, const QString &name, const QString &caption)
+{
+    auto *button = new QToolButton;
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setCheckable(true);
+    button->setAutoRaise(true);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button->setMinimumHeight(30);
+    bar->addWidget(button);
+    buttons_[name] = button;
+    return button;
+}
+
+QWidget *TFMMain::buildGridPage(QtTreeGrid *grid, const QString &name, bool withReturn, QStackedWidget *pages,
+                                const std::vector<QString> &names)
+{
+    auto *page = new QWidget;
+    page->setObjectName(name);
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    QToolBar *bar = newToolBar();
+    std::size_t at = 0;
+    if (withReturn) {
+        QToolButton *back = toolButton(bar, names[at++], QStringLiteral("return"), themed("go-previous", QStyle::SP_ArrowBack));
+        connect(back, &QToolButton::clicked, this, [pages] { pages->setCurrentIndex(0); });
+    }
+    auto *label = new QLabel(QStringLiteral("  Export:     "));
+    label->setObjectName(name + QStringLiteral("ExportLabel"));
+    bar->addWidget(label);
+    struct Export {
+        const char *hint, *tag;
+        QColor band;
+        void (TFACtrl::*command)(ITreeGrid &);
+    };
+    const Export exports[] = {
+        {"Export to HTML", "HTML", QColor(228, 77, 38), &TFACtrl::ExportHtml},
+        {"Export to XML", "XML", QColor(0, 120, 200), &TFACtrl::ExportXml},
+        {"Export to Text", "TXT", QColor(110, 110, 110), &TFACtrl::ExportText},
+        {"Export to CSV", "CSV", QColor(40, 150, 70), &TFACtrl::ExportCsv},
+        {"Export to Excel", "XLSX", QColor(16, 124, 65), &TFACtrl::ExportExcel},
+    };
+    for (const Export &e : exports) {
+        QToolButton *button = toolButton(bar, names[at++], QString::fromLatin1(e.hint), documentIcon(QString::fromLatin1(e.tag), e.band));
+        connect(button, &QToolButton::clicked, this, [this, grid, command = e.command] { exportCommand(command, grid); });
+    }
+    bar->addSeparator();
+    QToolButton *columns =
+        toolButton(bar, names[at++], QStringLiteral("Show columns config"), themed("preferences-system", QStyle::SP_FileDialogDetailedView));
+    connect(columns, &QToolButton::clicked, this, [this] {
+        guard([&] {
+            if (ctrl_)
+                ctrl_->ShowColumnDialog();
+        });
+    });
+    QToolButton *explorer =
+        toolButton(bar, names[at++], QStringLiteral("Open Explorer"), themed("system-file-manager", QStyle::SP_DirOpenIcon));
+    connect(explorer, &QToolButton::clicked, this, [this, grid] {
+        guard([&] {
+            if (ctrl_)
+                ctrl_->OpenExplorer(*grid);
+        });
+    });
+    layout->addWidget(bar);
+    layout->addWidget(grid, 1);
+    return page;
+}
+
+QToolButton *TFMMain::Button(const QString &name) const
+{
+    auto found = buttons_.find(name);
+    return found == buttons_.end() ? nullptr : found->second;
+}
+
+// --- IMainView -------------------------------------------------------------------------------
+
+ITreeGrid &TFMMain::Grid(GridId id)
+{
+    switch (id) {
+    case GridId::VT: return *VT;
+    case GridId::VTList: return *VTList;
+    case GridId::VTAge: return *VTAge;
+    case GridId::VTSize: return *VTSize;
+    case GridId::VTType: return *VTType;
+    }
+    return *VT;
+}
+
+IChart &TFMMain::Chart(ChartId id)
+{
+    switch (id) {
+    case ChartId::ChartFile: return *ChartFile;
+    case ChartId::AgeChart: return *AgeChart;
+    case ChartId::SizeChart: return *SizeChart;
+    case ChartId::TypeChart: return *TypeChart;
+    }
+    return *ChartFile;
+}
+
+void TFMMain::SetPathLabel(const std::string &text) { lbPath->setText(QString::fromStdString(text)); }
+
+std::string TFMMain::PathLabel() const { return lbPath->text().toStdString(); }
+
+void TFMMain::SetUpEnabled(bool enabled) { btnUp->setEnabled(enabled); }
+
+bool TFMMain::UpEnabled() const { return btnUp->isEnabled(); }
+
+namespace {
+const char *buttonName(ButtonId id)
+{
+    switch (id) {
+    case ButtonId::tbPieFile: return "tbPieFile";
+    case ButtonId::tbBarFile: return "tbBarFile";
+    case ButtonId::tbPie: return "tbPie";
+    case ButtonId::tbBar: return "tbBar";
+    case ButtonId::sbCreate: return "sbCreate";
+    case ButtonId::sbAccess: return "sbAccess";
+    case ButtonId::sbWrite: return "sbWrite";
+    case ButtonId::tbPieSize: return "tbPieSize";
+    case ButtonId::tbBarSize: return "tbBarSize";
+    case ButtonId::tbPieType: return "tbPieType";
+    case ButtonId::tbBarType: return "tbBarType";
+    case ButtonId::sbTop: return "sbTop";
+    case ButtonId::sbAll: return "sbAll";
+    }
+    return "";
+}
+} // namespace
+
+bool TFMMain::IsDown(ButtonId id) const
+{
+    QToolButton *button = Button(QString::fromLatin1(buttonName(id)));
+    return button && button->isChecked();
+}
+
+void TFMMain::SetDown(ButtonId id, bool down)
+{
+    if (QToolButton *button = Button(QString::fromLatin1(buttonName(id))))
+        button->setChecked(down);
+}
+
+void TFMMain::ShowPage(PageControlId control, int page)
+{
+    switch (control) {
+    case PageControlId::pcTotal: pcTotal->setCurrentIndex(page); break;
+    case PageControlId::pcAge: pcAge->setCurrentIndex(page); break;
+    case PageControlId::pcSize: pcSize->setCurrentIndex(page); break;
+    case PageControlId::pcType: pcType->setCurrentIndex(page); break;
+    }
+}
+
+int TFMMain::Page(PageControlId control) const
+{
+    switch (control) {
+    case PageControlId::pcTotal: return pcTotal->currentIndex();
+    case PageControlId::pcAge: return pcAge->currentIndex();
+    case PageControlId::pcSize: return pcSize->currentIndex();
+    case PageControlId::pcType: return pcType->currentIndex();
+    }
+    return 0;
+}
+
+int TFMMain::IconIndexOf(const std::string &path, bool isFolder)
+{
+    return QtIconList::Instance().IndexOf(path, isFolder);
+}
+
+// --- Start and close -------------------------------------------------------------------------
+
+void TFMMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!initialised_) {
+        initialised_ = true;
+        InitMainWindow();
+    }
+}
+
+void TFMMain::InitMainWindow()
+{
+    // The shared icon list needs nothing up front: icons are looked up and cached as cells ask.
+    ctrl_ = std::make_unique<TFACtrl>(*this);
+    for (QtTreeGrid *grid : {VT, VTList, VTAge, VTSize, VTType}) {
+        try {
+            ctrl_->SetupColumns(*grid);
+        } catch (...) {
+            IgnoreException();
+        }
+    }
+    pcTotal->setCurrentIndex(0);
+    pcAge->setCurrentIndex(0);
+    pcSize->setCurrentIndex(0);
+    pcType->setCurrentIndex(0);
+    for (const char *pie : {"tbPieFile", "tbPie", "tbPieSize", "tbPieType"})
+        Button(QString::fromLatin1(pie))->setChecked(true);
+    for (const char *bar : {"tbBarFile", "tbBar", "tbBarSize", "tbBarType"})
+        Button(QString::fromLatin1(bar))->setChecked(false);
+    setAcceptDrops(true);
+    // Said once, after the window is on screen.
+    QTimer::singleShot(0, this, [this] { guard([&] { reportConfigProblem(); }); });
+}
+
+void TFMMain::reportConfigProblem()
+{
+    const TConfig &config = GetConfig();
+    if (!config.OnDefaults() || !config.Problem())
+        return;
+    Ui().MessageBox("The configuration could not be used, so the built-in settings are in force and the file is left "
+                    "as it is.\n\n" +
+                        config.Problem()->Text(),
+                    "Warning", MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+void TFMMain::closeEvent(QCloseEvent *event)
+{
+    if (busy_) {
+        event->ignore(); // refused while work runs
+        return;
+    }
+    try {
+        if (ctrl_)
+            ctrl_->SaveLayout();
+    } catch (...) {
+        // A layout that cannot be saved does not keep the program open.
+    }
+    ctrl_.reset();
+    event->accept();
+}
+
+// --- Work off the UI thread ------------------------------------------------------------------
+
+void TFMMain::runOffUiThread(const std::function<void()> &work)
+{
+    busy_ = true;
+    QEventLoop loop;
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    busy_ = false;
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+bool TFMMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (busy_ && watched->isWidgetType()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+        case QEvent::ShortcutOverride:
+        case QEvent::ContextMenu:
+            // The main window takes no input while work runs; the progress window and the
+            // dialogs that work asks for do.
+            if (static_cast<QWidget *>(watched)->window() == this)
+                return true;
+            break;
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TFMMain::scanFolder(const std::string &folder)
+{
+    auto tree = std::make_unique<TNodeTree>();
+    std::atomic<std::uint64_t> entries{0}, bytes{0};
+    std::atomic<bool> cancel{false};
+    ScanOptions options;
+    options.progress = [&](std::uint64_t e, std::uint64_t b) {
+        entries.store(e, std::memory_order_relaxed);
+        bytes.store(b, std::memory_order_relaxed);
+    };
+    options.cancel = &cancel;
+
+    QTimer counts;
+    if (wait_) {
+        wait_->SetCancelHandler([&] { cancel.store(true); });
+        wait_->ShowWaitForm(true, true);
+        wait_->SetWaitText(QStringLiteral("Loading info.."));
+        wait_->SetCounts(0, 0);
+        connect(&counts, &QTimer::timeout, wait_, [&] { wait_->SetCounts(entries.load(), bytes.load()); });
+        counts.start(100);
+    }
+    ScanOutcome outcome;
+    struct Hide {
+        TWaitForm *wait;
+        ~Hide()
+        {
+            if (wait) {
+                wait->ShowWaitForm(false, false);
+                wait->SetCancelHandler(nullptr);
+            }
+        }
+    } hide{wait_};
+    runOffUiThread([&] { outcome = ScanFolder(*tree, folder, options); });
+    counts.stop();
+    if (outcome.cancelled)
+        return false;
+    // The scan replaced every node: the controller's current node goes with the old catalogue.
+    if (ctrl_)
+        ctrl_->CurrentNode = kNoNode;
+    VT->ReplaceNodes(std::move(*tree));
+    return true;
+}
+
+void TFMMain::showCatalogue()
+{
+    if (!ctrl_)
+        return;
+    ctrl_->SortGrid(*VT);
+    ctrl_->ClassifyFiles();
+    ctrl_->ShowFolder(VT->Nodes().First());
+}
+
+// --- Commands --------------------------------------------------------------------------------
+
+void TFMMain::btnOpenClick()
+{
+    if (busy_ || !ctrl_)
+        return;
+    std::string folder;
+    if (Ui().ChooseFolder("", "", folder)) {
+        const std::string previous = ctrl_->RootPath;
+        ctrl_->RootPath = folder;
+        repaint(); // nothing of the closed chooser stays on screen
+        if (!scanFolder(folder))
+            ctrl_->RootPath = previous; // cancelled: the catalogue shown before stays, and its root
+    }
+    showCatalogue();
+}
+
+void TFMMain::btnUpClick()
+{
+    if (!ctrl_ || ctrl_->CurrentNode == kNoNode || !VT->Nodes().IsValid(ctrl_->CurrentNode))
+        return;
+    ctrl_->ShowFolder(VT->Nodes().Parent(ctrl_->CurrentNode));
+}
+
+void TFMMain::m1Click() { Ui().ShowAbout(); }
+
+void TFMMain::m2Click() { Ui().OpenUrl("https://folvane.example/"); }
+
+void TFMMain::exportCommand(void (TFACtrl::*command)(ITreeGrid &), QtTreeGrid *grid)
+{
+    if (busy_ || !ctrl_)
+        return;
+    guard([&] {
+        TFACtrl *ctrl = ctrl_.get();
+        runOffUiThread([&] { (ctrl->*command)(*grid); });
+    });
+}
+
+bool TFMMain::DropUriList(const QByteArray &uriList)
+{
+    if (busy_ || !ctrl_)
+        return false;
+    // Every folder would replace the one before, so only the last one is scanned.
+    std::string last;
+    for (const std::string &path : LocalPathsOfUriList(uriList))
+        if (isFolder(path))
+            last = path;
+    if (last.empty())
+        return true;
+    const std::string previous = ctrl_->RootPath;
+    ctrl_->RootPath = last;
+    if (scanFolder(last)) {
+        showCatalogue();
+    } else {
+        ctrl_->RootPath = previous;
+    }
+    return true;
+}
+
+void TFMMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!busy_ && event->mimeData()->hasFormat(QStringLiteral("text/uri-list")))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TFMMain::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!busy_)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TFMMain::dropEvent(QDropEvent *event)
+{
+    if (busy_) {
+        event->ignore(); // refused, not queued
+        return;
+    }
+    const QByteArray raw = event->mimeData()->data(QStringLiteral("text/uri-list"));
+    event->acceptProposedAction();
+    // The drag source is answered first; the scan then runs from the event loop.
+    QTimer::singleShot(0, this, [this, raw] { guard([&] { DropUriList(raw); }); });
+}
+
+} // namespace folvane

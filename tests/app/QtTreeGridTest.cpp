@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QTest>
+
+#include <stdexcept>
+
+#include "GuiTestSupport.h"
+#include "views/QtIconList.h"
+#include "views/QtTreeGrid.h"
+
+using namespace folvane;
+using folvane::test::GuiApp;
+using folvane::test::Settle;
+
+namespace {
+
+// top (folder) with a (folder: a1, a2), b, c; a second top-level node "other".
+struct Fixture {
+    TNodeTree tree;
+    NodeId top, a, a1, a2, b, c, other;
+    Fixture()
+    {
+        top = tree.AddTopLevel();
+        tree.SetExplicitPath(top, "/data/top", 3);
+        a = tree.AddChild(top);
+        a1 = tree.AddChild(a);
+        a2 = tree.AddChild(a);
+        b = tree.AddChild(top);
+        c = tree.AddChild(top);
+        other = tree.AddTopLevel();
+        tree.SetExplicitPath(other, "/data/other", 5);
+        for (auto [node, name] : {std::pair{a, "a"}, {a1, "a1"}, {a2, "a2"}, {b, "b"}, {c, "c"}})
+            tree.SetName(node, name);
+    }
+};
+
+class QtTreeGridTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GuiApp();
+        grid = std::make_unique<QtTreeGrid>("VT");
+        for (int i = 0; i < 3; ++i) {
+            const int column = grid->AddColumn();
+            grid->SetColumnText(column, "Column " + std::to_string(column));
+            grid->SetColumnWidth(column, 80 + 10 * column);
+        }
+        events.getText = [this](NodeId node, int column) {
+            ++textCalls;
+            return grid->Nodes().Field(node, FileName) + "/" + std::to_string(column);
+        };
+        events.getHint = [this](NodeId node, int) { return "hint " + grid->Nodes().Field(node, FileName); };
+        events.getImageIndex = [](NodeId, int column) {
+            return column == 0 ? QtIconList::Instance().IndexOfType(true, "") : -1;
+        };
+        events.selectionChange = [this](NodeId node) { selections.push_back(node); };
+        events.headerClick = [this](int column, MouseButton) { clicks.push_back(column); };
+        events.headerMouseDown = [this](int column, MouseButton button) { downs.push_back({column, button}); };
+        grid->SetEvents(events);
+        Fixture f;
+        ids = {f.top, f.a, f.a1, f.a2, f.b, f.c, f.other};
+        grid->ReplaceNodes(std::move(f.tree));
+        grid->resize(500, 300);
+        grid->show();
+        Settle();
+    }
+
+    QAbstractItemModel &model() { return *grid->model(); }
+    QPoint headerPoint(int column)
+    {
+        QHeaderView *h = grid->header();
+        return QPoint(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2);
+    }
+
+    std::unique_ptr<QtTreeGrid> grid;
+    TreeGridEvents events;
+    std::vector<NodeId> ids; // top, a, a1, a2, b, c, other
+    std::vector<NodeId> selections;
+    std::vector<int> clicks;
+    std::vector<std::pair<int, MouseButton>> downs;
+    int textCalls = 0;
+};
+
+} // namespace
+
+TEST_F(QtTreeGridTest, ModelWalksTheNodeTreeBothWays)
+{
+    const auto [top, a, a1, a2, b, c, other] = std::tuple{ids[0], ids[1], ids[2], ids[3], ids[4], ids[5], ids[6]};
+    EXPECT_EQ(model().rowCount(QModelIndex()), 2);
+    EXPECT_EQ(model().columnCount(QModelIndex()), 3);
+    const QModelIndex topIndex = model().index(0, 0, QModelIndex());
+    EXPECT_EQ(QtTreeGrid::NodeOf(topIndex), top);
+    EXPECT_EQ(model().rowCount(topIndex), 3);
+    EXPECT_EQ(QtTreeGrid::NodeOf(model().index(1, 0, QModelIndex())), other);
+    // Every node's index leads back to the node, and its parent index to its parent.
+    for (NodeId node : {a, a1, a2, b, c}) {
+        const QModelIndex index = grid->IndexOf(node, 2);
+        ASSERT_TRUE(index.isValid());
+        EXPECT_EQ(QtTreeGrid::NodeOf(index), node);
+        EXPECT_EQ(index.column(), 2);
+        EXPECT_EQ(QtTreeGrid::NodeOf(index.parent()), grid->Nodes().Parent(node));
+        EXPECT_EQ(index.parent().column(), 0);
+    }
+    EXPECT_EQ(grid->IndexOf(a2).row(), 1);
+    EXPECT_FALSE(model().index(3, 0, topIndex).isValid());
+    EXPECT_FALSE(model().index(0, 3, topIndex).isValid());
+    EXPECT_EQ(model().rowCount(grid->IndexOf(a, 1)), 0); // only column 0 has children
+}
+
+TEST_F(QtTreeGridTest, CellsComeFromTheEventsWithTheColumnsLook)
+{
+    const NodeId b = ids[4];
+    grid->SetColumnColor(0, ColumnColor{false, Rgb{239, 243, 255}});
+    grid->SetColumnColor(1, ColumnColor{true, {}});
+    grid->SetColumnColor(2, ColumnColor{false, Rgb{20, 20, 60}});
+    grid->SetColumnAlignment(1, Alignment::Right);
+    grid->SetColumnAlignment(2, Alignment::Center);
+
+    EXPECT_EQ(grid->IndexOf(b, 1).data(Qt::DisplayRole).toString(), QStringLiteral("b/1"));
+    EXPECT_EQ(grid->IndexOf(b, 2).data(Qt::ToolTipRole).toString(), QStringLiteral("hint b"));
+    EXPECT_EQ(grid->IndexOf(b, 0).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(239, 243, 255));
+    EXPECT_EQ(grid->IndexOf(b, 1).data(Qt::BackgroundRole).value<QBrush>().color(), QtTreeGrid::TooltipColor());
+    EXPECT_NE(QtTreeGrid::ReadOnlyColor(), QtTreeGrid::TooltipColor());
+    // The text stays readable on a dark column as on a light one.
+    EXPECT_EQ(grid->IndexOf(b, 0).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(Qt::black));
+    EXPECT_EQ(grid->IndexOf(b, 2).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(Qt::white));
+    EXPECT_EQ(grid->IndexOf(b, 0).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask,
+              Qt::AlignLeft);
+    EXPECT_EQ(grid->IndexOf(b, 1).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask,
+              Qt::AlignRight);
+    EXPECT_EQ(grid->IndexOf(b, 2).data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask,
+              Qt::AlignHCenter);
+    EXPECT_FALSE(grid->IndexOf(b, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_FALSE(grid->IndexOf(b, 1).data(Qt::DecorationRole).isValid());
+    EXPECT_EQ(model().headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Column 2"));
+    EXPECT_EQ(grid->GetColumnColor(1), (ColumnColor{true, {}}));
+    EXPECT_EQ(grid->GetColumnAlignment(2), Alignment::Center);
+}
+
+TEST_F(QtTreeGridTest, AFailingCellIsEmptyAndPaintingGoesOn)
+{
+    events.getText = [](NodeId, int) -> std::string { throw std::runtime_error("no text"); };
+    events.getImageIndex = [](NodeId, int) -> int { throw std::runtime_error("no icon"); };
+    grid->SetEvents(events);
+    EXPECT_FALSE(grid->IndexOf(ids[4], 1).data(Qt::DisplayRole).isValid());
+    EXPECT_FALSE(grid->IndexOf(ids[4], 0).data(Qt::DecorationRole).isValid());
+    QPixmap target(grid->size());
+    QPainter painter(&target);
+    grid->render(&painter); // must not throw
+}
+
+TEST_F(QtTreeGridTest, HiddenColumnsKeepTheirWidthAndPositionsMove)
+{
+    EXPECT_EQ(grid->ColumnWidth(1), 90);
+    grid->SetColumnVisible(1, false);
+    EXPECT_FALSE(grid->ColumnVisible(1));
+    EXPECT_EQ(grid->ColumnWidth(1), 90);
+    grid->SetColumnWidth(1, 133); // set while hidden, seen when shown
+    EXPECT_EQ(grid->ColumnWidth(1), 133);
+    grid->SetColumnVisible(1, true);
+    EXPECT_EQ(grid->header()->sectionSize(1), 133);
+    EXPECT_EQ(grid->ColumnWidth(1), 133);
+
+    // A drag on screen is a section move; positions are read back per column number.
+    grid->header()->moveSection(0, 2);
+    EXPECT_EQ(grid->ColumnPosition(0), 2);
+    EXPECT_EQ(grid->ColumnPosition(1), 0);
+    grid->SetColumnPosition(0, 0);
+    EXPECT_EQ(grid->ColumnPosition(0), 0);
+    EXPECT_EQ(grid->ColumnPosition(2), 2);
+    // A width dragged on screen is what the grid reports.
+    grid->header()->resizeSection(2, 61);
+    EXPECT_EQ(grid->ColumnWidth(2), 61);
+}
+
+TEST_F(QtTreeGridTest, SortArrowShowsTheGridsOwnSortState)
+{
+    QHeaderView *h = grid->header();
+    EXPECT_EQ(grid->SortColumn(), -1);
+    EXPECT_EQ(h->sortIndicatorSection(), -1);
+    EXPECT_FALSE(grid->isSortingEnabled());
+
+    // A click is reported; the arrow follows the state the handler leaves, not Qt's own flip.
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, headerPoint(1));
+    ASSERT_EQ(clicks, std::vector<int>{1});
+    EXPECT_EQ(h->sortIndicatorSection(), -1);
+
+    events.headerClick = [this](int column, MouseButton) {
+        grid->SetSortDirection(grid->SortColumn() == column && grid->GetSortDirection() == SortDirection::Ascending
+                                   ? SortDirection::Descending
+                                   : SortDirection::Ascending);
+        grid->SetSortColumn(column);
+    };
+    grid->SetEvents(events);
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, headerPoint(2));
+    EXPECT_EQ(h->sortIndicatorSection(), 2);
+    EXPECT_EQ(h->sortIndicatorOrder(), Qt::AscendingOrder);
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, headerPoint(2));
+    EXPECT_EQ(h->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(grid->GetSortDirection(), SortDirection::Descending);
+}
+
+TEST_F(QtTreeGridTest, RightButtonOnTheHeaderIsAMouseDownNotAClick)
+{
+    QTest::mouseClick(grid->header()->viewport(), Qt::RightButton, {}, headerPoint(2));
+    ASSERT_EQ(downs.size(), 1u);
+    EXPECT_EQ(downs[0].first, 2);
+    EXPECT_EQ(downs[0].second, MouseButton::Right);
+    EXPECT_TRUE(clicks.empty());
+}
+
+TEST_F(QtTreeGridTest, ExpansionLivesInTheRecordsAndSurvivesAReset)
+{
+    const NodeId top = ids[0], a = ids[1];
+    grid->SetExpanded(top, true);
+    grid->expand(grid->IndexOf(a)); // as a click on the expand button does
+    EXPECT_TRUE(grid->Nodes().Expanded(a));
+    grid->BeginUpdate();
+    grid->EndUpdate();
+    EXPECT_TRUE(grid->isExpanded(grid->IndexOf(top)));
+    EXPECT_TRUE(grid->isExpanded(grid->IndexOf(a)));
+    grid->collapse(grid->IndexOf(a));
+    EXPECT_FALSE(grid->Nodes().Expanded(a));
+
+    // A new tree comes with its own expanded nodes.
+    Fixture fresh;
+    fresh.tree.SetExpanded(fresh.top, true);
+    grid->ReplaceNodes(std::move(fresh.tree));
+    EXPECT_TRUE(grid->isExpanded(grid->IndexOf(fresh.top)));
+    EXPECT_FALSE(grid->isExpanded(grid->IndexOf(fresh.a)));
+}
+
+TEST_F(QtTreeGridTest, SelectingRaisesTheEventButARestoreDoesNot)
+{
+    const NodeId a2 = ids[3], b = ids[4];
+    grid->SelectNode(a2);
+    EXPECT_EQ(selections, std::vector<NodeId>{a2});
+    EXPECT_EQ(grid->SelectedNode(), a2);
+    EXPECT_EQ(grid->FocusedNode(), a2);
+    EXPECT_TRUE(grid->isExpanded(grid->IndexOf(ids[1]))); // shown: its folder opened
+
+    // An update that keeps the entries (a sort) keeps the selection, silently.
+    grid->BeginUpdate();
+    grid->EndUpdate();
+    EXPECT_EQ(grid->SelectedNode(), a2);
+    EXPECT_EQ(selections.size(), 1u);
+
+    // A refill that reuses the numbers for other entries does not select a stranger.
+    grid->SetFocusedNode(b);
+    grid->BeginUpdate();
+    TNodeTree &nodes = grid->Nodes();
+    nodes.Clear();
+    for (int i = 0; i < 8; ++i) {
+        const NodeId n = nodes.AddTopLevel();
+        nodes.SetExplicitPath(n, "/elsewhere/n" + std::to_string(i), 2);
+    }
+    grid->EndUpdate();
+    EXPECT_EQ(grid->SelectedNode(), kNoNode);
+    EXPECT_EQ(grid->FocusedNode(), kNoNode);
+    EXPECT_EQ(selections.size(), 1u);
+
+    // A click selects the row and reports it.
+    const QRect row = grid->visualRect(grid->IndexOf(nodes.Child(TNodeTree::Root(), 3), 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, row.center());
+    ASSERT_EQ(selections.size(), 2u);
+    EXPECT_EQ(selections.back(), nodes.Child(TNodeTree::Root(), 3));
+}
+
+TEST_F(QtTreeGridTest, DoubleClickIsReportedAndTogglesExpansion)
+{
+    int doubles = 0;
+    events.doubleClick = [&] { ++doubles; };
+    grid->SetEvents(events);
+    const QRect row = grid->visualRect(grid->IndexOf(ids[0], 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(doubles, 1);
+    EXPECT_TRUE(grid->Nodes().Expanded(ids[0]));
+}
+
+TEST_F(QtTreeGridTest, PaintingAsksOnlyForTheRowsOnScreen)
+{
+    // A flat list of 200,000 entries: a paint must not walk it.
+    TNodeTree big;
+    for (int i = 0; i < 200000; ++i) {
+        const NodeId n = big.AddTopLevel();
+        big.SetExplicitPath(n, "/big/f" + std::to_string(i), 1 + (i > 9) + (i > 99) + (i > 999) + (i > 9999) + (i > 99999));
+    }
+    grid->ReplaceNodes(std::move(big));
+    EXPECT_TRUE(grid->uniformRowHeights());
+    Settle();
+    textCalls = 0;
+    grid->scrollToBottom();
+    grid->viewport()->repaint();
+    EXPECT_GT(textCalls, 0);
+    EXPECT_LT(textCalls, 3 * 100);
+}

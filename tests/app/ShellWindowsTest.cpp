@@ -1,0 +1,314 @@
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "GuiTestSupport.h"
+#include "app/ChooseFolder.h"
+#include "app/QtUiServices.h"
+#include "app/UAbout.h"
+#include "app/uWaitForm.h"
+#include "config/ConfigStore.h"
+#include "config/uConfigEx.h"
+#include "support/ScriptedUi.h"
+#include "support/TempDir.h"
+
+using namespace folvane;
+using folvane::test::ClippedLabels;
+using folvane::test::GuiApp;
+using folvane::test::Settle;
+using folvane::test::WaitUntil;
+
+namespace {
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class ShellWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override { GuiApp(); }
+};
+
+} // namespace
+
+TEST_F(ShellWindowsTest, WaitFormShowsHidesAndKeepsItsText)
+{
+    QWidget owner;
+    owner.resize(600, 400);
+    owner.show();
+    TWaitForm wait(&owner);
+    EXPECT_EQ(wait.size(), QSize(376, 84));
+    EXPECT_TRUE(wait.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(wait.Label1()->text(), QStringLiteral("This will take a few minutes.Please be patient..."));
+    EXPECT_EQ(wait.WaitText(), QStringLiteral("..."));
+    EXPECT_EQ(wait.SpeedButton1()->text(), QStringLiteral("Cancel"));
+
+    wait.ShowWaitForm(false, false); // hiding a hidden window does nothing
+    EXPECT_FALSE(wait.isVisible());
+    wait.SetWaitText(QStringLiteral("Loading info..")); // set while hidden, shown next time
+    wait.ShowWaitForm(true, true);
+    wait.ShowWaitForm(true, false); // shown once, with the second call's button
+    EXPECT_TRUE(wait.isVisible());
+    EXPECT_FALSE(wait.SpeedButton1()->isVisible());
+    EXPECT_EQ(wait.Label2()->text(), QStringLiteral("Loading info.."));
+    EXPECT_LE((wait.geometry().center() - owner.frameGeometry().center()).manhattanLength(), 2);
+
+    // The animation keeps moving while the UI thread is free.
+    const int frame = wait.Animate1()->Frame();
+    ASSERT_TRUE(WaitUntil([&] { return wait.Animate1()->Frame() != frame; }, 2000));
+
+    // The scan's counts and a working Cancel.
+    int cancels = 0;
+    wait.SetCancelHandler([&] { ++cancels; });
+    wait.ShowWaitForm(true, true);
+    wait.SetCounts(1234, 5 * 1024 * 1024);
+    EXPECT_TRUE(wait.CountsLabel()->isVisible());
+    EXPECT_TRUE(wait.CountsLabel()->text().contains(QLocale().toString(1234)));
+    QTest::mouseClick(wait.SpeedButton1(), Qt::LeftButton);
+    EXPECT_EQ(cancels, 1);
+    EXPECT_TRUE(ClippedLabels(wait).empty()) << ClippedLabels(wait).front();
+    // No two parts overlap.
+    const QWidget *parts[] = {wait.Animate1(), wait.Label1(), wait.Label2(), wait.CountsLabel(), wait.SpeedButton1()};
+    for (const QWidget *p : parts) {
+        EXPECT_TRUE(wait.rect().contains(p->geometry())) << p->objectName().toStdString();
+        for (const QWidget *q : parts)
+            if (p != q)
+                EXPECT_FALSE(p->geometry().intersects(q->geometry()))
+                    << p->objectName().toStdString() << " " << q->objectName().toStdString();
+    }
+
+    wait.ShowWaitForm(false, false);
+    EXPECT_FALSE(wait.isVisible());
+    EXPECT_FALSE(wait.CountsLabel()->isVisible());
+    EXPECT_FALSE(wait.Animate1()->Running());
+}
+
+TEST_F(ShellWindowsTest, AboutShowsItsTextsAndOpensItsLinks)
+{
+    test::ScriptedUi ui;
+    TFMAbout about(nullptr);
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About Folvane"));
+    EXPECT_EQ(about.size(), QSize(292, 152));
+    about.show();
+    Settle();
+    EXPECT_EQ(about.Label(1)->text(), QStringLiteral("Korrin Folvane 3.1.3"));
+    EXPECT_TRUE(about.Label(1)->font().bold());
+    EXPECT_EQ(about.Label(4)->text(), QStringLiteral("Web: "));
+    EXPECT_EQ(about.Label(6)->text(), QStringLiteral("Email: "));
+    EXPECT_EQ(about.Label(5)->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_TRUE(ClippedLabels(about).empty()) << ClippedLabels(about).front();
+
+    QTest::mouseClick(about.Label(5), Qt::LeftButton);
+    QTest::mouseClick(about.Label(7), Qt::LeftButton);
+    ASSERT_EQ(ui.opened.size(), 2u);
+    EXPECT_EQ(ui.opened[0], kProductWebSite);
+    EXPECT_EQ(ui.opened[1], std::string("mailto:") + kSupportMail);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(ShellWindowsTest, ChooserGivesExistingFoldersWithoutATrailingSlash)
+{
+    EXPECT_EQ(NormalizeChosenFolder("/data/photos/"), "/data/photos");
+    EXPECT_EQ(NormalizeChosenFolder("/"), "/");
+    EXPECT_EQ(NormalizeChosenFolder("/data"), "/data");
+    // A folder that does not exist is not offered, and comes back empty on cancel.
+    std::string folder = "/no/such/folder/here";
+    QTimer::singleShot(200, [] {
+        if (QWidget *dialog = QApplication::activeModalWidget())
+            dialog->close();
+    });
+    EXPECT_FALSE(ChooseFolder(nullptr, "", "", folder));
+    EXPECT_EQ(folder, "");
+}
+
+TEST_F(ShellWindowsTest, QtFiltersFromPromptFilters)
+{
+    const std::pair<std::string, QString> cases[] = {
+        {"BMP File|*.bmp", "BMP File (*.bmp)"},
+        {"EXCEL File|*.xlsx", "EXCEL File (*.xlsx)"},
+        {"Text|*.txt|All|*.*", "Text (*.txt);;All (*.*)"},
+        {"Pictures|*.bmp;*.png", "Pictures (*.bmp *.png)"},
+    };
+    for (const auto &[filter, expected] : cases)
+        EXPECT_EQ(QtUiServices::QtFilter(filter), expected) << filter;
+}
+
+TEST_F(ShellWindowsTest, ServicesCalledFromAWorkerRunOnTheUiThread)
+{
+    QWidget owner;
+    TWaitForm wait(&owner);
+    QtUiServices services(&owner, &wait);
+    bool done = false;
+    std::thread worker([&] {
+        services.ShowWaitForm(true, false);
+        services.SetWaitText("Export to file..");
+        done = true;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return done; }));
+    worker.join();
+    EXPECT_TRUE(wait.isVisible());
+    EXPECT_EQ(wait.WaitText(), QStringLiteral("Export to file.."));
+
+    // A message box asked from a worker is answered on the UI thread and its answer goes back.
+    MsgResult answer = MsgResult::Cancel;
+    QTimer::singleShot(100, [] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box) {
+            EXPECT_EQ(box->windowTitle(), QStringLiteral("Warning"));
+            EXPECT_EQ(box->icon(), QMessageBox::Warning);
+            box->button(QMessageBox::No)->click();
+        }
+    });
+    done = false;
+    std::thread asker([&] {
+        answer = services.MessageBox("Catalog with the same name already exists,overwrite?", "Warning",
+                                     MsgButtons::YesNo, MsgIcon::Exclamation);
+        done = true;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return done; }));
+    asker.join();
+    EXPECT_EQ(answer, MsgResult::No);
+    services.ShowWaitForm(false, false);
+    EXPECT_FALSE(wait.isVisible());
+}
+
+namespace {
+
+class ColumnDialogTest : public ShellWindowsTest {
+protected:
+    void SetUp() override
+    {
+        ShellWindowsTest::SetUp();
+        ResetConfig(TConfigPlaces{program.Path(), user.Path(), TConfigPlaces::CanCreateFileIn});
+        file = GetConfig().ConfigFileName();
+    }
+    void TearDown() override { ResetConfig(); }
+
+    // Runs the dialog; `act` works on it once it is on screen.
+    bool run(const std::function<void(TFMConfig &)> &act)
+    {
+        TFMConfig dialog(nullptr);
+        QTimer::singleShot(50, [&] { act(dialog); });
+        return dialog.Execute();
+    }
+
+    test::TempDir program, user;
+    std::string file;
+};
+
+std::vector<std::pair<std::string, bool>> rows(const TFMConfig &dialog)
+{
+    std::vector<std::pair<std::string, bool>> list;
+    for (int i = 0; i < dialog.clbList()->count(); ++i)
+        list.emplace_back(dialog.clbList()->item(i)->text().toStdString(),
+                          dialog.clbList()->item(i)->checkState() == Qt::Checked);
+    return list;
+}
+
+} // namespace
+
+TEST_F(ColumnDialogTest, ListsEveryEntryAndOkStoresTheTicks)
+{
+    std::vector<std::pair<std::string, bool>> seen;
+    const bool ok = run([&](TFMConfig &dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Config visible columns"));
+        EXPECT_EQ(dialog.size(), QSize(217, 280));
+        EXPECT_EQ(dialog.Label1()->text(), QStringLiteral("Config visible columns:"));
+        EXPECT_EQ(dialog.BitBtn1()->text(), QStringLiteral("&OK"));
+        EXPECT_EQ(dialog.BitBtn2()->text(), QStringLiteral("&Cancel"));
+        EXPECT_EQ(dialog.clbList()->visualItemRect(dialog.clbList()->item(0)).height(), 18);
+        EXPECT_TRUE(ClippedLabels(dialog).empty());
+        seen = rows(dialog);
+        // Escape and Enter press neither button; the space bar ticks the focused row.
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        EXPECT_TRUE(dialog.isVisible());
+        dialog.clbList()->setFocus();
+        dialog.clbList()->setCurrentRow(0);
+        QTest::keyClick(dialog.clbList(), Qt::Key_Space);
+        dialog.BitBtn1()->click();
+    });
+    EXPECT_TRUE(ok);
+    const std::vector<std::pair<std::string, bool>> expected = {
+        {"File Name", true},        {"Full Path", true},         {"File Size", true},        {"Size Percentage", true},
+        {"DOS Name", true},         {"File Ext", true},          {"File Type", false},       {"Description", false},
+        {"File Name Length", false}, {"Path Name Length", false}, {"Catalog Name", false},   {"Create Time", true},
+        {"Access Time", true},      {"Write Time", true},        {"File Count", true}};
+    EXPECT_EQ(seen, expected);
+    EXPECT_FALSE(GetConfig().XMLConfig()->Nodes().Node(0).Visible());
+    // Saved at once: the file on disk says so too.
+    EXPECT_NE(readFile(file).find("Name=\"File Name\" Visible=\"False\""), std::string::npos) << readFile(file);
+}
+
+TEST_F(ColumnDialogTest, CancelAndTheCloseBoxChangeNothing)
+{
+    const std::string before = readFile(file);
+    for (bool closeBox : {false, true}) {
+        const bool ok = run([&](TFMConfig &dialog) {
+            dialog.clbList()->item(2)->setCheckState(Qt::Unchecked);
+            if (closeBox)
+                dialog.close();
+            else
+                dialog.BitBtn2()->click();
+        });
+        EXPECT_FALSE(ok);
+        EXPECT_TRUE(GetConfig().XMLConfig()->Nodes().Node(2).Visible());
+        EXPECT_EQ(readFile(file), before);
+    }
+    // The next showing shows the stored ticks again.
+    run([&](TFMConfig &dialog) {
+        EXPECT_EQ(dialog.clbList()->item(2)->checkState(), Qt::Checked);
+        dialog.BitBtn2()->click();
+    });
+}
+
+TEST_F(ColumnDialogTest, AFailedSaveSaysWhyAndStaysOpen)
+{
+    test::ScriptedUi ui;
+    // A file where the configuration's folder was: nothing can be written there, even by root.
+    std::filesystem::remove_all(program.Path());
+    std::ofstream(program.Path()) << "in the way";
+    bool stillOpen = false;
+    const bool ok = run([&](TFMConfig &dialog) {
+        dialog.clbList()->item(1)->setCheckState(Qt::Unchecked);
+        dialog.BitBtn1()->click();
+        stillOpen = dialog.isVisible();
+        dialog.BitBtn2()->click();
+    });
+    EXPECT_TRUE(stillOpen);
+    EXPECT_FALSE(ok);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find(file), std::string::npos) << ui.messages[0].text;
+    EXPECT_EQ(ui.messages[0].caption, "Warning");
+}
+
+TEST_F(ColumnDialogTest, OnTheBuiltInDefaultsOkAppliesWithoutWriting)
+{
+    ResetConfig();
+    std::ofstream(program / "FolvaneConfig.xml") << "<config><nodes><node Name=\"File Name\" Visible=\"maybe\"";
+    ResetConfig(TConfigPlaces{program.Path(), user.Path(), TConfigPlaces::CanCreateFileIn});
+    ASSERT_TRUE(GetConfig().OnDefaults());
+    const std::string before = readFile(program / "FolvaneConfig.xml");
+    const bool ok = run([&](TFMConfig &dialog) {
+        dialog.clbList()->item(0)->setCheckState(Qt::Unchecked);
+        dialog.BitBtn1()->click();
+    });
+    EXPECT_TRUE(ok);
+    EXPECT_FALSE(GetConfig().XMLConfig()->Nodes().Node(0).Visible());
+    EXPECT_EQ(readFile(program / "FolvaneConfig.xml"), before);
+}
