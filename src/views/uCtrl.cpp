@@ -824,7 +824,7 @@ void TFACtrl::SaveChart(IChart &chart)
             throw std::runtime_error("cannot read the rendered chart");
         in.close();
         WriteFileAtomically(path, bytes);
-    } catch (const std::exception &) {
+    } catch (...) { // a chart that cannot be saved says nothing
         if (!temp.empty())
             ::unlink(temp.c_str());
         return;

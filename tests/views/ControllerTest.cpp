@@ -274,7 +274,8 @@ protected:
                  b.File(b.top, "\xC3\xA4rger.doc", 123456789, FromCivil({1925, 1, 2, 0, 0, 0})),
                  b.File(b.top, "bad\xFF.bin", 0, FromCivil({12000, 1, 1, 0, 0, 0})),
                  b.Folder(b.top, "folder"),
-                 b.File(b.top, "x", 5, base)};
+                 b.File(b.top, "x", 5, base),
+                 b.File(b.top, "edge", 1, NowSeconds() - 86400 + 30)}; // a day old once seconds are dropped
         b.Finish();
         TNodeTree &t = Tree();
         t.SetField(nodes[0], FileSize, "10.0");
@@ -333,6 +334,37 @@ TEST_F(TypedComparisons, AgreeWithTheTextRulesInEveryFormAndField)
                             << " vs " << Tree().Field(b, FileName);
             }
         }
+    }
+}
+
+TEST_F(TypedComparisons, ClassesAgreeWithTheTextRules)
+{
+    TextForms noSeconds = TextForms::DeDe();
+    noSeconds.longTime = "HH:mm";
+    for (const TextForms &forms : {TextForms::EnUs(), noSeconds}) {
+        SetForms(forms);
+        Build();
+        for (NodeId n : nodes)
+            for (int f = CreateAgeRange; f <= SizeRange; ++f)
+                Tree().ClearField(n, f);
+        ctrl->ClassifyFiles();
+        for (NodeId n : nodes) {
+            std::vector<std::string> expected(4), got;
+            if (Tree().Field(n, FileType) == "file") {
+                try {
+                    expected = {AgeClassOf(Tree().Field(n, CreateTime), ctrl->AgeBounds, now),
+                                AgeClassOf(Tree().Field(n, AccessTime), ctrl->AgeBounds, now),
+                                AgeClassOf(Tree().Field(n, WriteTime), ctrl->AgeBounds, now),
+                                SizeClassOf(Tree().Field(n, FileSize), ctrl->SizeBounds)};
+                } catch (const std::invalid_argument &) {
+                    expected.assign(4, ""); // skipped
+                }
+            }
+            for (int f = CreateAgeRange; f <= SizeRange; ++f)
+                got.push_back(Tree().Field(n, f));
+            EXPECT_EQ(got, expected) << forms.longTime << " " << Tree().Field(n, FileName);
+        }
+        EXPECT_EQ(Tree().Field(nodes.back(), WriteAgeRange), forms.longTime == "HH:mm" ? "1" : "0");
     }
 }
 
