@@ -8,14 +8,15 @@
 
 #include <gtest/gtest.h>
 
-#include "TestDir.h"
+#include "ConfigTestFiles.h"
+#include "support/TempDir.h"
 
 namespace folvane {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadText;
-using testing::TestDir;
+using TestDir = test::TempDir;
 using testing::WriteText;
 
 // A program folder and a user configuration folder (not created) inside one temporary folder.
@@ -23,9 +24,9 @@ class ConfigStoreTest : public ::testing::Test {
 protected:
     ConfigStoreTest()
     {
-        fs::create_directory(dir.Path() / "prog");
-        places.programFolder = dir.Path() / "prog";
-        places.userFolder = dir.Path() / "home/.config/folvane";
+        fs::create_directory(fs::path(dir / "prog"));
+        places.programFolder = fs::path(dir / "prog");
+        places.userFolder = fs::path(dir / "home/.config/folvane");
     }
     ~ConfigStoreTest() override { ResetConfig(); }
 
@@ -220,7 +221,7 @@ TEST_F(ConfigStoreTest, FileInReadOnlyProgramFolderIsReadAndSavedToTheUserFolder
 TEST_F(ConfigStoreTest, NoPlaceToCreateTheFileServesTheDefaults)
 {
     MakeProgramFolderReadOnly();
-    WriteText(dir.Path() / "home", "a file where the home folder should be");
+    WriteText(dir / "home", "a file where the home folder should be");
     TConfig store(places);
     ASSERT_TRUE(store.OnDefaults());
     EXPECT_FALSE(store.CanSave());
