@@ -275,6 +275,30 @@ TEST_F(ConfigStoreTest, FailedSaveKeepsTheOldFileAndTheChanges)
     EXPECT_NE(ReadText(ProgramFile()).find("Width=\"77\""), std::string::npos);
 }
 
+TEST_F(ConfigStoreTest, SaveKeepsALinkAndRespectsAReadOnlyFile)
+{
+    const std::string real = dir / "dotfiles/FolvaneConfig.xml";
+    fs::create_directories(fs::path(real).parent_path());
+    WriteText(real, kDefaultConfigText);
+    fs::create_symlink(real, ProgramFile());
+    {
+        TConfig store(places);
+        store.XMLConfig()->Nodes().Node(1).SetWidth(5);
+        store.Save();
+    }
+    EXPECT_TRUE(fs::is_symlink(ProgramFile()));
+    EXPECT_NE(ReadText(real).find("<node Name=\"Full Path\" Visible=\"True\" Index=\"1\" DefaultExport=\"True\" Width=\"5\""),
+              std::string::npos);
+
+    fs::permissions(real, fs::perms::owner_read | fs::perms::group_read);
+    TConfig store(places);
+    store.XMLConfig()->Nodes().Node(1).SetWidth(6);
+    const std::string before = ReadText(real);
+    EXPECT_THROW(store.Save(), std::runtime_error);
+    EXPECT_EQ(ReadText(real), before);
+    EXPECT_EQ(store.XMLConfig()->Nodes().Node(1).Width(), 6);
+}
+
 TEST_F(ConfigStoreTest, RemovedFileComesBackWithTheNextSave)
 {
     TConfig store(places);
