@@ -164,7 +164,7 @@ void TXmlElement::SetAttribute(std::string_view name, std::string_view value) co
     pugi::xml_attribute a = findAttribute(name);
     if (!a)
         a = node_.append_attribute(z(name).c_str());
-    if (!a || !a.set_value(z(value).c_str()))
+    if (!a || !a.set_value(value.data(), value.size()))
         throw TXmlError("Cannot set attribute \"" + z(name) + "\" of \"" + NodeName() + "\"");
 }
 

@@ -87,6 +87,7 @@ TEST_F(ConfigStoreTest, SaveWritesTheConfigElementAloneAndReloadsAlike)
         node.SetVisible(false);
         node.SetWidth(33);
         node.SetIndex(9);
+        store.XMLConfig()->Frame().SetLeft("Größe ✓ <&>"); // text outside ASCII, and markup
         store.Save();
         first = ReadText(ProgramFile());
         store.Save();
@@ -104,6 +105,7 @@ TEST_F(ConfigStoreTest, SaveWritesTheConfigElementAloneAndReloadsAlike)
     EXPECT_EQ(node.Width(), 33);
     EXPECT_EQ(node.Index(), 9);
     EXPECT_EQ(again.XMLConfig()->Nodes().Node(5).Width(), 66);
+    EXPECT_EQ(again.XMLConfig()->Frame().Left(), "Größe ✓ <&>");
     EXPECT_EQ(again.XMLConfig()->Xml(), first);
 }
 
