@@ -1,0 +1,40 @@
+#pragma once
+// Small helpers the benchmarks share: wall time and the process's memory figures.
+
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+namespace folvane::bench {
+
+// A value from /proc/self/status in bytes ("VmRSS", "VmHWM"), 0 when unknown.
+inline std::uint64_t StatusBytes(const std::string &key)
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(key + ":", 0) == 0)
+            return std::stoull(line.substr(key.size() + 1)) * 1024;
+    return 0;
+}
+
+// Starts a new peak: the kernel's high-water mark is reset to the current resident size.
+inline void ResetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+class Stopwatch {
+public:
+    Stopwatch() : start_(std::chrono::steady_clock::now()) {}
+    double Seconds() const
+    {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    }
+
+private:
+    std::chrono::steady_clock::time_point start_;
+};
+
+} // namespace folvane::bench
