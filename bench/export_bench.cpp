@@ -31,8 +31,10 @@ public:
     std::string SaveFileDialog(const std::string &, const std::string &, const std::string &) override { return next; }
     MsgResult MessageBox(const std::string &text, const std::string &, MsgButtons buttons, MsgIcon) override
     {
+        if (buttons == MsgButtons::YesNo)
+            return MsgResult::Yes; // files of an earlier run are replaced
         std::fprintf(stderr, "message: %s\n", text.c_str());
-        return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;
+        return MsgResult::Ok;
     }
     bool ChooseFolder(const std::string &, const std::string &, std::string &) override { return false; }
     bool ShowColumnDialog() override { return false; }
