@@ -161,6 +161,7 @@ TEST_F(XmlTest, ExportPromptsAndShowsProgress)
     EXPECT_EQ(ui.waitLog, (std::vector<std::string>{"show", "text:Gathering info..", "hide", "show",
                                                     "text:Export to file..", "hide"}));
     EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"c.xml"});
+    EXPECT_TRUE(info.Deferred()); // written from the tree: no element was built for it
 }
 
 // Control characters cannot be carried by XML 1.0; they become U+FFFD, tab and line breaks stay.
