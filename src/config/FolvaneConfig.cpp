@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 
 namespace folvane {
 
@@ -162,11 +163,12 @@ void TXMLElementBinding::WriteBool(std::string_view name, bool value) const
 
 // --- collection binding --------------------------------------------------------------------------
 
+// Items are walked on pugixml nodes directly: this runs for every painted cell.
 int TXMLCollectionBinding::Count() const
 {
     int count = 0;
-    for (TXmlElement e = element_.FirstChild(); e; e = e.NextSibling())
-        count += std::string_view(e.Node().name()) == itemTag_;
+    for (pugi::xml_node n = element_.Node().first_child(); n; n = n.next_sibling())
+        count += n.type() == pugi::node_element && std::strcmp(n.name(), itemTag_) == 0;
     return count;
 }
 
@@ -174,9 +176,9 @@ TXmlElement TXMLCollectionBinding::ItemElement(int index) const
 {
     if (index >= 0) {
         int i = 0;
-        for (TXmlElement e = element_.FirstChild(); e; e = e.NextSibling())
-            if (std::string_view(e.Node().name()) == itemTag_ && i++ == index)
-                return e;
+        for (pugi::xml_node n = element_.Node().first_child(); n; n = n.next_sibling())
+            if (n.type() == pugi::node_element && std::strcmp(n.name(), itemTag_) == 0 && i++ == index)
+                return TXmlElement(n);
     }
     throw TXmlError("Item index " + std::to_string(index) + " out of range in " + element_.NodeName());
 }
@@ -202,7 +204,7 @@ int TXMLCollectionBinding::Remove(TXmlElement item) const
 {
     int i = 0;
     for (TXmlElement e = element_.FirstChild(); e; e = e.NextSibling()) {
-        if (std::string_view(e.Node().name()) != itemTag_)
+        if (std::strcmp(e.Node().name(), itemTag_) != 0)
             continue;
         if (e == item) {
             element_.RemoveChild(e);

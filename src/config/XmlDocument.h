@@ -137,6 +137,15 @@ private:
     std::string source_;  // text the document was parsed from, for line numbers
 };
 
+// Whether a NUL-terminated name equals `name`, without measuring it first.
+inline bool NameIs(const char *text, std::string_view name)
+{
+    for (char c : name)
+        if (*text++ != c)
+            return false;
+    return *text == 0;
+}
+
 // The 1-based line of a byte offset in a text, and the start of that line (up to 80 bytes).
 int LineOfOffset(std::string_view text, std::ptrdiff_t offset);
 std::string LineTextAt(std::string_view text, std::ptrdiff_t offset);
