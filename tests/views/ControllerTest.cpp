@@ -368,6 +368,21 @@ TEST_F(TypedComparisons, ClassesAgreeWithTheTextRules)
     }
 }
 
+TEST_F(ControllerColumns, DestroyUnwiresGridsAndCharts)
+{
+    CatalogBuilder b(Tree(), "/data");
+    NodeId f = b.File(b.top, "a", 1);
+    b.Finish();
+    ctrl->ShowFolder(b.top);
+    ctrl.reset();
+    EXPECT_EQ(VT().CellText(f, 0), "");
+    VT().ClickHeader(0, MouseButton::Right);
+    VT().SelectNode(f);
+    Chart(ChartId::ChartFile).ClickPoint(0);
+    EXPECT_EQ(ui.columnDialogs, 0);
+    EXPECT_EQ(view.PathLabel(), "/data");
+}
+
 TEST_F(ControllerColumns, ColumnDialogOkChangesOnlyTheTree)
 {
     ui.columnDialogAnswers = {false, true};

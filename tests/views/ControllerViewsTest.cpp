@@ -375,10 +375,13 @@ TEST_F(Navigation, ExportsWriteTheConfiguredVisibleColumns)
     ctrl->ExportHtml(VT());
     ctrl->ExportXml(VTList());
     EXPECT_EQ(ui.messages.size(), 2u);
-    ui.saveAnswers = {dir / "tree.xml"};
+    ui.saveAnswers = {dir / "tree.xml", dir / "list.htm", dir / "list.xlsx"};
     ctrl->ExportXml(VT());
-    EXPECT_TRUE(std::filesystem::exists(dir / "tree.xml"));
-    EXPECT_EQ(ui.messages.size(), 3u);
+    ctrl->ExportHtml(VTList());
+    ctrl->ExportExcel(VTList());
+    for (const char *name : {"tree.xml", "list.htm", "list.xlsx"})
+        EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
+    EXPECT_EQ(ui.messages.size(), 5u);
 }
 
 TEST_F(Navigation, FileManagerAlwaysOpensAFolder)
