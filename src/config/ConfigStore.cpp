@@ -163,9 +163,25 @@ void TConfig::Save() const
     if (problem_)
         return; // the file on disk is the user's to repair; never write over it
     const std::string text = root_->Xml();
+
+    // A link is followed, so that the link stays and its target gets the new text.
     std::error_code ec;
-    fs::create_directories(fs::path(fileName_).parent_path(), ec); // a removed user folder comes back
-    WriteFileAtomically(fileName_, text);
+    fs::path target = fileName_;
+    if (fs::is_symlink(target, ec)) {
+        fs::path resolved = fs::weakly_canonical(target, ec);
+        if (!ec)
+            target = resolved;
+    }
+    // A file marked read-only (no write permission for anyone) is left as the user marked it,
+    // although replacing it by rename would be possible.
+    fs::file_status status = fs::status(target, ec);
+    if (!ec && fs::is_regular_file(status) &&
+        (status.permissions() & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) ==
+            fs::perms::none)
+        throw std::runtime_error("Cannot write \"" + target.string() + "\": the file is read-only");
+
+    fs::create_directories(target.parent_path(), ec); // a removed user folder comes back
+    WriteFileAtomically(target.string(), text);
 }
 
 // --- the global store ----------------------------------------------------------------------------

@@ -13,6 +13,8 @@
 // Width, Visible, Index or ReadOnly, a class boundary's value), the store serves the built-in
 // defaults from memory, keeps the reason for the program to show once, and Save writes nothing.
 // The same happens when no file exists and none can be created.
+//
+// The store is used from the user-interface thread only; reading a missing attribute adds it.
 
 #include <filesystem>
 #include <functional>
@@ -67,9 +69,10 @@ public:
     // The root binding (a counted reference; no allocation).
     std::shared_ptr<TXMLConfigType> XMLConfig() const { return root_; }
     // Writes the `config` element alone (no declaration, one line) to ConfigFileName(); the file
-    // is replaced only once the new text is complete. Throws (with the path and the system's
-    // reason) when it cannot write; the in-memory configuration keeps every change. On the
-    // built-in defaults because of a problem, writes nothing.
+    // is replaced only once the new text is complete (a link is followed and kept). Throws (with
+    // the path and the reason) when it cannot write, or when the file has no write permission
+    // for anyone; the in-memory configuration keeps every change. On the built-in defaults
+    // because of a problem, writes nothing.
     void Save() const;
 
     // True when the store serves the built-in defaults because of a problem with the file.

@@ -164,7 +164,7 @@ void TXmlElement::SetAttribute(std::string_view name, std::string_view value) co
     pugi::xml_attribute a = findAttribute(name);
     if (!a)
         a = node_.append_attribute(z(name).c_str());
-    if (!a || !a.set_value(z(value).c_str()))
+    if (!a || !a.set_value(value.data(), value.size()))
         throw TXmlError("Cannot set attribute \"" + z(name) + "\" of \"" + NodeName() + "\"");
 }
 
@@ -194,16 +194,15 @@ void TXmlDocument::parse(std::string text, const std::string &source)
     // (Stray text at the top level is dropped by the parser and not reported.)
     bool haveRoot = false;
     for (pugi::xml_node n = doc_.first_child(); n; n = n.next_sibling()) {
-        const char *problem = nullptr;
-        if (n.type() == pugi::node_element)
-            problem = haveRoot ? "Multiple root elements" : nullptr, haveRoot = true;
-        else if (n.type() == pugi::node_pcdata || n.type() == pugi::node_cdata)
-            problem = "Text outside the root element";
-        if (problem) {
+        if (n.type() != pugi::node_element)
+            continue;
+        if (haveRoot) {
             std::ptrdiff_t offset = n.offset_debug();
             doc_.reset();
-            throw TXmlParseError(source, problem, LineOfOffset(source_, offset), LineTextAt(source_, offset));
+            throw TXmlParseError(source, "Multiple root elements", LineOfOffset(source_, offset),
+                                 LineTextAt(source_, offset));
         }
+        haveRoot = true;
     }
 }
 

@@ -8,14 +8,15 @@
 
 #include <gtest/gtest.h>
 
-#include "TestDir.h"
+#include "ConfigTestFiles.h"
+#include "support/TempDir.h"
 
 namespace folvane {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadText;
-using testing::TestDir;
+using TestDir = test::TempDir;
 using testing::WriteText;
 
 // A program folder and a user configuration folder (not created) inside one temporary folder.
@@ -23,9 +24,9 @@ class ConfigStoreTest : public ::testing::Test {
 protected:
     ConfigStoreTest()
     {
-        fs::create_directory(dir.Path() / "prog");
-        places.programFolder = dir.Path() / "prog";
-        places.userFolder = dir.Path() / "home/.config/folvane";
+        fs::create_directory(fs::path(dir / "prog"));
+        places.programFolder = fs::path(dir / "prog");
+        places.userFolder = fs::path(dir / "home/.config/folvane");
     }
     ~ConfigStoreTest() override { ResetConfig(); }
 
@@ -86,6 +87,7 @@ TEST_F(ConfigStoreTest, SaveWritesTheConfigElementAloneAndReloadsAlike)
         node.SetVisible(false);
         node.SetWidth(33);
         node.SetIndex(9);
+        store.XMLConfig()->Frame().SetLeft("Größe ✓ <&>"); // text outside ASCII, and markup
         store.Save();
         first = ReadText(ProgramFile());
         store.Save();
@@ -103,6 +105,7 @@ TEST_F(ConfigStoreTest, SaveWritesTheConfigElementAloneAndReloadsAlike)
     EXPECT_EQ(node.Width(), 33);
     EXPECT_EQ(node.Index(), 9);
     EXPECT_EQ(again.XMLConfig()->Nodes().Node(5).Width(), 66);
+    EXPECT_EQ(again.XMLConfig()->Frame().Left(), "Größe ✓ <&>");
     EXPECT_EQ(again.XMLConfig()->Xml(), first);
 }
 
@@ -220,7 +223,7 @@ TEST_F(ConfigStoreTest, FileInReadOnlyProgramFolderIsReadAndSavedToTheUserFolder
 TEST_F(ConfigStoreTest, NoPlaceToCreateTheFileServesTheDefaults)
 {
     MakeProgramFolderReadOnly();
-    WriteText(dir.Path() / "home", "a file where the home folder should be");
+    WriteText(dir / "home", "a file where the home folder should be");
     TConfig store(places);
     ASSERT_TRUE(store.OnDefaults());
     EXPECT_FALSE(store.CanSave());
@@ -272,6 +275,30 @@ TEST_F(ConfigStoreTest, FailedSaveKeepsTheOldFileAndTheChanges)
 
     store.Save();
     EXPECT_NE(ReadText(ProgramFile()).find("Width=\"77\""), std::string::npos);
+}
+
+TEST_F(ConfigStoreTest, SaveKeepsALinkAndRespectsAReadOnlyFile)
+{
+    const std::string real = dir / "dotfiles/FolvaneConfig.xml";
+    fs::create_directories(fs::path(real).parent_path());
+    WriteText(real, kDefaultConfigText);
+    fs::create_symlink(real, ProgramFile());
+    {
+        TConfig store(places);
+        store.XMLConfig()->Nodes().Node(1).SetWidth(5);
+        store.Save();
+    }
+    EXPECT_TRUE(fs::is_symlink(ProgramFile()));
+    EXPECT_NE(ReadText(real).find("<node Name=\"Full Path\" Visible=\"True\" Index=\"1\" DefaultExport=\"True\" Width=\"5\""),
+              std::string::npos);
+
+    fs::permissions(real, fs::perms::owner_read | fs::perms::group_read);
+    TConfig store(places);
+    store.XMLConfig()->Nodes().Node(1).SetWidth(6);
+    const std::string before = ReadText(real);
+    EXPECT_THROW(store.Save(), std::runtime_error);
+    EXPECT_EQ(ReadText(real), before);
+    EXPECT_EQ(store.XMLConfig()->Nodes().Node(1).Width(), 6);
 }
 
 TEST_F(ConfigStoreTest, RemovedFileComesBackWithTheNextSave)

@@ -5,13 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include "TestDir.h"
+#include "ConfigTestFiles.h"
+#include "support/TempDir.h"
 #include "catalog/FileNodeData.h"
 
 namespace folvane {
 namespace {
 
-using testing::TestDir;
+using TestDir = test::TempDir;
 using testing::WriteText;
 
 struct Column {

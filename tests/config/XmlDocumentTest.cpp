@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "TestDir.h"
+#include "ConfigTestFiles.h"
+#include "support/TempDir.h"
 
 namespace folvane {
 namespace {
 
 using testing::ReadText;
-using testing::TestDir;
+using TestDir = test::TempDir;
 using testing::WriteText;
 
 constexpr std::string_view kCatalogTemplate =
@@ -69,7 +70,7 @@ TEST(XmlDocument, UnreadableFileIsAnError)
     TestDir dir;
     TXmlDocument doc;
     EXPECT_THROW(doc.LoadFromFile(dir / "missing.xml"), TXmlError);
-    EXPECT_THROW(doc.LoadFromFile(dir.Path().string()), TXmlError); // a folder
+    EXPECT_THROW(doc.LoadFromFile(dir.Path()), TXmlError); // a folder
 }
 
 TEST(XmlDocument, SetXmlReplacesEverythingAndParsesOnNextUse)
