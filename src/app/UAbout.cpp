@@ -4,16 +4,16 @@
 #include <QMouseEvent>
 
 #include "common/UiServices.h"
+#include "export/FileInfo.h"
 
 namespace folvane {
 
-const char *const kProductWebSite = "https://folvane.example/";
-const char *const kSupportMail = "help@folvane.example";
+const char *const kSupportMail = "support@folvane.org";
 
 bool OpenProductWebSite()
 {
     try {
-        Ui().OpenUrl(kProductWebSite);
+        Ui().OpenUrl(std::string(kProductWebSite));
     } catch (...) {
         // Without a browser nothing visible happens, as the link promises no more.
     }
@@ -71,7 +71,7 @@ TFMAbout::TFMAbout(QWidget *owner) : QDialog(owner)
     label2_ = makeLabel(this, "Label2", QStringLiteral("Copyright \u00a9 2026 Korrin Software"), 35, 43, 248);
     label2_->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     label4_ = makeLabel(this, "Label4", QStringLiteral("Web: "), 56, 75, 0);
-    label5_ = makeLink(this, "Label5", QStringLiteral("folvane.example"), 99, 75, 164);
+    label5_ = makeLink(this, "Label5", QStringLiteral("www.folvane.org"), 99, 75, 164);
     label6_ = makeLabel(this, "Label6", QStringLiteral("Email: "), 58, 99, 0);
     label7_ = makeLink(this, "Label7", QString::fromLatin1(kSupportMail), 103, 99, 146);
     label5_->installEventFilter(this);

@@ -7,7 +7,7 @@ class QLabel;
 
 namespace folvane {
 
-extern const char *const kProductWebSite;
+// The support address; the web site is the one the exports credit (kProductWebSite).
 extern const char *const kSupportMail;
 
 // Hand the product's web site, or a new message to the support address, to the desktop.

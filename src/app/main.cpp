@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QScreen>
 
 #include "app/QtUiServices.h"
 #include "app/uMain.h"

@@ -26,6 +26,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/UAbout.h"
 #include "app/uWaitForm.h"
 #include "catalog/uFileReader.h"
 #include "common/TextForms.h"
@@ -810,7 +811,7 @@ void TFMMain::btnUpClick()
 
 void TFMMain::m1Click() { Ui().ShowAbout(); }
 
-void TFMMain::m2Click() { Ui().OpenUrl("https://folvane.example/"); }
+void TFMMain::m2Click() { OpenProductWebSite(); }
 
 void TFMMain::exportCommand(void (TFACtrl::*command)(ITreeGrid &), QtTreeGrid *grid)
 {

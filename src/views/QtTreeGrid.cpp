@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "views/QtIconList.h"
+#include "views/TreeSort.h"
 
 namespace folvane {
 
@@ -406,11 +407,18 @@ void QtTreeGrid::SetSortDirection(SortDirection direction)
 
 void QtTreeGrid::Sort(int column, SortDirection direction)
 {
-    // TODO(window): order every level with the shared merge sort of views/TreeSort.h through the
-    // compare event once it is available; until then the tree keeps its order.
-    (void)column;
-    (void)direction;
+    if (!events_.compare)
+        return;
+    // Every level, with the merge sort that stays in bounds whatever the comparison answers.
+    // Nodes keep their numbers, so selection, focus and expansion come back after the reset.
     BeginUpdate();
+    try {
+        SortTree(
+            tree_, [&](NodeId a, NodeId b) { return events_.compare(a, b, column); }, direction);
+    } catch (...) {
+        EndUpdate();
+        throw;
+    }
     EndUpdate();
 }
 

@@ -299,3 +299,24 @@ TEST_F(QtTreeGridTest, PaintingAsksOnlyForTheRowsOnScreen)
     EXPECT_GT(textCalls, 0);
     EXPECT_LT(textCalls, 3 * 100);
 }
+
+TEST_F(QtTreeGridTest, SortOrdersEveryLevelThroughTheCompareEventAndKeepsTheSelection)
+{
+    const NodeId top = ids[0], a = ids[1], a1 = ids[2], a2 = ids[3], b = ids[4], c = ids[5];
+    // By name, backwards: an order the tree does not have yet.
+    events.compare = [this](NodeId x, NodeId y, int column) {
+        EXPECT_EQ(column, 1);
+        const std::string p = grid->Nodes().Field(x, FileName), q = grid->Nodes().Field(y, FileName);
+        return p < q ? 1 : p > q ? -1 : 0;
+    };
+    grid->SetEvents(events);
+    grid->SelectNode(b);
+    grid->Sort(1, SortDirection::Ascending);
+    EXPECT_EQ(grid->Nodes().Children(top), (std::vector<NodeId>{c, b, a}));
+    EXPECT_EQ(grid->Nodes().Children(a), (std::vector<NodeId>{a2, a1}));
+    EXPECT_EQ(QtTreeGrid::NodeOf(model().index(0, 0, grid->IndexOf(top))), c);
+    EXPECT_EQ(grid->SelectedNode(), b);
+    grid->Sort(1, SortDirection::Descending);
+    EXPECT_EQ(grid->Nodes().Children(top), (std::vector<NodeId>{a, b, c}));
+    EXPECT_EQ(selections.size(), 1u);
+}

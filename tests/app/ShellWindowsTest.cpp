@@ -20,6 +20,7 @@
 #include "app/uWaitForm.h"
 #include "config/ConfigStore.h"
 #include "config/uConfigEx.h"
+#include "export/FileInfo.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 
@@ -116,7 +117,7 @@ TEST_F(ShellWindowsTest, AboutShowsItsTextsAndOpensItsLinks)
     QTest::mouseClick(about.Label(5), Qt::LeftButton);
     QTest::mouseClick(about.Label(7), Qt::LeftButton);
     ASSERT_EQ(ui.opened.size(), 2u);
-    EXPECT_EQ(ui.opened[0], kProductWebSite);
+    EXPECT_EQ(ui.opened[0], std::string(kProductWebSite));
     EXPECT_EQ(ui.opened[1], std::string("mailto:") + kSupportMail);
     EXPECT_TRUE(ui.messages.empty());
 }
