@@ -744,6 +744,8 @@ bool TFMMain::scanFolder(const std::string &folder)
         bytes.store(b, std::memory_order_relaxed);
     };
     options.cancel = &cancel;
+    if (scanHook_)
+        scanHook_(options);
 
     QTimer counts;
     if (wait_) {

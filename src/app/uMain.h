@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog/uFileReader.h"
 #include "config/XmlDocument.h"
 #include "views/ViewInterfaces.h"
 
@@ -75,6 +76,8 @@ public:
     bool DropUriList(const QByteArray &uriList);
 
     TFACtrl *Ctrl() const { return ctrl_.get(); }
+    // Lets a test or a benchmark adjust the options of the next scans (a slower walk, a probe).
+    void SetScanHook(std::function<void(ScanOptions &)> hook) { scanHook_ = std::move(hook); }
     bool Busy() const { return busy_; }
     // A tool button or speed button by its component name ("tbPieFile", "ToolButton8", ...).
     QToolButton *Button(const QString &name) const;
@@ -122,6 +125,7 @@ private:
     bool initialised_ = false;
     bool busy_ = false;
     std::map<QString, QToolButton *> buttons_;
+    std::function<void(ScanOptions &)> scanHook_;
 };
 
 } // namespace folvane

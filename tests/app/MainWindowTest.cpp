@@ -1,0 +1,553 @@
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "GuiTestSupport.h"
+#include "app/uMain.h"
+#include "app/uWaitForm.h"
+#include "config/ConfigStore.h"
+#include "config/uConfigEx.h"
+#include "support/ScriptedUi.h"
+#include "support/TempDir.h"
+#include "views/QtChart.h"
+#include "views/QtTreeGrid.h"
+#include "common/Utf8.h"
+#include "views/uCtrl.h"
+
+using namespace folvane;
+using folvane::test::ClippedLabels;
+using folvane::test::GuiApp;
+using folvane::test::Settle;
+using folvane::test::WaitUntil;
+
+namespace {
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The scripted services, with a column dialog that is the real one when `columnDialog` works it.
+class WindowUi final : public IUiServices {
+public:
+    explicit WindowUi(test::ScriptedUi &scripted) : s(scripted) { SetUi(this); }
+    ~WindowUi() override { SetUi(&s); }
+
+    std::function<void(TFMConfig &)> columnDialog;
+    bool ShowColumnDialog() override
+    {
+        if (!columnDialog)
+            return s.ShowColumnDialog();
+        ++s.columnDialogs;
+        TFMConfig dialog(nullptr);
+        QTimer::singleShot(30, [&] { columnDialog(dialog); });
+        return dialog.Execute();
+    }
+    void ShowWaitForm(bool show, bool cancel) override { s.ShowWaitForm(show, cancel); }
+    void SetWaitText(const std::string &text) override { s.SetWaitText(text); }
+    std::string SaveFileDialog(const std::string &e, const std::string &f, const std::string &i) override
+    {
+        return s.SaveFileDialog(e, f, i);
+    }
+    MsgResult MessageBox(const std::string &t, const std::string &c, MsgButtons b, MsgIcon i) override
+    {
+        return s.MessageBox(t, c, b, i);
+    }
+    bool ChooseFolder(const std::string &c, const std::string &r, std::string &f) override
+    {
+        return s.ChooseFolder(c, r, f);
+    }
+    void ShowAbout() override { s.ShowAbout(); }
+    void OpenUrl(const std::string &url) override { s.OpenUrl(url); }
+
+private:
+    test::ScriptedUi &s;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        GuiApp();
+        SetForms(TextForms::EnUs());
+        ResetConfig(TConfigPlaces{program.Path(), user.Path(), TConfigPlaces::CanCreateFileIn});
+        // The catalogue to open: two folders and three files at the top, five files in all.
+        root = data.Folder("Photos 2024");
+        data.File("Photos 2024/sub1/a.txt", 100);
+        data.File("Photos 2024/sub1/b.TXT", 2000);
+        data.File("Photos 2024/sub2/c.jpg", 50000);
+        data.File("Photos 2024/d.txt", 10);
+        data.File("Photos 2024/e.log", 300000);
+        other = data.Folder("Other");
+        data.File("Other/only.bin", 7);
+    }
+    void TearDown() override
+    {
+        window.reset();
+        ResetConfig();
+    }
+
+    void start()
+    {
+        window = std::make_unique<TFMMain>();
+        wait = new TWaitForm(window.get()); // the window's child: it goes with the window
+        window->SetWaitForm(wait);
+        window->show();
+        Settle();
+    }
+    void open(const std::string &folder)
+    {
+        ui.folderAnswers.push_back(folder);
+        window->btnOpen->click();
+        Settle();
+    }
+    NodeId topNode() { return window->VT->Nodes().First(); }
+    NodeId child(NodeId parent, const std::string &name)
+    {
+        const TNodeTree &tree = window->VT->Nodes();
+        for (NodeId n = tree.FirstChild(parent); n != kNoNode; n = tree.NextSibling(n))
+            if (tree.Field(n, FileName) == name)
+                return n;
+        return kNoNode;
+    }
+    std::vector<std::string> listNames(QtTreeGrid *grid)
+    {
+        std::vector<std::string> names;
+        const TNodeTree &tree = grid->Nodes();
+        for (NodeId n = tree.First(); n != kNoNode; n = tree.NextSibling(n))
+            names.push_back(tree.Field(n, FileName));
+        return names;
+    }
+    std::vector<std::string> labels(QtChart *chart)
+    {
+        std::vector<std::string> list;
+        for (const ChartPoint &p : chart->Points())
+            list.push_back(p.label);
+        return list;
+    }
+    QPoint rowPoint(QtTreeGrid *grid, NodeId node)
+    {
+        return grid->visualRect(grid->IndexOf(node, 1)).center();
+    }
+    QPoint headerPoint(QtTreeGrid *grid, int column)
+    {
+        QHeaderView *h = grid->header();
+        return QPoint(h->sectionViewportPosition(column) + h->sectionSize(column) / 2, h->height() / 2);
+    }
+
+    test::TempDir program, user, data;
+    std::string root, other;
+    test::ScriptedUi ui;
+    WindowUi dialogs{ui};
+    std::unique_ptr<TFMMain> window;
+    TWaitForm *wait = nullptr;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, StartsWithEveryPartInPlace)
+{
+    start();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Folvane "));
+    EXPECT_EQ(window->size(), QSize(934, 490));
+    EXPECT_EQ(window->lbPath->text(), QStringLiteral("Current Path"));
+    EXPECT_EQ(window->Label1->text(), QStringLiteral("Current Path:"));
+    EXPECT_EQ(window->btnOpen->text(), QStringLiteral("&Open Folder to Analyze"));
+    EXPECT_TRUE(window->btnOpen->font().bold());
+    EXPECT_EQ(window->btnUp->toolTip(), QStringLiteral("back to top"));
+    EXPECT_EQ(window->lbPath->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    const QStringList tabs = {"Total Tree", "Current Path File List", "Current Path File Chart",
+                              "Age of Files", "Size of Files", "Type of Files"};
+    ASSERT_EQ(window->pcTotal->count(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(window->pcTotal->tabText(i), tabs[i]);
+        EXPECT_FALSE(window->pcTotal->tabIcon(i).isNull());
+    }
+    EXPECT_EQ(window->pcTotal->currentIndex(), 0);
+    for (QStackedWidget *pages : {window->pcAge, window->pcSize, window->pcType}) {
+        EXPECT_EQ(pages->count(), 2);
+        EXPECT_EQ(pages->currentIndex(), 0);
+    }
+    // Pie buttons down, the first time kind and "All" down.
+    for (ButtonId down : {ButtonId::tbPieFile, ButtonId::tbPie, ButtonId::tbPieSize, ButtonId::tbPieType,
+                          ButtonId::sbCreate, ButtonId::sbAll})
+        EXPECT_TRUE(window->IsDown(down));
+    for (ButtonId up : {ButtonId::tbBarFile, ButtonId::tbBar, ButtonId::tbBarSize, ButtonId::tbBarType,
+                        ButtonId::sbAccess, ButtonId::sbWrite, ButtonId::sbTop})
+        EXPECT_FALSE(window->IsDown(up));
+    const std::pair<const char *, const char *> captions[] = {
+        {"sbCreate", "File Create Time"}, {"sbAccess", "File AccessTime"}, {"sbWrite", "File Write Time"},
+        {"sbTop", "Top 10"}, {"sbAll", "All"}, {"ToolButton8", "Export to HTML"}, {"ToolButton11", "Export to XML"},
+        {"ToolButton12", "Export to Text"}, {"ToolButton9", "Export to CSV"}, {"ToolButton13", "Export to Excel"},
+        {"ToolButton64", "Show columns config"}, {"ToolButton4", "Open Explorer"}, {"ToolButton36", "Save to file"},
+        {"tbPieFile", "Pie Chart"}, {"tbBarFile", "Bar Chart"}, {"ToolButton56", "return"},
+        {"ToolButton133", "Show columns config"}, {"ToolButton10", "Open Explorer"}, {"ToolButton100", "Export to Excel"}};
+    for (const auto &[name, text] : captions) {
+        QToolButton *button = window->Button(QString::fromLatin1(name));
+        ASSERT_NE(button, nullptr) << name;
+        EXPECT_EQ(button->text(), QString::fromLatin1(text)) << name;
+        if (!QString::fromLatin1(name).startsWith(QStringLiteral("sb"))) {
+            EXPECT_EQ(button->toolTip(), QString::fromLatin1(text)) << name;
+            EXPECT_EQ(button->iconSize(), QSize(32, 32)) << name;
+            EXPECT_FALSE(button->icon().isNull()) << name;
+        }
+    }
+    for (QToolBar *bar : window->findChildren<QToolBar *>())
+        EXPECT_EQ(bar->height(), 40);
+    int exportLabels = 0;
+    for (QLabel *label : window->findChildren<QLabel *>())
+        exportLabels += label->text() == QStringLiteral("  Export:     ");
+    EXPECT_EQ(exportLabels, 5);
+    EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("SBPanel0"))->width(), 700);
+    // Every grid has the configured columns; the header is 17 pixels, no sort column yet.
+    for (QtTreeGrid *grid : {window->VT, window->VTList, window->VTAge, window->VTSize, window->VTType}) {
+        EXPECT_EQ(grid->ColumnCount(), 15);
+        EXPECT_EQ(grid->header()->height(), 17);
+        EXPECT_EQ(grid->SortColumn(), -1);
+        EXPECT_FALSE(grid->ColumnVisible(6)); // "File Type"
+    }
+    EXPECT_TRUE(ClippedLabels(*window).empty()) << ClippedLabels(*window).front();
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(MainWindowTest, OpenShowsTheCatalogueEverywhere)
+{
+    start();
+    open(root);
+    EXPECT_FALSE(window->Busy());
+    EXPECT_FALSE(wait->isVisible());
+    const NodeId top = topNode();
+    ASSERT_NE(top, kNoNode);
+    EXPECT_EQ(window->VT->Nodes().Field(top, FileName), root); // the top node is named by its path
+    EXPECT_TRUE(window->VT->isExpanded(window->VT->IndexOf(top)));
+    EXPECT_EQ(window->Ctrl()->RootPath, root);
+    EXPECT_EQ(window->lbPath->text().toStdString(), root);
+    EXPECT_FALSE(window->btnUp->isEnabled());
+    // Sorted by name, folders first; the list holds the top folder's entries in that order.
+    EXPECT_EQ(listNames(window->VTList), (std::vector<std::string>{"sub1", "sub2", "d.txt", "e.log"}));
+    EXPECT_EQ(labels(window->ChartFile), (std::vector<std::string>{"sub1", "sub2", "d.txt", "e.log"}));
+    EXPECT_EQ(window->ChartFile->Points()[3].value, 300000);
+    EXPECT_EQ(window->ChartFile->TitleLines(), std::vector<std::string>{root});
+    EXPECT_EQ(window->AgeChart->Points().size(), 6u);
+    EXPECT_EQ(window->SizeChart->Points().size(), 7u);
+    double files = 0;
+    for (const ChartPoint &p : window->TypeChart->Points())
+        files += p.value;
+    EXPECT_EQ(files, 5);
+    for (QtChart *chart : {window->ChartFile, window->AgeChart, window->SizeChart, window->TypeChart})
+        EXPECT_EQ(chart->Kind(), SeriesKind::Pie) << chart->Name();
+    // The cells show the controller's text.
+    const QModelIndex size = window->VT->IndexOf(child(top, "e.log"), 2);
+    EXPECT_EQ(size.data().toString(), QStringLiteral("292.97 KB"));
+    EXPECT_FALSE(window->VT->IndexOf(child(top, "e.log"), 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+}
+
+TEST_F(MainWindowTest, CancellingTheChooserKeepsTheCatalogueAndShowsTheTopAgain)
+{
+    start();
+    ui.folderAnswers.push_back("");
+    window->btnOpen->click();
+    EXPECT_EQ(window->lbPath->text(), QStringLiteral("Current Path"));
+    EXPECT_EQ(window->VT->Nodes().NodeCount(), 0u);
+
+    open(root);
+    const std::uint32_t count = window->VT->Nodes().NodeCount();
+    window->VT->SelectNode(child(topNode(), "sub1"));
+    EXPECT_EQ(window->lbPath->text().toStdString(), root + "/sub1");
+    ui.folderAnswers.push_back(""); // cancel
+    window->btnOpen->click();
+    EXPECT_EQ(window->VT->Nodes().NodeCount(), count);
+    EXPECT_EQ(window->lbPath->text().toStdString(), root);
+    EXPECT_EQ(window->Ctrl()->RootPath, root);
+}
+
+TEST_F(MainWindowTest, DroppedFoldersTheLastOneWinsFilesAndMissingPathsAreSkipped)
+{
+    start();
+    // A folder whose name is not UTF-8 and holds a blank, given as a percent-escaped file URL.
+    const std::string odd = data.Folder("caf\xe9 bar");
+    data.File("caf\xe9 bar/x.txt", 3);
+    const std::string file = root + "/d.txt";
+    const QByteArray uris = "file://" + QByteArray::fromStdString(root).toPercentEncoding("/") + "\r\n" +
+                            "# a comment\r\n" + "file://localhost" + QByteArray::fromStdString(file).toPercentEncoding("/") +
+                            "\r\n" + "file:///no/such/folder\r\n" + "file://" +
+                            QByteArray::fromStdString(odd).toPercentEncoding("/") + "\r\n";
+    EXPECT_EQ(LocalPathsOfUriList(uris), (std::vector<std::string>{root, file, "/no/such/folder", odd}));
+    EXPECT_TRUE(window->DropUriList(uris));
+    Settle();
+    EXPECT_EQ(window->Ctrl()->RootPath, odd);
+    EXPECT_EQ(window->VT->Nodes().PathBytes(topNode()), odd);
+    EXPECT_EQ(listNames(window->VTList), std::vector<std::string>{"x.txt"});
+    EXPECT_EQ(labels(window->ChartFile), std::vector<std::string>{"x.txt"});
+    EXPECT_EQ(window->lbPath->text(), QString::fromStdString(ValidUtf8(odd)));
+
+    // Only files: nothing changes.
+    EXPECT_TRUE(window->DropUriList("file://" + QByteArray::fromStdString(file).toPercentEncoding("/") + "\r\n"));
+    EXPECT_EQ(window->Ctrl()->RootPath, odd);
+    EXPECT_EQ(window->VT->Nodes().PathBytes(topNode()), odd);
+}
+
+TEST_F(MainWindowTest, SelectDoubleClickAndUp)
+{
+    start();
+    open(root);
+    const NodeId top = topNode();
+    // A click on a subfolder in the tree shows it.
+    QTest::mouseClick(window->VT->viewport(), Qt::LeftButton, {}, rowPoint(window->VT, child(top, "sub1")));
+    EXPECT_EQ(window->lbPath->text().toStdString(), root + "/sub1");
+    EXPECT_TRUE(window->btnUp->isEnabled());
+    EXPECT_EQ(listNames(window->VTList), (std::vector<std::string>{"a.txt", "b.TXT"}));
+    window->btnUp->click();
+    EXPECT_EQ(window->lbPath->text().toStdString(), root);
+    EXPECT_FALSE(window->btnUp->isEnabled());
+
+    // A double click in the list goes into that entry.
+    window->pcTotal->setCurrentIndex(1);
+    Settle();
+    const NodeId row = window->VTList->Nodes().Child(TNodeTree::Root(), 1); // sub2
+    QTest::mouseClick(window->VTList->viewport(), Qt::LeftButton, {}, rowPoint(window->VTList, row));
+    QTest::mouseDClick(window->VTList->viewport(), Qt::LeftButton, {}, rowPoint(window->VTList, row));
+    Settle();
+    EXPECT_EQ(window->lbPath->text().toStdString(), root + "/sub2");
+    EXPECT_EQ(listNames(window->VTList), std::vector<std::string>{"c.jpg"});
+    EXPECT_EQ(window->VT->SelectedNode(), child(top, "sub2"));
+    window->btnUp->click();
+    EXPECT_EQ(window->lbPath->text().toStdString(), root);
+}
+
+TEST_F(MainWindowTest, TwoHeaderClicksSortUpAndDown)
+{
+    start();
+    open(root);
+    QHeaderView *header = window->VT->header();
+    auto order = [&] {
+        std::vector<std::string> names;
+        const TNodeTree &tree = window->VT->Nodes();
+        for (NodeId n = tree.FirstChild(topNode()); n != kNoNode; n = tree.NextSibling(n))
+            names.push_back(tree.Field(n, FileName));
+        return names;
+    };
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, headerPoint(window->VT, 2)); // "File Size"
+    EXPECT_EQ(header->sortIndicatorSection(), 2);
+    EXPECT_EQ(window->VT->GetSortDirection(), SortDirection::Ascending);
+    EXPECT_EQ(order(), (std::vector<std::string>{"sub1", "sub2", "d.txt", "e.log"}));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, headerPoint(window->VT, 2));
+    EXPECT_EQ(window->VT->GetSortDirection(), SortDirection::Descending);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(order(), (std::vector<std::string>{"sub2", "sub1", "e.log", "d.txt"}));
+}
+
+TEST_F(MainWindowTest, ClassPointsDrillDownAndReturn)
+{
+    start();
+    open(root);
+    // Size classes: 10, 100 and 2000 bytes are below 10KB (point 0).
+    window->SizeChart->ClickPoint(0);
+    ASSERT_TRUE(WaitUntil([&] { return window->pcSize->currentIndex() == 1; }));
+    EXPECT_EQ(listNames(window->VTSize), (std::vector<std::string>{"a.txt", "b.TXT", "d.txt"}));
+    window->Button(QStringLiteral("ToolButton91"))->click();
+    EXPECT_EQ(window->pcSize->currentIndex(), 0);
+
+    // Type: the point of "txt" lists the files it counted, whatever the letter case.
+    const std::vector<std::string> types = labels(window->TypeChart);
+    const auto txt = std::find_if(types.begin(), types.end(), [](const std::string &l) { return l == "txt" || l == "TXT"; });
+    ASSERT_NE(txt, types.end());
+    window->TypeChart->ClickPoint(int(txt - types.begin()));
+    ASSERT_TRUE(WaitUntil([&] { return window->pcType->currentIndex() == 1; }));
+    EXPECT_EQ(listNames(window->VTType), (std::vector<std::string>{"a.txt", "b.TXT", "d.txt"}));
+    window->Button(QStringLiteral("ToolButton121"))->click();
+    EXPECT_EQ(window->pcType->currentIndex(), 0);
+
+    // Age: every file was written just now, so the first class holds all five.
+    window->AgeChart->ClickPoint(0);
+    ASSERT_TRUE(WaitUntil([&] { return window->pcAge->currentIndex() == 1; }));
+    EXPECT_EQ(listNames(window->VTAge).size(), 5u);
+    window->Button(QStringLiteral("ToolButton56"))->click();
+    EXPECT_EQ(window->pcAge->currentIndex(), 0);
+
+    // A slice of the current-folder chart goes into that entry.
+    window->ChartFile->ClickPoint(1);
+    ASSERT_TRUE(WaitUntil([&] { return window->lbPath->text().toStdString() == root + "/sub2"; }));
+}
+
+TEST_F(MainWindowTest, PieBarAndTimeKindButtons)
+{
+    start();
+    open(root);
+    window->Button(QStringLiteral("tbBarFile"))->click();
+    EXPECT_EQ(window->ChartFile->Kind(), SeriesKind::Bar);
+    EXPECT_TRUE(window->IsDown(ButtonId::tbBarFile));
+    EXPECT_FALSE(window->IsDown(ButtonId::tbPieFile));
+    window->Button(QStringLiteral("tbBarFile"))->click(); // stays down when pressed again
+    EXPECT_TRUE(window->IsDown(ButtonId::tbBarFile));
+    window->Button(QStringLiteral("tbPieFile"))->click();
+    EXPECT_EQ(window->ChartFile->Kind(), SeriesKind::Pie);
+    EXPECT_FALSE(window->IsDown(ButtonId::tbBarFile));
+
+    window->Button(QStringLiteral("tbBar"))->click();
+    EXPECT_EQ(window->AgeChart->Kind(), SeriesKind::Bar);
+    window->Button(QStringLiteral("sbWrite"))->click();
+    EXPECT_TRUE(window->IsDown(ButtonId::sbWrite));
+    EXPECT_FALSE(window->IsDown(ButtonId::sbCreate));
+    EXPECT_EQ(window->AgeChart->Kind(), SeriesKind::Bar); // the same form, the other counts
+    window->Button(QStringLiteral("tbBarType"))->click();
+    window->Button(QStringLiteral("sbTop"))->click();
+    EXPECT_TRUE(window->IsDown(ButtonId::sbTop));
+    EXPECT_FALSE(window->IsDown(ButtonId::sbAll));
+    EXPECT_EQ(window->TypeChart->Kind(), SeriesKind::Bar);
+    window->Button(QStringLiteral("tbPieSize"))->click();
+    EXPECT_EQ(window->SizeChart->Kind(), SeriesKind::Pie);
+
+    // A new scan keeps the choices.
+    open(root);
+    EXPECT_EQ(window->AgeChart->Kind(), SeriesKind::Bar);
+    EXPECT_EQ(window->TypeChart->Kind(), SeriesKind::Bar);
+    EXPECT_TRUE(window->IsDown(ButtonId::sbWrite));
+}
+
+TEST_F(MainWindowTest, ExportFromTheListPageThroughTheSaveDialog)
+{
+    start();
+    open(root);
+    const std::string out = data / "list.csv";
+    ui.saveAnswers.push_back(out);
+    window->Button(QStringLiteral("ToolButton19"))->click(); // CSV of the list
+    Settle();
+    EXPECT_FALSE(window->Busy());
+    const std::string csv = readFile(out);
+    EXPECT_NE(csv.find("e.log"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("sub2"), std::string::npos);
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_EQ(ui.messages.back().text, "Export Finished");
+    EXPECT_EQ(ui.messages.back().caption, "Done");
+    EXPECT_FALSE(ui.waitVisible);
+}
+
+TEST_F(MainWindowTest, ColumnDialogChangesTheTreeOnOk)
+{
+    start();
+    open(root);
+    ASSERT_TRUE(window->VT->ColumnVisible(1));
+    dialogs.columnDialog = [](TFMConfig &dialog) {
+        dialog.clbList()->item(1)->setCheckState(Qt::Unchecked); // "Full Path"
+        dialog.BitBtn1()->click();
+    };
+    window->Button(QStringLiteral("ToolButton23"))->click();
+    EXPECT_FALSE(window->VT->ColumnVisible(1));
+    EXPECT_TRUE(window->VTList->ColumnVisible(1)); // the other grids follow at the next start
+    // A right click on any header opens it too.
+    dialogs.columnDialog = [](TFMConfig &dialog) {
+        dialog.clbList()->item(1)->setCheckState(Qt::Checked);
+        dialog.BitBtn1()->click();
+    };
+    QTest::mouseClick(window->VTAge->header()->viewport(), Qt::RightButton, {}, headerPoint(window->VTAge, 0));
+    EXPECT_EQ(ui.columnDialogs, 2);
+    EXPECT_TRUE(window->VT->ColumnVisible(1));
+}
+
+TEST_F(MainWindowTest, CancellingAScanKeepsTheCatalogueShownBefore)
+{
+    start();
+    open(root);
+    const std::uint32_t before = window->VT->Nodes().NodeCount();
+    // A tree of 300 folders, walked slowly enough to be cancelled midway.
+    for (int i = 0; i < 300; ++i)
+        data.File("big/d" + std::to_string(i) + "/f.txt", 1);
+    window->SetScanHook([](ScanOptions &options) {
+        options.threads = 2;
+        options.denyFolder = [](std::string_view) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            return false;
+        };
+    });
+    bool closed = true, dropped = true, sawCounts = false;
+    QTimer::singleShot(250, [&] {
+        EXPECT_TRUE(window->Busy());
+        EXPECT_TRUE(wait->isVisible());
+        EXPECT_TRUE(wait->SpeedButton1()->isVisible());
+        EXPECT_EQ(wait->WaitText(), QStringLiteral("Loading info.."));
+        sawCounts = wait->CountsLabel()->isVisible() && !wait->CountsLabel()->text().isEmpty();
+        closed = window->close();                // refused while the scan runs
+        dropped = window->DropUriList("file://" + QByteArray::fromStdString(other) + "\r\n");
+        QTest::mouseClick(wait->SpeedButton1(), Qt::LeftButton);
+    });
+    open(data / "big");
+    EXPECT_FALSE(closed);
+    EXPECT_FALSE(dropped);
+    EXPECT_TRUE(sawCounts);
+    EXPECT_FALSE(wait->isVisible());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->VT->Nodes().NodeCount(), before);
+    EXPECT_EQ(window->Ctrl()->RootPath, root);
+    EXPECT_EQ(window->lbPath->text().toStdString(), root);
+    EXPECT_EQ(listNames(window->VTList), (std::vector<std::string>{"sub1", "sub2", "d.txt", "e.log"}));
+}
+
+TEST_F(MainWindowTest, TheLayoutOfTheTreeComesBackAtTheNextStart)
+{
+    start();
+    QtTreeGrid *vt = window->VT;
+    vt->header()->moveSection(vt->header()->visualIndex(2), 0); // "File Size" first
+    vt->header()->resizeSection(3, 141);
+    vt->header()->resizeSection(5, 77);
+    vt->SetColumnVisible(5, false); // hidden, keeping its width
+    vt->SetColumnVisible(6, true);
+    std::vector<int> positions;
+    for (int i = 0; i < vt->ColumnCount(); ++i)
+        positions.push_back(vt->ColumnPosition(i));
+    EXPECT_TRUE(window->close());
+    window.reset();
+
+    ResetConfig(TConfigPlaces{program.Path(), user.Path(), TConfigPlaces::CanCreateFileIn}); // a new run
+    start();
+    for (QtTreeGrid *grid : {window->VT, window->VTList, window->VTType}) {
+        for (int i = 0; i < grid->ColumnCount(); ++i)
+            EXPECT_EQ(grid->ColumnPosition(i), positions[std::size_t(i)]) << grid->Name() << " column " << i;
+        EXPECT_EQ(grid->ColumnWidth(3), 141);
+        EXPECT_EQ(grid->ColumnWidth(5), 77);
+        EXPECT_FALSE(grid->ColumnVisible(5));
+        EXPECT_TRUE(grid->ColumnVisible(6));
+    }
+}
+
+TEST_F(MainWindowTest, AConfigurationThatCannotBeLoadedIsReportedOnceAndLeftAlone)
+{
+    ResetConfig();
+    const std::string file = program / "FolvaneConfig.xml";
+    std::ofstream(file) << "<config versionNo=\"1\">\n<nodes>\n<node Name=\"File Name\" Width=\"wide\"/>\n</nodes>\n";
+    const std::string before = readFile(file);
+    ResetConfig(TConfigPlaces{program.Path(), user.Path(), TConfigPlaces::CanCreateFileIn});
+    start();
+    ASSERT_TRUE(WaitUntil([&] { return !ui.messages.empty(); }));
+    Settle();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find(file), std::string::npos) << ui.messages[0].text;
+    EXPECT_NE(ui.messages[0].text.find("line"), std::string::npos) << ui.messages[0].text;
+    EXPECT_EQ(ui.messages[0].caption, "Warning");
+    // The window is complete on the built-in settings, and closing does not save over the file.
+    EXPECT_EQ(window->VT->ColumnCount(), 15);
+    open(root);
+    EXPECT_EQ(listNames(window->VTList).size(), 4u);
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(readFile(file), before);
+}
