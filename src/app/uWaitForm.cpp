@@ -60,6 +60,18 @@ void TSearchAnimation::paintEvent(QPaintEvent *)
     p.drawEllipse(centre, r, r);
 }
 
+void TWaitForm::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    // Without a title bar or border of its own the window needs an edge to stand out from the
+    // window behind it.
+    QPainter p(this);
+    p.setPen(palette().color(QPalette::Dark));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+    p.setPen(palette().color(QPalette::Light));
+    p.drawRect(rect().adjusted(1, 1, -2, -2));
+}
+
 TWaitForm::TWaitForm(QWidget *owner)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), owner_(owner)
 {

@@ -56,6 +56,9 @@ public:
     QPushButton *SpeedButton1() const { return cancelButton_; }
     TSearchAnimation *Animate1() const { return animate_; }
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     void centreOverOwner();
 

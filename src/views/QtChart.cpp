@@ -268,7 +268,11 @@ void QtChart::buildBars()
             QList<qreal> values(n, 0.0);
             values[k] = item.value;
             set->append(values);
-            categories << label;
+            // The axis drops a category it already has, so a repeated label gets an invisible twin.
+            QString category = label;
+            while (categories.contains(category))
+                category += QChar(0x200B);
+            categories << category;
         } else {
             set->append(item.value);
         }
@@ -338,18 +342,35 @@ void QtChart::drawForeground(QPainter *painter, const QRectF &rect)
         const QPointF origin = chart_->mapToPosition(QPointF(0, 0), series_);
         const QPointF next = chart_->mapToPosition(QPointF(1, 0), series_);
         const qreal slot = std::abs(next.x() - origin.x());
+        const QRectF plot = chart_->mapToScene(chart_->plotArea()).boundingRect();
         for (int k = 0; k < int(items_.size()); ++k) {
             const QPointF top = chart_->mapToScene(chart_->mapToPosition(QPointF(k, items_[std::size_t(k)].value), series_));
+            const QPointF base = chart_->mapToScene(chart_->mapToPosition(QPointF(k, 0), series_));
             const QString text = itemText(items_[std::size_t(k)]);
             const int width = metrics.horizontalAdvance(text) + 6;
-            if (width > slot * 1.05)
-                continue;
-            QRectF box(top.x() - width / 2.0, top.y() - metrics.height() - 6, width, metrics.height() + 2);
-            painter->setPen(QColor(120, 120, 120));
-            painter->setBrush(QColor(255, 255, 225));
-            painter->drawRect(box);
-            painter->setPen(Qt::black);
-            painter->drawText(box, Qt::AlignCenter, text);
+            const int height = metrics.height() + 2;
+            if (width <= slot * 1.05) {
+                // Above the bar, as wide as the text.
+                const QRectF box(top.x() - width / 2.0, top.y() - height - 4, width, height);
+                painter->setPen(QColor(120, 120, 120));
+                painter->setBrush(QColor(255, 255, 225));
+                painter->drawRect(box);
+                painter->setPen(Qt::black);
+                painter->drawText(box, Qt::AlignCenter, text);
+            } else if (height <= slot * 0.9) {
+                // Turned upright: above the bar where there is room, else inside it, else left out.
+                const qreal room = top.y() - plot.top() - 4;
+                const qreal inside = base.y() - top.y() - 4;
+                const bool above = room >= width;
+                if (!above && inside < width)
+                    continue;
+                painter->save();
+                painter->translate(top.x(), above ? top.y() - 4 : top.y() + 4 + width);
+                painter->rotate(-90);
+                painter->setPen(above ? QColor(Qt::black) : QColor(Qt::white));
+                painter->drawText(QRectF(0, -height / 2.0, width, height), Qt::AlignCenter, text);
+                painter->restore();
+            }
         }
         painter->restore();
     } catch (...) {

@@ -249,7 +249,7 @@ QtTreeGrid::QtTreeGrid(const std::string &name, QWidget *parent)
     head->setFont(headFont);
     head->setFixedHeight(17);
     head->setStyleSheet(QStringLiteral(
-        "QHeaderView::section { background-color: rgb(123, 170, 255); color: black; padding: 0px 14px 0px 4px;"
+        "QHeaderView::section { background-color: rgb(123, 170, 255); color: black; padding: 0px 3px;"
         " border: none; border-right: 1px solid rgb(80, 120, 210); border-bottom: 1px solid rgb(80, 120, 210); }"));
     head->viewport()->installEventFilter(this);
 

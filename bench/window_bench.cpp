@@ -1,0 +1,129 @@
+// Times the program as a person meets it: the main window, offscreen, over a scanned folder.
+// usage: window_bench FOLDER
+// Prints one line "step=NAME seconds=S" per step:
+//   scan        the scan alone, as scan_bench does it;
+//   shown       from the folder chooser giving the folder back to the tree showing the expanded
+//               top node, with the list and the four charts filled, painted;
+//   select-top  selecting another node, then the top node again, each shown and painted;
+//   scroll-end  scrolling the tree to its last row and painting it.
+
+#include <QApplication>
+#include <QScrollBar>
+
+#include <cstdio>
+
+#include "BenchSupport.h"
+#include "app/uMain.h"
+#include "app/uWaitForm.h"
+#include "catalog/uFileReader.h"
+#include "common/UiServices.h"
+#include "views/QtChart.h"
+#include "views/QtTreeGrid.h"
+#include "views/uCtrl.h"
+
+using namespace folvane;
+
+namespace {
+
+void report(const char *step, double seconds)
+{
+    std::printf("step=%s seconds=%.3f\n", step, seconds);
+    std::fflush(stdout);
+}
+
+// Every dialog answers "cancel" but the folder chooser, which gives the folder and starts the clock.
+class BenchUi final : public IUiServices {
+public:
+    std::string folder;
+    std::optional<bench::Stopwatch> watch;
+
+    bool ChooseFolder(const std::string &, const std::string &, std::string &chosen) override
+    {
+        chosen = folder;
+        watch.emplace();
+        return true;
+    }
+    void ShowWaitForm(bool, bool) override {}
+    void SetWaitText(const std::string &) override {}
+    std::string SaveFileDialog(const std::string &, const std::string &, const std::string &) override { return {}; }
+    MsgResult MessageBox(const std::string &, const std::string &, MsgButtons, MsgIcon) override { return MsgResult::Ok; }
+    bool ShowColumnDialog() override { return false; }
+    void ShowAbout() override {}
+    void OpenUrl(const std::string &) override {}
+};
+
+void paint(TFMMain &window)
+{
+    window.VT->viewport()->repaint();
+    QApplication::processEvents();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    SetForms(TextForms::EnUs());
+
+    {
+        TNodeTree tree;
+        bench::Stopwatch watch;
+        ScanFolder(tree, argv[1]);
+        report("scan", watch.Seconds());
+    }
+
+    BenchUi ui;
+    ui.folder = argv[1];
+    SetUi(&ui);
+    TFMMain window;
+    auto *wait = new TWaitForm(&window);
+    window.SetWaitForm(wait);
+    window.show();
+    QApplication::processEvents();
+
+    window.btnOpenClick();
+    paint(window);
+    const double shown = ui.watch ? ui.watch->Seconds() : -1;
+    const TNodeTree &tree = window.VT->Nodes();
+    const NodeId top = tree.First();
+    const bool complete = tree.IsValid(top) && window.VT->isExpanded(window.VT->IndexOf(top)) &&
+                          window.VTList->Nodes().NodeCount() == tree.ChildCount(top) &&
+                          !window.ChartFile->Points().empty() && !window.AgeChart->Points().empty() &&
+                          !window.SizeChart->Points().empty() && !window.TypeChart->Points().empty();
+    if (!complete) {
+        std::fprintf(stderr, "the window did not show the catalogue\n");
+        return 1;
+    }
+    report("shown", shown);
+
+    // The largest child folder, then the top again.
+    NodeId other = tree.FirstChild(top);
+    for (NodeId n = other; n != kNoNode; n = tree.NextSibling(n))
+        if (tree.TotalCount(n) > tree.TotalCount(other))
+            other = n;
+    bench::Stopwatch select;
+    window.VT->SelectNode(other);
+    paint(window);
+    window.VT->SelectNode(top);
+    paint(window);
+    if (window.Ctrl()->CurrentNode != top) {
+        std::fprintf(stderr, "the top node was not shown again\n");
+        return 1;
+    }
+    report("select-top", select.Seconds());
+
+    bench::Stopwatch scroll;
+    window.VT->scrollToBottom();
+    paint(window);
+    report("scroll-end", scroll.Seconds());
+
+    window.close();
+    SetUi(nullptr);
+    return 0;
+}
