@@ -99,7 +99,6 @@ TWaitForm::TWaitForm(QWidget *owner)
     counts_->setObjectName(QStringLiteral("Counts"));
     counts_->setGeometry(96, 43, 272, 13);
     counts_->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    counts_->setStyleSheet(QStringLiteral("color: palette(mid);"));
     counts_->hide();
 
     cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);

@@ -2,6 +2,8 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QMimeData>
+#include <QDropEvent>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -301,7 +303,23 @@ TEST_F(MainWindowTest, DroppedFoldersTheLastOneWinsFilesAndMissingPathsAreSkippe
     EXPECT_EQ(labels(window->ChartFile), std::vector<std::string>{"x.txt"});
     EXPECT_EQ(window->lbPath->text(), QString::fromStdString(ValidUtf8(odd)));
 
+    // A real drop event takes the same way, once the drag source has its answer.
+    auto *mime = new QMimeData;
+    mime->setData(QStringLiteral("text/uri-list"), "file://" + QByteArray::fromStdString(other) + "\r\n");
+    QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(200, 200), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    ASSERT_TRUE(WaitUntil([&] { return window->Ctrl()->RootPath == other; }));
+    EXPECT_EQ(listNames(window->VTList), std::vector<std::string>{"only.bin"});
+    delete mime;
+
     // Only files: nothing changes.
+    const std::string odd2 = odd;
+    EXPECT_TRUE(window->DropUriList(uris)); // back to the odd folder
+    EXPECT_EQ(window->Ctrl()->RootPath, odd2);
     EXPECT_TRUE(window->DropUriList("file://" + QByteArray::fromStdString(file).toPercentEncoding("/") + "\r\n"));
     EXPECT_EQ(window->Ctrl()->RootPath, odd);
     EXPECT_EQ(window->VT->Nodes().PathBytes(topNode()), odd);
