@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QDropEvent>
 #include <QListWidget>
@@ -230,6 +231,18 @@ TEST_F(MainWindowTest, StartsWithEveryPartInPlace)
     }
     EXPECT_TRUE(ClippedLabels(*window).empty()) << ClippedLabels(*window).front();
     EXPECT_TRUE(ui.messages.empty());
+
+    // The menu: "About" shows the About window, "Help" opens the web site.
+    const QList<QAction *> menu = window->menuBar()->actions();
+    ASSERT_EQ(menu.size(), 2);
+    EXPECT_EQ(menu[0]->text(), QStringLiteral("About"));
+    EXPECT_EQ(menu[1]->text(), QStringLiteral("Help"));
+    EXPECT_TRUE(menu[0]->menu() == nullptr && menu[1]->menu() == nullptr);
+    menu[0]->trigger();
+    menu[1]->trigger();
+    EXPECT_EQ(ui.abouts, 1);
+    ASSERT_EQ(ui.opened.size(), 1u);
+    EXPECT_EQ(ui.opened[0].rfind("https://", 0), 0u);
 }
 
 TEST_F(MainWindowTest, OpenShowsTheCatalogueEverywhere)
@@ -302,6 +315,16 @@ TEST_F(MainWindowTest, DroppedFoldersTheLastOneWinsFilesAndMissingPathsAreSkippe
     EXPECT_EQ(listNames(window->VTList), std::vector<std::string>{"x.txt"});
     EXPECT_EQ(labels(window->ChartFile), std::vector<std::string>{"x.txt"});
     EXPECT_EQ(window->lbPath->text(), QString::fromStdString(ValidUtf8(odd)));
+
+    // A name is taken whole, however long its path.
+    std::string deep = "Photos 2024";
+    for (int i = 0; i < 12; ++i)
+        deep += "/a folder with a long name, number " + std::to_string(i);
+    const std::string longPath = data.Folder(deep);
+    ASSERT_GT(longPath.size(), 400u);
+    EXPECT_TRUE(window->DropUriList("file://" + QByteArray::fromStdString(longPath).toPercentEncoding("/") + "\n"));
+    EXPECT_EQ(window->Ctrl()->RootPath, longPath);
+    EXPECT_EQ(window->lbPath->text().toStdString(), longPath);
 
     // A real drop event takes the same way, once the drag source has its answer.
     auto *mime = new QMimeData;

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "GuiTestSupport.h"
+#include "support/TempDir.h"
 #include "views/QtIconList.h"
 #include "views/QtTreeGrid.h"
 
@@ -319,4 +320,28 @@ TEST_F(QtTreeGridTest, SortOrdersEveryLevelThroughTheCompareEventAndKeepsTheSele
     grid->Sort(1, SortDirection::Descending);
     EXPECT_EQ(grid->Nodes().Children(top), (std::vector<NodeId>{a, b, c}));
     EXPECT_EQ(selections.size(), 1u);
+}
+
+TEST(QtIconListTest, OneIconPerTypeAndNoneForAPathThatIsGone)
+{
+    GuiApp();
+    folvane::test::TempDir dir;
+    const std::string odd = dir.File("caf\xe9.TXT", 1); // a name that is not UTF-8
+    const std::string plain = dir.File("notes.txt", 1);
+    const std::string other = dir.File("photo.jpg", 1);
+    QtIconList &icons = QtIconList::Instance();
+    const int txt = icons.IndexOf(plain, false);
+    ASSERT_GE(txt, 0);
+    EXPECT_FALSE(icons.Icon(txt).isNull());
+    EXPECT_EQ(icons.IndexOf(odd, false), txt); // the same type, whatever the letter case
+    EXPECT_NE(icons.IndexOf(other, false), txt);
+    const int count = icons.Count();
+    EXPECT_EQ(icons.IndexOf(" " + plain + " ", false), txt); // blanks around the path do not count
+    EXPECT_EQ(icons.Count(), count);                          // cached, not added again
+    const int folder = icons.IndexOf(dir.Path(), true);
+    EXPECT_GE(folder, 0);
+    EXPECT_NE(folder, txt);
+    EXPECT_EQ(icons.IndexOf(dir / "gone.txt", false), -1);
+    EXPECT_TRUE(icons.Icon(-1).isNull());
+    EXPECT_TRUE(icons.Icon(icons.Count()).isNull());
 }
