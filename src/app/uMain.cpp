@@ -180,6 +180,8 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("FMMain"));
     setWindowTitle(QStringLiteral("Folvane "));
+    // Where the platform names no icon theme (a bare X server, the offscreen platform), the
+    // freedesktop icons still come from the common theme; each icon has a built-in fallback too.
     QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
 
     // Menu: two items that act directly.

@@ -210,7 +210,7 @@ void QtChart::rebuild()
 void QtChart::buildPie()
 {
     auto *pie = new QPieSeries;
-    pie->setPieSize(plain_ ? 0.62 : 0.58);
+    pie->setPieSize(0.7);
     QList<QPieSlice *> slices;
     slices.reserve(qsizetype(items_.size()));
     int marks = 0;

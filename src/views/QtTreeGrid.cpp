@@ -195,11 +195,6 @@ public:
     void BeginInsertColumn(int column) { beginInsertColumns(QModelIndex(), column, column); }
     void EndInsertColumn() { endInsertColumns(); }
     void HeaderChanged(int column) { emit headerDataChanged(Qt::Horizontal, column, column); }
-    void ColumnChanged(int column)
-    {
-        // Only the rows on screen are asked again; the view does not walk the tree for this.
-        emit dataChanged(index(0, column, QModelIndex()), index(0, column, QModelIndex()));
-    }
 
 private:
     QtTreeGrid &grid_;
@@ -479,7 +474,7 @@ void QtTreeGrid::ClearColumns()
     columns_.clear();
     model_->EndReset();
     quiet_ = false;
-    sortColumn_ = std::min(sortColumn_, -1);
+    sortColumn_ = -1; // no column, no sort column
     syncSortIndicator();
 }
 
