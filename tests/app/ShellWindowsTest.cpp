@@ -87,10 +87,12 @@ TEST_F(ShellWindowsTest, WaitFormShowsHidesAndKeepsItsText)
     const QWidget *parts[] = {wait.Animate1(), wait.Label1(), wait.Label2(), wait.CountsLabel(), wait.SpeedButton1()};
     for (const QWidget *p : parts) {
         EXPECT_TRUE(wait.rect().contains(p->geometry())) << p->objectName().toStdString();
-        for (const QWidget *q : parts)
-            if (p != q)
+        for (const QWidget *q : parts) {
+            if (p != q) {
                 EXPECT_FALSE(p->geometry().intersects(q->geometry()))
                     << p->objectName().toStdString() << " " << q->objectName().toStdString();
+            }
+        }
     }
 
     wait.ShowWaitForm(false, false);
