@@ -13,6 +13,8 @@
 
 namespace folvane {
 
+class TXmlDocument;
+
 enum class SortDirection { Ascending, Descending };
 enum class Alignment { Left, Right, Center };
 enum class MouseButton { Left, Right, Middle };
@@ -152,6 +154,9 @@ public:
 
     // The index in the shared icon list of the icon for a path, or -1 when the path no longer exists.
     virtual int IconIndexOf(const std::string &path, bool isFolder) = 0;
+
+    // The main window's catalogue XML document, which the XML and workbook exports build and reset.
+    virtual TXmlDocument &XMLDoc() = 0;
 };
 
 } // namespace folvane

@@ -1,0 +1,138 @@
+#include "Statistics.h"
+
+#include <stdexcept>
+
+#include "common/Utf8.h"
+#include "common/uFunction.h"
+
+namespace folvane {
+
+int SizeClassIndex(double size, std::span<const std::int64_t> bounds)
+{
+    if (bounds.empty())
+        return -1;
+    for (std::size_t k = 0; k < bounds.size(); ++k)
+        if (double(bounds[k]) > size)
+            return int(k);
+    return int(bounds.size());
+}
+
+int AgeClassIndex(LocalSeconds time, LocalMillis now, std::span<const std::int64_t> boundsInDays)
+{
+    if (boundsInDays.empty())
+        return -1;
+    // Whole milliseconds in 128 bits: no overflow for any time a record can hold.
+    __int128 age = __int128(now) - __int128(time) * 1000;
+    for (std::size_t k = 0; k < boundsInDays.size(); ++k)
+        if (__int128(boundsInDays[k]) * 86400000 > age)
+            return int(k);
+    return int(boundsInDays.size());
+}
+
+std::string SizeClassOf(std::string_view sizeText, std::span<const std::int64_t> bounds)
+{
+    auto size = ParseFloat(sizeText);
+    if (!size)
+        throw std::invalid_argument("\"" + std::string(sizeText) + "\" is not a number");
+    int k = SizeClassIndex(*size, bounds);
+    return k < 0 ? std::string() : std::to_string(k);
+}
+
+std::string AgeClassOf(std::string_view timeText, std::span<const std::int64_t> boundsInDays, LocalMillis now)
+{
+    auto t = ParseDateTime(timeText);
+    if (!t)
+        throw std::invalid_argument("\"" + std::string(timeText) + "\" is not a date and time");
+    int k = AgeClassIndex(*t, now, boundsInDays);
+    return k < 0 ? std::string() : std::to_string(k);
+}
+
+void TTypeCounts::Clear()
+{
+    entries_.clear();
+    byFolded_.clear();
+    byBytes_.clear();
+}
+
+std::size_t TTypeCounts::AddText(std::string_view ext)
+{
+    FoldCaseInto(ext, fold_);
+    auto it = byFolded_.find(std::string_view(fold_));
+    if (it != byFolded_.end()) {
+        ++entries_[it->second].count;
+        return it->second;
+    }
+    auto position = std::uint32_t(entries_.size());
+    entries_.push_back({std::string(ext), 1});
+    byFolded_.emplace(fold_, position);
+    return position;
+}
+
+std::size_t TTypeCounts::AddBytes(std::string_view extBytes)
+{
+    auto it = byBytes_.find(extBytes);
+    if (it != byBytes_.end()) {
+        ++entries_[it->second].count;
+        return it->second;
+    }
+    std::size_t position = IsValidUtf8(extBytes) ? AddText(extBytes) : AddText(ValidUtf8(extBytes));
+    byBytes_.emplace(std::string(extBytes), std::uint32_t(position));
+    return position;
+}
+
+std::ptrdiff_t TTypeCounts::Find(std::string_view ext) const
+{
+    auto it = byFolded_.find(std::string_view(FoldCase(ext)));
+    return it == byFolded_.end() ? -1 : std::ptrdiff_t(it->second);
+}
+
+void SortCountsByExchange(std::vector<std::uint64_t> &counts, std::vector<std::uint32_t> &order)
+{
+    const std::size_t m = counts.size();
+    std::uint64_t *c = counts.data();
+    std::uint32_t *o = order.data();
+    for (std::size_t i = 0; i < m; ++i) {
+        std::uint64_t ci = c[i];
+        for (std::size_t j = i + 1; j < m; ++j) { // j == i never exchanges
+            if (c[j] > ci) {
+                c[i] = c[j];
+                c[j] = ci;
+                std::swap(o[i], o[j]);
+                ci = c[i];
+            }
+        }
+    }
+}
+
+void TTypeCounts::Sort()
+{
+    std::vector<std::uint64_t> counts(entries_.size());
+    std::vector<std::uint32_t> order(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        counts[i] = entries_[i].count;
+        order[i] = std::uint32_t(i);
+    }
+    SortCountsByExchange(counts, order);
+    std::vector<Entry> sorted;
+    sorted.reserve(entries_.size());
+    for (std::uint32_t from : order)
+        sorted.push_back(std::move(entries_[from]));
+    entries_ = std::move(sorted);
+    rebuildIndex();
+}
+
+void TTypeCounts::Assign(std::vector<Entry> entries)
+{
+    entries_ = std::move(entries);
+    rebuildIndex();
+}
+
+void TTypeCounts::rebuildIndex()
+{
+    byFolded_.clear();
+    byBytes_.clear();
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        byFolded_.emplace(FoldCase(entries_[i].ext), std::uint32_t(i));
+}
+
+} // namespace folvane

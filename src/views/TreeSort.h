@@ -1,0 +1,25 @@
+#pragma once
+// Sorting a whole node tree, every level, by a comparison of sibling nodes.
+//
+// The comparison need not be an order: it may answer -1 both ways for equal values or always 1.
+// A merge sort only ever asks "does the right-hand node go first?" and moves each node once per
+// pass, so it stays in bounds and finishes in n log n steps whatever the answers.
+
+#include <functional>
+
+#include "catalog/NodeTree.h"
+#include "views/ViewInterfaces.h"
+
+namespace folvane {
+
+// Negative when `a` belongs before `b` in ascending order, positive when after, 0 when equal.
+using NodeCompare = std::function<int(NodeId a, NodeId b)>;
+
+// Sorts the children of every node of the tree (the top level included). Ascending puts a node
+// first when the comparison answers negative; descending reverses the sense of the answer.
+void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection direction);
+
+// Sorts one sibling list in place the same way.
+void SortSiblings(std::vector<NodeId> &nodes, const NodeCompare &compare, SortDirection direction);
+
+} // namespace folvane

@@ -1,0 +1,454 @@
+// The controller's navigation, statistics, charts, drill-down lists, exports and file-manager command.
+
+#include <fstream>
+#include <numeric>
+
+#include <gtest/gtest.h>
+
+#include "Catalog.h"
+
+namespace folvane::test {
+namespace {
+
+constexpr LocalSeconds kDay = 86400;
+
+// /data
+//   docs/            a.TXT (100)  b.txt (300)  sub/ c.Txt (600)
+//   empty/
+//   pic.jpg (9999)   README (10000)   zero (0)
+class Navigation : public ControllerFixture {
+protected:
+    Navigation()
+    {
+        CatalogBuilder b(Tree(), "/data");
+        top = b.top;
+        docs = b.Folder(top, "docs");
+        a = b.File(docs, "a.TXT", 100, NowSeconds() - kDay / 2);
+        bTxt = b.File(docs, "b.txt", 300, NowSeconds() - 2 * kDay);
+        sub = b.Folder(docs, "sub");
+        c = b.File(sub, "c.Txt", 600, NowSeconds() - 400 * kDay);
+        empty = b.Folder(top, "empty");
+        pic = b.File(top, "pic.jpg", 9999, NowSeconds() - 10 * kDay);
+        readme = b.File(top, "README", 10000, NowSeconds() + kDay);
+        zero = b.File(top, "zero", 0, NowSeconds() - kDay);
+        b.Finish();
+        ctrl->RootPath = "/data";
+        AfterScan();
+    }
+    double PercentSum(ITreeGrid &g)
+    {
+        double sum = 0;
+        for (const std::string &p : Listed(g, SizePercentage))
+            sum += std::stod(p);
+        return sum;
+    }
+    NodeId top, docs, a, bTxt, sub, c, empty, pic, readme, zero;
+};
+
+TEST_F(Navigation, TopNodeListsItsChildren)
+{
+    EXPECT_EQ(view.PathLabel(), "/data");
+    EXPECT_FALSE(view.UpEnabled());
+    EXPECT_EQ(ctrl->CurrentNode, top);
+    EXPECT_EQ(Listed(VTList()), (std::vector<std::string>{"docs", "empty", "pic.jpg", "README", "zero"}));
+    EXPECT_NEAR(PercentSum(VTList()), 100.0, 0.05);
+    EXPECT_EQ(Listed(VTList(), SizePercentage)[0], "4.76");
+    EXPECT_EQ(VTList().UpdateDepth(), 0);
+    EXPECT_EQ(Chart(ChartId::ChartFile).TitleLines(), std::vector<std::string>{"/data"});
+    ASSERT_EQ(Chart(ChartId::ChartFile).Points().size(), 5u);
+    EXPECT_EQ(Chart(ChartId::ChartFile).Points()[0].label, "docs");
+    EXPECT_EQ(Chart(ChartId::ChartFile).Points()[0].value, 1000);
+    // The list is a copy: its percentages are its own.
+    EXPECT_EQ(Tree().Field(docs, SizePercentage), "4.76");
+    EXPECT_EQ(Tree().Field(pic, SizePercentage), "47.62");
+}
+
+TEST_F(Navigation, FilesEmptyFoldersAndTheSameNodeTwice)
+{
+    VT().SelectNode(pic);
+    EXPECT_EQ(view.PathLabel(), "/data/pic.jpg");
+    EXPECT_TRUE(view.UpEnabled());
+    EXPECT_EQ(Listed(VTList()), std::vector<std::string>{"pic.jpg"});
+    EXPECT_EQ(Listed(VTList(), SizePercentage), std::vector<std::string>{"100.00"});
+    VT().SelectNode(zero);
+    EXPECT_EQ(Listed(VTList(), SizePercentage), std::vector<std::string>{"0"});
+    VT().SelectNode(empty);
+    EXPECT_TRUE(Listed(VTList()).empty());
+    EXPECT_EQ(ctrl->SizeCounts, std::vector<std::uint64_t>(7, 0));
+    EXPECT_TRUE(ctrl->TypeCounts.Empty());
+    // Shown again: nothing is refreshed.
+    VTList().Nodes().AddTopLevel();
+    Chart(ChartId::AgeChart).RemoveAllSeries();
+    VT().SelectNode(empty);
+    EXPECT_EQ(VTList().Nodes().NodeCount(), 1u);
+    EXPECT_EQ(Chart(ChartId::AgeChart).Kind(), SeriesKind::None);
+    // No node and the invisible root change nothing.
+    ctrl->ShowFolder(kNoNode);
+    ctrl->ShowFolder(TNodeTree::Root());
+    VT().SelectNode(kNoNode);
+    EXPECT_EQ(ctrl->CurrentNode, empty);
+}
+
+TEST_F(Navigation, UpButtonAndDoubleClicks)
+{
+    VTList().DoubleClick(VTList().Nodes().Child(0, 0)); // docs
+    EXPECT_EQ(ctrl->CurrentNode, docs);
+    EXPECT_EQ(VT().FocusedNode(), docs);
+    EXPECT_EQ(Listed(VTList()), (std::vector<std::string>{"sub", "a.TXT", "b.txt"}));
+    EXPECT_TRUE(view.UpEnabled());
+    ctrl->SelectChild("SUB"); // exact case only
+    EXPECT_EQ(ctrl->CurrentNode, docs);
+    ctrl->SelectChild("sub");
+    EXPECT_EQ(ctrl->CurrentNode, sub);
+    ctrl->SelectChild("c.Txt");
+    EXPECT_EQ(ctrl->CurrentNode, c);
+    ctrl->SelectChild("anything"); // a file has no children
+    EXPECT_EQ(ctrl->CurrentNode, c);
+    // The up button: the parent of the shown entry, disabled again at the opened folder.
+    for (NodeId expected : {sub, docs, top}) {
+        ctrl->ShowFolder(Tree().Parent(ctrl->CurrentNode));
+        EXPECT_EQ(ctrl->CurrentNode, expected);
+    }
+    EXPECT_FALSE(view.UpEnabled());
+    // A double click on a file shows the file alone; a click on a slice of the folder chart descends.
+    VTList().DoubleClick(VTList().Nodes().Child(0, 2));
+    EXPECT_EQ(ctrl->CurrentNode, pic);
+    ctrl->ShowFolder(top);
+    Chart(ChartId::ChartFile).ClickPoint(0);
+    EXPECT_EQ(ctrl->CurrentNode, docs);
+    EXPECT_EQ(view.PathLabel(), "/data/docs");
+}
+
+TEST_F(Navigation, ClassesOfTheDefaultConfiguration)
+{
+    struct Case {
+        NodeId node;
+        const char *write, *size;
+    } cases[] = {
+        {a, "0", "0"},     // half a day, 100 bytes
+        {bTxt, "1", "0"},  // two days
+        {c, "5", "0"},     // 400 days
+        {pic, "3", "0"},   // ten days, 9999 bytes
+        {readme, "0", "1"}, // in the future, 10000 bytes
+        {zero, "1", "0"},  // exactly one day
+    };
+    for (const Case &k : cases) {
+        EXPECT_EQ(Tree().Field(k.node, WriteAgeRange), k.write) << Tree().Field(k.node, FileName);
+        EXPECT_EQ(Tree().Field(k.node, CreateAgeRange), k.write);
+        EXPECT_EQ(Tree().Field(k.node, SizeRange), k.size);
+    }
+    EXPECT_EQ(Tree().Field(docs, SizeRange), ""); // folders keep empty class fields
+    // Sizes past 4 GB, and a time 0.9 days old.
+    Tree().SetSize(pic, 1000000000);
+    Tree().SetSize(readme, 5000000000);
+    Tree().Data(zero).times[2] = NowSeconds() - kDay * 9 / 10;
+    ctrl->ClassifyFiles();
+    EXPECT_EQ(Tree().Field(pic, SizeRange), "6");
+    EXPECT_EQ(Tree().Field(readme, SizeRange), "6");
+    EXPECT_EQ(Tree().Field(zero, WriteAgeRange), "0");
+}
+
+TEST_F(Navigation, ARecordThatCannotBeClassifiedIsSkipped)
+{
+    Tree().SetField(a, CreateTime, "yesterday");
+    Tree().SetField(a, SizeRange, "");
+    Tree().SetField(bTxt, WriteTime, "");
+    Tree().SetField(bTxt, SizeRange, "");
+    Tree().SetSize(c, 20000);
+    ctrl->ClassifyFiles();
+    EXPECT_EQ(Tree().Field(a, SizeRange), "");
+    EXPECT_EQ(Tree().Field(bTxt, SizeRange), "");
+    EXPECT_EQ(Tree().Field(c, SizeRange), "1"); // the pass went on
+}
+
+TEST_F(Navigation, TypesCountedAndListedWithoutRegardToCase)
+{
+    ctrl->ShowFolder(docs); // the folder sub sorts first: c.Txt is met first
+    ASSERT_EQ(ctrl->TypeCounts.Size(), 1u);
+    EXPECT_EQ(ctrl->TypeCounts[0].ext, "Txt");
+    EXPECT_EQ(ctrl->TypeCounts[0].count, 3u);
+    TPlainChart &types = Chart(ChartId::TypeChart);
+    ASSERT_EQ(types.Points().size(), 1u);
+    types.ClickPoint(0);
+    EXPECT_EQ(Listed(Grid(GridId::VTType)), (std::vector<std::string>{"c.Txt", "a.TXT", "b.txt"}));
+    EXPECT_EQ(view.Page(PageControlId::pcType), 1);
+    EXPECT_NEAR(PercentSum(Grid(GridId::VTType)), 100.0, 0.05);
+    // The top folder: files without an extension count under the empty one.
+    ctrl->ShowFolder(top);
+    EXPECT_EQ(ctrl->TypeCounts[0].ext, "Txt");
+    EXPECT_EQ(ctrl->TypeCounts[1].ext, "");
+    EXPECT_EQ(ctrl->TypeCounts[1].count, 2u);
+    EXPECT_EQ(ctrl->TypeCounts[2].ext, "jpg");
+}
+
+TEST_F(Navigation, DefaultChartsLabelsAndValues)
+{
+    TPlainChart &age = Chart(ChartId::AgeChart), &size = Chart(ChartId::SizeChart);
+    EXPECT_EQ(age.TitleLines(), std::vector<std::string>{"File Age Chart"});
+    EXPECT_EQ(age.Kind(), SeriesKind::Pie);
+    std::vector<std::string> labels;
+    std::vector<double> values;
+    for (const ChartPoint &p : age.Points()) {
+        labels.push_back(p.label);
+        values.push_back(p.value);
+    }
+    EXPECT_EQ(labels, (std::vector<std::string>{"one day", "three days", "one week", "one month", "one year",
+                                                "above one year"}));
+    EXPECT_EQ(values, (std::vector<double>{2, 2, 0, 1, 0, 1})); // by creation time
+    labels.clear();
+    for (const ChartPoint &p : size.Points())
+        labels.push_back(p.label);
+    EXPECT_EQ(labels, (std::vector<std::string>{"10KB", "100KB", "1MB", "10MB", "100MB", "1G", "above 1G"}));
+    EXPECT_EQ(size.Points()[0].value, 5);
+    EXPECT_EQ(size.Points()[1].value, 1);
+    EXPECT_EQ(Chart(ChartId::TypeChart).TitleLines(), std::vector<std::string>{"File Type Chart"});
+    // Redrawing replaces the one series; the buttons choose the form and the time kind.
+    ctrl->ShowAgeChart(age, true, 1);
+    EXPECT_EQ(age.Kind(), SeriesKind::Bar);
+    EXPECT_EQ(age.SeriesCount(), 1);
+    view.SetDown(ButtonId::tbBarFile, true);
+    view.SetDown(ButtonId::tbPieSize, false);
+    view.SetDown(ButtonId::sbCreate, false);
+    view.SetDown(ButtonId::sbWrite, true);
+    view.SetDown(ButtonId::sbTop, true);
+    ctrl->ShowFolder(docs);
+    EXPECT_EQ(Chart(ChartId::ChartFile).Kind(), SeriesKind::Bar);
+    EXPECT_EQ(age.Kind(), SeriesKind::Pie);
+    EXPECT_EQ(size.Kind(), SeriesKind::Bar);
+    EXPECT_EQ(age.Points()[1].value, 1); // b.txt written two days ago
+}
+
+TEST_F(Navigation, EveryDrillDownListHoldsExactlyItsPointsFiles)
+{
+    Tree().SetField(bTxt, SizeRange, ""); // counted in class 0, and so listed there
+    struct Kind {
+        ChartId chart;
+        GridId list;
+        std::function<void()> choose;
+    };
+    std::vector<Kind> kinds = {
+        {ChartId::AgeChart, GridId::VTAge, [&] { view.SetDown(ButtonId::sbCreate, true); }},
+        {ChartId::AgeChart, GridId::VTAge,
+         [&] { view.SetDown(ButtonId::sbCreate, false); view.SetDown(ButtonId::sbAccess, true); }},
+        {ChartId::AgeChart, GridId::VTAge, [&] { view.SetDown(ButtonId::sbAccess, false); }},
+        {ChartId::SizeChart, GridId::VTSize, [] {}},
+        {ChartId::TypeChart, GridId::VTType, [] {}},
+    };
+    for (NodeId shown : {top, docs, sub, pic, empty}) {
+        for (Kind &k : kinds) {
+            k.choose();
+            ctrl->CurrentNode = kNoNode;
+            ctrl->ShowFolder(shown);
+            TPlainChart &chart = Chart(k.chart);
+            double total = 0;
+            for (int p = 0; p < int(chart.Points().size()); ++p) {
+                chart.ClickPoint(p);
+                EXPECT_EQ(double(Grid(k.list).Nodes().NodeCount()), chart.Points()[p].value)
+                    << Tree().Field(shown, FileName) << " " << chart.Name() << " point " << p;
+                total += chart.Points()[p].value;
+            }
+            std::uint32_t files = 0;
+            for (NodeId n = shown, i = 0; i < Tree().TotalCount(shown); ++i, n = Tree().Next(n))
+                files += Tree().Field(n, FileType) == "file";
+            EXPECT_EQ(total, files);
+        }
+    }
+}
+
+TEST_F(Navigation, AShownFileIsListedOnlyUnderItsOwnClass)
+{
+    ctrl->ShowFolder(bTxt);
+    TPlainChart &age = Chart(ChartId::AgeChart);
+    for (int p = 0; p < 6; ++p) {
+        age.ClickPoint(p);
+        EXPECT_EQ(Listed(Grid(GridId::VTAge)), p == 1 ? std::vector<std::string>{"b.txt"} : std::vector<std::string>{})
+            << "point " << p;
+    }
+    EXPECT_EQ(view.Page(PageControlId::pcAge), 1);
+}
+
+TEST_F(Navigation, ClassIndexesTheCountersDoNotHaveCountNowhere)
+{
+    Tree().SetField(pic, SizeRange, "99");
+    Tree().SetField(readme, SizeRange, "x");
+    ctrl->CurrentNode = kNoNode;
+    ctrl->ShowFolder(top);
+    EXPECT_EQ(std::accumulate(ctrl->SizeCounts.begin(), ctrl->SizeCounts.end(), std::uint64_t(0)), 4u);
+    Chart(ChartId::SizeChart).ClickPoint(0);
+    EXPECT_EQ(Listed(Grid(GridId::VTSize)), (std::vector<std::string>{"c.Txt", "a.TXT", "b.txt", "zero"}));
+}
+
+class TypeTables : public ControllerFixture {};
+
+TEST_F(TypeTables, EqualCountsAndTheTopTen)
+{
+    CatalogBuilder b(Tree(), "/t");
+    auto files = [&](const char *ext, int n) {
+        for (int i = 0; i < n; ++i)
+            b.File(b.top, std::string("f") + ext + std::to_string(i) + "." + ext, 1);
+    };
+    files("p", 5);
+    files("q", 7);
+    files("r", 7);
+    files("s", 2);
+    b.Finish();
+    ctrl->ShowFolder(b.top);
+    std::vector<std::string> labels;
+    for (const ChartPoint &p : Chart(ChartId::TypeChart).Points())
+        labels.push_back(p.label + "=" + std::to_string(int(p.value)));
+    EXPECT_EQ(labels, (std::vector<std::string>{"q=7", "r=7", "p=5", "s=2"}));
+
+    CatalogBuilder twelve(Tree(), "/t12");
+    for (int e = 0; e < 12; ++e)
+        for (int i = 0; i <= e; ++i)
+            twelve.File(twelve.top, "x" + std::to_string(i) + ".e" + std::to_string(e), 1);
+    twelve.Finish();
+    ctrl->CurrentNode = kNoNode;
+    ctrl->ShowFolder(twelve.top);
+    EXPECT_EQ(Chart(ChartId::TypeChart).Points().size(), 12u);
+    ctrl->ShowTypeChart(Chart(ChartId::TypeChart), false, false);
+    ASSERT_EQ(Chart(ChartId::TypeChart).Points().size(), 10u);
+    EXPECT_EQ(Chart(ChartId::TypeChart).Points()[0].label, "e11");
+    EXPECT_EQ(Chart(ChartId::TypeChart).Points()[9].label, "e2");
+    ctrl->TypeCounts.Assign({{"a", 1}, {"b", 2}, {"c", 3}, {"d", 4}, {"e", 5}, {"f", 6}, {"g", 7}});
+    ctrl->ShowTypeChart(Chart(ChartId::TypeChart), false, false);
+    EXPECT_EQ(Chart(ChartId::TypeChart).Points().size(), 7u);
+}
+
+TEST_F(TypeTables, ChartsBeforeAnythingIsShown)
+{
+    Grid(GridId::VTAge).Nodes().AddTopLevel();
+    ctrl->ShowAgeChart(Chart(ChartId::AgeChart), true, 0);
+    ctrl->ShowSizeChart(Chart(ChartId::SizeChart), false);
+    ctrl->ShowTypeChart(Chart(ChartId::TypeChart), false, true);
+    ctrl->ShowFileChart(Chart(ChartId::ChartFile), false);
+    EXPECT_EQ(Chart(ChartId::AgeChart).Points().size(), 6u);
+    EXPECT_EQ(Chart(ChartId::SizeChart).Points().size(), 7u);
+    for (const ChartPoint &p : Chart(ChartId::AgeChart).Points())
+        EXPECT_EQ(p.value, 0);
+    EXPECT_TRUE(Chart(ChartId::TypeChart).Points().empty());
+    EXPECT_TRUE(Chart(ChartId::ChartFile).Points().empty());
+    Chart(ChartId::AgeChart).ClickPoint(2);
+    EXPECT_EQ(Grid(GridId::VTAge).Nodes().NodeCount(), 0u); // only emptied
+    EXPECT_EQ(view.Page(PageControlId::pcAge), 0);
+    Chart(ChartId::SizeChart).ClickPoint(0);
+    EXPECT_EQ(view.Page(PageControlId::pcSize), 0);
+}
+
+// --- Exports, the file manager and chart bitmaps -----------------------------------------------
+
+std::string firstLine(const std::string &path)
+{
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+TEST_F(Navigation, ExportsWriteTheConfiguredVisibleColumns)
+{
+    std::vector<std::string> columns;
+    ctrl->GetVisibleColumns(columns);
+    EXPECT_EQ(columns, (std::vector<std::string>{"File Name", "Full Path", "File Size", "Size Percentage", "DOS Name",
+                                                 "File Ext", "Create Time", "Access Time", "Write Time",
+                                                 "File Count"}));
+    const std::string header = "File Name,Full Path,File Size,Size Percentage,DOS Name,File Ext,Create Time,"
+                               "Access Time,Write Time,File Count,";
+    VTList().SetColumnPosition(13, 0); // the screen's order plays no part
+    VTList().SetColumnVisible(0, false);
+    ui.saveAnswers = {dir / "list.csv"};
+    ctrl->ExportCsv(VTList());
+    EXPECT_EQ(firstLine(dir / "list.csv"), header);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Export Finished");
+    EXPECT_EQ(ui.messages[0].caption, "Done");
+    // The dialog's "Create Time" tick removes it from every export.
+    GetConfig().XMLConfig()->Nodes().Node(11).SetVisible(false);
+    ui.saveAnswers = {dir / "tree.txt"};
+    ctrl->ExportText(VT());
+    std::string line = firstLine(dir / "tree.txt");
+    EXPECT_EQ(line.find("Create Time"), std::string::npos);
+    EXPECT_EQ(line.substr(0, 19), "File Name          ");
+    // Cancelled: no file, no message.
+    ctrl->ExportHtml(VT());
+    ctrl->ExportXml(VTList());
+    EXPECT_EQ(ui.messages.size(), 2u);
+    ui.saveAnswers = {dir / "tree.xml", dir / "list.htm", dir / "list.xlsx"};
+    ctrl->ExportXml(VT());
+    ctrl->ExportHtml(VTList());
+    ctrl->ExportExcel(VTList());
+    for (const char *name : {"tree.xml", "list.htm", "list.xlsx"})
+        EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
+    EXPECT_EQ(ui.messages.size(), 5u);
+}
+
+TEST_F(Navigation, FileManagerAlwaysOpensAFolder)
+{
+    CatalogBuilder rootCat(Grid(GridId::VTSize).Nodes(), "/");
+    NodeId inRoot = rootCat.File(rootCat.top, "a.txt", 1);
+    struct Case {
+        const char *what;
+        std::function<void()> arrange;
+        ITreeGrid *grid;
+        const char *url; // nullptr: nothing opened
+    } cases[] = {
+        {"focused folder", [&] { VT().SetFocusedNode(docs); }, &VT(), "file:///data/docs"},
+        {"focused file", [&] { VT().SetFocusedNode(bTxt); }, &VT(), "file:///data/docs"},
+        {"focused top", [&] { VT().SetFocusedNode(top); }, &VT(), "file:///data"},
+        {"file in /", [&] { Grid(GridId::VTSize).SetFocusedNode(inRoot); }, &Grid(GridId::VTSize), "file:///"},
+        {"no focus: the shown folder", [&] { ctrl->ShowFolder(sub); }, &Grid(GridId::VTAge), "file:///data/docs/sub"},
+        {"no focus, a file shown", [&] { ctrl->ShowFolder(c); }, &Grid(GridId::VTAge), "file:///data/docs/sub"},
+        {"nothing shown",
+         [&] {
+             ctrl->CurrentNode = kNoNode;
+             ctrl->CurrentPath.clear();
+         },
+         &Grid(GridId::VTAge), nullptr},
+    };
+    for (const Case &k : cases) {
+        ui.opened.clear();
+        k.arrange();
+        ctrl->OpenExplorer(*k.grid);
+        if (k.url)
+            EXPECT_EQ(ui.opened, std::vector<std::string>{k.url}) << k.what;
+        else
+            EXPECT_TRUE(ui.opened.empty()) << k.what;
+    }
+}
+
+TEST_F(Navigation, ChartBitmapsReplaceTheFileOnlyWhenComplete)
+{
+    TPlainChart &chart = Chart(ChartId::SizeChart);
+    ctrl->SaveChart(chart); // cancelled
+    ASSERT_EQ(ui.saveRequests.size(), 1u);
+    EXPECT_EQ(ui.saveRequests[0].defaultExtension, ".bmp");
+    EXPECT_EQ(ui.saveRequests[0].filter, "BMP File|*.bmp");
+    EXPECT_EQ(ui.saveRequests[0].initialName, "");
+    EXPECT_TRUE(ui.messages.empty());
+
+    const std::string target = dir / "chart.bmp";
+    { std::ofstream(target) << "old"; }
+    ui.saveAnswers = {target};
+    ui.messageAnswers = {MsgResult::Yes}; // overwrite
+    ctrl->SaveChart(chart);
+    std::ifstream in(target, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes.substr(0, 2), "BM");
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].text, "Export Finished");
+    EXPECT_EQ(ui.messages[1].caption, "Done");
+
+    ui.saveAnswers = {dir / "no/such/folder/chart.bmp"};
+    ctrl->SaveChart(chart); // fails: nothing said
+    EXPECT_EQ(ui.messages.size(), 2u);
+    // Nothing of the render is left behind beside the target.
+    int entries = 0;
+    for ([[maybe_unused]] auto &e : std::filesystem::directory_iterator(dir.Path()))
+        ++entries;
+    EXPECT_EQ(entries, 2); // prog and chart.bmp
+}
+
+} // namespace
+} // namespace folvane::test

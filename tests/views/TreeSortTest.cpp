@@ -1,0 +1,104 @@
+#include "views/TreeSort.h"
+
+#include <algorithm>
+#include <random>
+
+#include <gtest/gtest.h>
+
+namespace folvane {
+namespace {
+
+// A tree whose nodes carry their key in FileSize: a top level of `n`, each with `n / 4` children.
+TNodeTree makeTree(int n, std::mt19937 &rng)
+{
+    TNodeTree tree;
+    std::uniform_int_distribution<int> key(0, 20);
+    for (int i = 0; i < n; ++i) {
+        NodeId top = tree.AddTopLevel();
+        tree.SetSize(top, key(rng));
+        for (int j = 0; j < n / 4; ++j)
+            tree.SetSize(tree.AddChild(top), key(rng));
+    }
+    return tree;
+}
+
+std::vector<std::uint64_t> keysOf(const TNodeTree &tree, NodeId parent)
+{
+    std::vector<std::uint64_t> keys;
+    for (NodeId c : tree.Children(parent))
+        keys.push_back(tree.Data(c).size);
+    return keys;
+}
+
+TEST(SortTree, EveryLevelInBothDirections)
+{
+    std::mt19937 rng(7);
+    TNodeTree tree = makeTree(40, rng);
+    auto byKey = [&](NodeId a, NodeId b) {
+        auto x = tree.Data(a).size, y = tree.Data(b).size;
+        return x < y ? -1 : x > y ? 1 : 0;
+    };
+    for (SortDirection dir : {SortDirection::Ascending, SortDirection::Descending}) {
+        SortTree(tree, byKey, dir);
+        for (NodeId parent = 0; parent <= tree.NodeCount(); ++parent) {
+            auto keys = keysOf(tree, parent);
+            if (dir == SortDirection::Ascending)
+                EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+            else
+                EXPECT_TRUE(std::is_sorted(keys.rbegin(), keys.rend()));
+            for (NodeId c : tree.Children(parent)) // rows follow the new order
+                EXPECT_EQ(tree.Child(parent, tree.Row(c)), c);
+        }
+    }
+}
+
+TEST(SortTree, EqualKeysKeepTheirOrderWithAnOrder)
+{
+    TNodeTree tree;
+    for (int i = 0; i < 9; ++i)
+        tree.SetSize(tree.AddTopLevel(), i % 3);
+    std::vector<NodeId> before = tree.Children(0);
+    SortTree(tree, [&](NodeId a, NodeId b) { return int(tree.Data(a).size) - int(tree.Data(b).size); },
+             SortDirection::Ascending);
+    std::vector<NodeId> after = tree.Children(0);
+    EXPECT_EQ(after, (std::vector<NodeId>{before[0], before[3], before[6], before[1], before[4], before[7],
+                                          before[2], before[5], before[8]}));
+}
+
+// Comparisons that are not orders: the sort must finish, in bounds, with every node still there once,
+// and ask no more than n log n questions per level.
+TEST(SortTree, TerminatesWithComparisonsThatAreNotOrders)
+{
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> coin(-1, 1);
+    struct Case {
+        const char *name;
+        std::function<int(NodeId, NodeId)> compare;
+    };
+    std::vector<Case> cases = {
+        {"always -1", [](NodeId, NodeId) { return -1; }},
+        {"always 1", [](NodeId, NodeId) { return 1; }},
+        {"always 0", [](NodeId, NodeId) { return 0; }},
+        {"random", [&](NodeId, NodeId) { return coin(rng); }},
+        {"cyclic", [](NodeId a, NodeId b) { return (a + 1) % 3 == b % 3 ? -1 : 1; }},
+    };
+    for (const Case &c : cases) {
+        for (int n : {0, 1, 2, 3, 17, 1000}) {
+            TNodeTree tree;
+            for (int i = 0; i < n; ++i)
+                tree.AddTopLevel();
+            std::vector<NodeId> before = tree.Children(0);
+            long asked = 0;
+            for (SortDirection dir : {SortDirection::Ascending, SortDirection::Descending}) {
+                SortTree(tree, [&](NodeId a, NodeId b) { ++asked; return c.compare(a, b); }, dir);
+                std::vector<NodeId> after = tree.Children(0);
+                std::sort(after.begin(), after.end());
+                EXPECT_EQ(after, before) << c.name << " n=" << n;
+            }
+            EXPECT_LE(asked, 2L * n * 11) << c.name << " n=" << n;
+        }
+    }
+}
+
+} // namespace
+} // namespace folvane
