@@ -434,6 +434,16 @@ std::string TFileInfo::BuildLines(const std::string &separator, const TNodeTree 
 
 namespace {
 
+// The node after `n` in depth-first pre-order below `top`, without recursion; null at the end.
+pugi::xml_node nextInPreOrder(pugi::xml_node n, pugi::xml_node top)
+{
+    if (n.first_child())
+        return n.first_child();
+    while (n && n != top && !n.next_sibling())
+        n = n.parent();
+    return (!n || n == top) ? pugi::xml_node() : n.next_sibling();
+}
+
 bool exportLines(const std::vector<std::string> &columns, const std::string &initialFileName,
                  const std::string &separator, const TNodeTree &tree, bool csv)
 {
@@ -469,19 +479,8 @@ std::size_t TFileInfo::CountEntries(TXmlElement element)
     // Every node below the element, at every depth, walked without recursion.
     std::size_t count = 0;
     pugi::xml_node top = element.Node();
-    pugi::xml_node n = top.first_child();
-    while (n) {
+    for (pugi::xml_node n = top.first_child(); n; n = nextInPreOrder(n, top))
         ++count;
-        if (n.first_child()) {
-            n = n.first_child();
-            continue;
-        }
-        while (n && n != top && !n.next_sibling())
-            n = n.parent();
-        if (!n || n == top)
-            break;
-        n = n.next_sibling();
-    }
     return count;
 }
 
@@ -546,24 +545,14 @@ bool TFileInfo::ExportExcel(const std::string &initialFileName)
         // The entries depth first, numbered from 1.
         std::size_t row = 0;
         pugi::xml_node top = root.Node();
-        pugi::xml_node n = top.first_child();
-        while (n && row < entries) {
-            if (n.type() == pugi::node_element) {
-                ++row;
-                grid.At(row, 0) = std::to_string(row);
-                for (std::size_t j = 0; j < attributes.size(); ++j)
-                    if (pugi::xml_attribute a = n.attribute(attributes[j].c_str()))
-                        grid.At(row, j + 1) = a.value();
-            }
-            if (n.first_child()) {
-                n = n.first_child();
+        for (pugi::xml_node n = top.first_child(); n && row < entries; n = nextInPreOrder(n, top)) {
+            if (n.type() != pugi::node_element)
                 continue;
-            }
-            while (n && n != top && !n.next_sibling())
-                n = n.parent();
-            if (!n || n == top)
-                break;
-            n = n.next_sibling();
+            ++row;
+            grid.At(row, 0) = std::to_string(row);
+            for (std::size_t j = 0; j < attributes.size(); ++j)
+                if (pugi::xml_attribute a = n.attribute(attributes[j].c_str()))
+                    grid.At(row, j + 1) = a.value();
         }
 
         ExcelRange range = sheet().Range("A2:" + last + std::to_string(entries + 2));
