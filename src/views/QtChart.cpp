@@ -30,11 +30,10 @@ namespace {
 constexpr int kMaxCategories = 64;
 // A pie slice carries its mark when it is at least this share of the whole.
 constexpr double kMinMarkShare = 0.015;
-// Up to this many points each is drawn on its own; beyond it, points under kMinItemShare of the
-// whole (far below a pixel) are drawn merged with their small neighbours, so that a folder of a
-// hundred thousand entries draws as fast as one of a few hundred.
+// Up to this many points each is drawn on its own; beyond it, only the largest this many are,
+// and the others (far below a pixel each) are drawn merged with their neighbours, so that a
+// folder of a hundred thousand entries draws as fast as one of a few hundred.
 constexpr int kMaxSingleItems = 400;
-constexpr double kMinItemShare = 0.002;
 const QColor kMergedColor(200, 200, 200);
 
 } // namespace
@@ -163,25 +162,35 @@ void QtChart::layoutItems()
 {
     items_.clear();
     const int n = int(points_.size());
+    auto value = [this](int i) { return std::max(points_[std::size_t(i)].value, 0.0); };
     if (n <= kMaxSingleItems) {
         for (int i = 0; i < n; ++i)
-            items_.push_back({i, 1, std::max(points_[std::size_t(i)].value, 0.0)});
+            items_.push_back({i, 1, value(i)});
         return;
     }
-    const double small = total_ * kMinItemShare;
+    // The largest points (the first of equals) are drawn on their own, in their place; each run
+    // of the others between them is one merged item.
+    std::vector<int> order(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        order[std::size_t(i)] = i;
+    std::partial_sort(order.begin(), order.begin() + kMaxSingleItems, order.end(), [&](int a, int b) {
+        return value(a) > value(b) || (value(a) == value(b) && a < b);
+    });
+    std::vector<bool> single(static_cast<std::size_t>(n), false);
+    for (int k = 0; k < kMaxSingleItems; ++k)
+        single[std::size_t(order[std::size_t(k)])] = true;
     Item run{0, 0, 0};
     for (int i = 0; i < n; ++i) {
-        const double value = std::max(points_[std::size_t(i)].value, 0.0);
-        if (value >= small && value > 0) {
+        if (single[std::size_t(i)]) {
             if (run.count > 0)
                 items_.push_back(run);
             run = {i + 1, 0, 0};
-            items_.push_back({i, 1, value});
+            items_.push_back({i, 1, value(i)});
         } else {
             if (run.count == 0)
                 run.first = i;
             ++run.count;
-            run.value += value;
+            run.value += value(i);
         }
     }
     if (run.count > 0)

@@ -147,26 +147,35 @@ TEST_F(QtChartTest, AClickHandlerMayRedrawTheChartItCameFrom)
     EXPECT_EQ(chart.chart()->series().size(), 1);
 }
 
-TEST_F(QtChartTest, ABigFolderDrawsItsVisiblePointsAndMergesTheRest)
+TEST_F(QtChartTest, ABigFolderDrawsItsLargestPointsAndMergesTheRest)
 {
     QtChart chart("ChartFile", true);
     std::vector<int> clicked;
     chart.SetPointClickHandler([&](int point) { clicked.push_back(point); });
     // 100,000 entries of one byte and three of 50,000 bytes each.
     std::vector<ChartPoint> many(100000, ChartPoint{"small", 1});
-    for (int at : {10, 50000, 99999})
+    for (int at : {50000, 70000, 99999})
         many[std::size_t(at)] = {"large" + std::to_string(at), 50000};
     draw(chart, SeriesKind::Pie, many);
     EXPECT_EQ(chart.Points().size(), 100000u);
     EXPECT_EQ(chart.Points()[50000].label, "large50000");
-    // The three large ones each on their own, the runs of small ones between them merged.
-    EXPECT_EQ(chart.DrawnItems(), 6);
-    EXPECT_EQ(chart.VisibleMarks(), 3);
+    // The 400 largest on their own (the three large ones and the first 397 small ones), in
+    // their place; the runs of small ones after them merged: 400 + 3 items.
+    EXPECT_EQ(chart.DrawnItems(), 403);
+    EXPECT_EQ(chart.VisibleMarks(), 3); // only the large slices are wide enough for a mark
     auto *pie = qobject_cast<QPieSeries *>(chart.chart()->series().first());
-    ASSERT_EQ(pie->count(), 6);
-    EXPECT_EQ(pie->slices()[0]->color(), QColor(200, 200, 200));
-    emit pie->clicked(pie->slices()[3]); // the second large entry
-    emit pie->clicked(pie->slices()[2]); // a merged run: no point to go to
+    ASSERT_EQ(pie->count(), 403);
+    QPieSlice *large = nullptr, *merged = nullptr;
+    for (QPieSlice *slice : pie->slices()) {
+        if (slice->label().startsWith(QStringLiteral("large50000 ")))
+            large = slice;
+        if (!merged && slice->color() == QColor(200, 200, 200))
+            merged = slice;
+    }
+    ASSERT_TRUE(large && merged);
+    EXPECT_TRUE(merged->label().startsWith(QStringLiteral("49603 small entries")));
+    emit pie->clicked(large);
+    emit pie->clicked(merged); // no one point to go to
     ASSERT_TRUE(WaitUntil([&] { return !clicked.empty(); }));
     Settle();
     EXPECT_EQ(clicked, std::vector<int>{50000});
