@@ -721,12 +721,18 @@ bool TFMMain::eventFilter(QObject *watched, QEvent *event)
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
         case QEvent::Wheel:
-        case QEvent::ShortcutOverride:
         case QEvent::ContextMenu:
             // The main window takes no input while work runs; the progress window and the
             // dialogs that work asks for do.
             if (static_cast<QWidget *>(watched)->window() == this)
                 return true;
+            break;
+        case QEvent::ShortcutOverride:
+            // Accepted here, a key that would be a shortcut of the main window (Alt+O) is none.
+            if (static_cast<QWidget *>(watched)->window() == this) {
+                event->accept();
+                return true;
+            }
             break;
         default:
             break;

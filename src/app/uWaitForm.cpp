@@ -1,6 +1,7 @@
 #include "app/uWaitForm.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
@@ -58,6 +59,11 @@ void TSearchAnimation::paintEvent(QPaintEvent *)
     p.setPen(QPen(QColor(40, 40, 40), 2));
     p.setBrush(QColor(200, 230, 255, 150));
     p.drawEllipse(centre, r, r);
+}
+
+void TWaitForm::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
 }
 
 void TWaitForm::paintEvent(QPaintEvent *event)

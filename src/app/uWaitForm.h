@@ -58,6 +58,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // Only ShowWaitForm hides it: a request to close all windows leaves it while work runs.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void centreOverOwner();

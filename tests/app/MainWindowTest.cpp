@@ -521,19 +521,22 @@ TEST_F(MainWindowTest, CancellingAScanKeepsTheCatalogueShownBefore)
             return false;
         };
     });
-    bool closed = true, dropped = true, sawCounts = false;
+    bool closed = true, dropped = true, sawCounts = false, stillUp = false;
     QTimer::singleShot(250, [&] {
         EXPECT_TRUE(window->Busy());
         EXPECT_TRUE(wait->isVisible());
         EXPECT_TRUE(wait->SpeedButton1()->isVisible());
         EXPECT_EQ(wait->WaitText(), QStringLiteral("Loading info.."));
         sawCounts = wait->CountsLabel()->isVisible() && !wait->CountsLabel()->text().isEmpty();
-        closed = window->close();                // refused while the scan runs
+        closed = window->close(); // refused while the scan runs
+        QApplication::closeAllWindows(); // as the end of a session asks
+        stillUp = window->isVisible() && wait->isVisible();
         dropped = window->DropUriList("file://" + QByteArray::fromStdString(other) + "\r\n");
         QTest::mouseClick(wait->SpeedButton1(), Qt::LeftButton);
     });
     open(data / "big");
     EXPECT_FALSE(closed);
+    EXPECT_TRUE(stillUp);
     EXPECT_FALSE(dropped);
     EXPECT_TRUE(sawCounts);
     EXPECT_FALSE(wait->isVisible());
