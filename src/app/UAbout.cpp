@@ -30,6 +30,11 @@ bool OpenSupportMail()
     return true;
 }
 
+QColor TextBlue(const QPalette &palette)
+{
+    return qGray(palette.color(QPalette::Window).rgb()) < 128 ? QColor(110, 170, 255) : QColor(0, 0, 255);
+}
+
 namespace {
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int left, int top, int width)
@@ -48,7 +53,7 @@ QLabel *makeLink(QWidget *parent, const char *name, const QString &text, int lef
     font.setUnderline(true);
     label->setFont(font);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    palette.setColor(QPalette::WindowText, TextBlue(palette));
     label->setPalette(palette);
     label->setCursor(Qt::PointingHandCursor);
     return label;

@@ -1,7 +1,9 @@
 #pragma once
 // The About window and the two web links it offers.
 
+#include <QColor>
 #include <QDialog>
+#include <QPalette>
 
 class QLabel;
 
@@ -14,6 +16,9 @@ extern const char *const kSupportMail;
 // What the desktop answers is not ours to report: both always succeed.
 bool OpenProductWebSite();
 bool OpenSupportMail();
+
+// The blue of the path label and the links: pure blue, or a lighter blue on a dark background.
+QColor TextBlue(const QPalette &palette);
 
 class TFMAbout final : public QDialog {
     Q_OBJECT

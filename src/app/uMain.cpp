@@ -417,7 +417,7 @@ QWidget *TFMMain::buildTopPanel()
     lbPath = new QLabel(QStringLiteral("Current Path"));
     lbPath->setObjectName(QStringLiteral("lbPath"));
     QPalette blue = lbPath->palette();
-    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    blue.setColor(QPalette::WindowText, TextBlue(blue));
     lbPath->setPalette(blue);
     lbPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lbPath->setMinimumWidth(40);
