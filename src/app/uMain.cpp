@@ -634,7 +634,7 @@ void TFMMain::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!initialised_) {
         initialised_ = true;
-        InitMainWindow();
+        guard([&] { InitMainWindow(); });
     }
 }
 

@@ -52,7 +52,7 @@ protected:
         const bool existed = std::filesystem::exists(config);
         test::WaitUntil([&] { return std::filesystem::exists(config); }, 10000);
         // The window is up a moment after the configuration is read.
-        std::this_thread::sleep_for(std::chrono::milliseconds(existed ? 1500 : 800));
+        std::this_thread::sleep_for(std::chrono::milliseconds(existed ? 2000 : 800));
         run.terminate();
         const bool ended = run.waitForFinished(15000);
         if (!ended)
