@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -482,6 +483,31 @@ TEST_F(MainWindowTest, ExportFromTheListPageThroughTheSaveDialog)
     EXPECT_EQ(ui.messages.back().text, "Export Finished");
     EXPECT_EQ(ui.messages.back().caption, "Done");
     EXPECT_FALSE(ui.waitVisible);
+
+    // A failed export says nothing and leaves no progress window.
+    const std::size_t said = ui.messages.size();
+    ui.saveAnswers.push_back(data / "no/such/folder/list.html");
+    window->Button(QStringLiteral("ToolButton16"))->click(); // HTML of the list
+    EXPECT_FALSE(window->Busy());
+    EXPECT_EQ(ui.messages.size(), said);
+    EXPECT_FALSE(ui.waitVisible);
+
+    // A chart is saved as it stands on screen.
+    window->pcTotal->setCurrentIndex(2);
+    Settle();
+    const std::string bmp = data / "chart.bmp";
+    ui.saveAnswers.push_back(bmp);
+    window->Button(QStringLiteral("ToolButton36"))->click();
+    const QImage image(QString::fromStdString(bmp), "BMP");
+    EXPECT_EQ(image.size(), window->ChartFile->size());
+    EXPECT_EQ(ui.saveRequests.back().filter, "BMP File|*.bmp");
+    EXPECT_EQ(ui.messages.back().text, "Export Finished");
+
+    // The file manager opens on the folder shown.
+    window->Button(QStringLiteral("ToolButton5"))->click();
+    ASSERT_FALSE(ui.opened.empty());
+    EXPECT_EQ(ui.opened.back().rfind("file://", 0), 0u);
+    EXPECT_NE(ui.opened.back().find("Photos%202024"), std::string::npos) << ui.opened.back();
 }
 
 TEST_F(MainWindowTest, ColumnDialogChangesTheTreeOnOk)
