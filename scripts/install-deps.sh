@@ -9,6 +9,7 @@ packages=(
   libpugixml-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev
   tzdata python3 python3-openpyxl
+  adwaita-icon-theme
   xvfb imagemagick xauth
 )
 
