@@ -29,6 +29,7 @@
 #include "config/ConfigStore.h"
 #include "config/uConfigEx.h"
 #include "support/ScriptedUi.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 #include "views/QtChart.h"
 #include "views/QtTreeGrid.h"
@@ -43,13 +44,6 @@ using folvane::test::WaitUntil;
 
 namespace {
 
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The scripted services, with a column dialog that is the real one when `columnDialog` works it.
 class WindowUi final : public IUiServices {
@@ -476,7 +470,7 @@ TEST_F(MainWindowTest, ExportFromTheListPageThroughTheSaveDialog)
     window->Button(QStringLiteral("ToolButton19"))->click(); // CSV of the list
     Settle();
     EXPECT_FALSE(window->Busy());
-    const std::string csv = readFile(out);
+    const std::string csv = test::ReadFile(out);
     EXPECT_NE(csv.find("e.log"), std::string::npos) << csv;
     EXPECT_NE(csv.find("sub2"), std::string::npos);
     ASSERT_FALSE(ui.messages.empty());
@@ -605,7 +599,7 @@ TEST_F(MainWindowTest, AConfigurationThatCannotBeLoadedIsReportedOnceAndLeftAlon
     ResetConfig();
     const std::string file = program / "FolvaneConfig.xml";
     std::ofstream(file) << "<config versionNo=\"1\">\n<nodes>\n<node Name=\"File Name\" Width=\"wide\"/>\n</nodes>\n";
-    const std::string before = readFile(file);
+    const std::string before = test::ReadFile(file);
     ResetConfig(TConfigPlaces{program.Path(), user.Path(), TConfigPlaces::CanCreateFileIn});
     start();
     ASSERT_TRUE(WaitUntil([&] { return !ui.messages.empty(); }));
@@ -619,5 +613,5 @@ TEST_F(MainWindowTest, AConfigurationThatCannotBeLoadedIsReportedOnceAndLeftAlon
     open(root);
     EXPECT_EQ(listNames(window->VTList).size(), 4u);
     EXPECT_TRUE(window->close());
-    EXPECT_EQ(readFile(file), before);
+    EXPECT_EQ(test::ReadFile(file), before);
 }

@@ -13,19 +13,13 @@
 
 #include "GuiTestSupport.h"
 #include "config/FolvaneConfig.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 using namespace folvane;
 
 namespace {
 
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class ProgramRunTest : public ::testing::Test {
 protected:
@@ -108,7 +102,7 @@ TEST_F(ProgramRunTest, TheTreesLayoutComesBackExactlyAtTheNextStart)
 
     // The next run shows it, and saves at its close what it shows: the same layout.
     ASSERT_TRUE(runAndClose());
-    EXPECT_EQ(readFile(config).rfind("<?xml", 0), std::string::npos) << "the layout was not saved at close";
+    EXPECT_EQ(test::ReadFile(config).rfind("<?xml", 0), std::string::npos) << "the layout was not saved at close";
     EXPECT_EQ(columnsOf(config), left);
 }
 
@@ -117,5 +111,5 @@ TEST_F(ProgramRunTest, AnUnusableConfigurationIsLeftAsItIs)
     const std::string broken = "<config versionNo=\"1\"><nodes><node Name=\"File Name\" Width=\"wide\"";
     std::ofstream(config) << broken;
     EXPECT_TRUE(runAndClose());
-    EXPECT_EQ(readFile(config), broken);
+    EXPECT_EQ(test::ReadFile(config), broken);
 }

@@ -22,6 +22,7 @@
 #include "config/uConfigEx.h"
 #include "export/FileInfo.h"
 #include "support/ScriptedUi.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 using namespace folvane;
@@ -32,13 +33,6 @@ using folvane::test::WaitUntil;
 
 namespace {
 
-std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class ShellWindowsTest : public ::testing::Test {
 protected:
@@ -255,12 +249,12 @@ TEST_F(ColumnDialogTest, ListsEveryEntryAndOkStoresTheTicks)
     EXPECT_EQ(seen, expected);
     EXPECT_FALSE(GetConfig().XMLConfig()->Nodes().Node(0).Visible());
     // Saved at once: the file on disk says so too.
-    EXPECT_NE(readFile(file).find("Name=\"File Name\" Visible=\"False\""), std::string::npos) << readFile(file);
+    EXPECT_NE(test::ReadFile(file).find("Name=\"File Name\" Visible=\"False\""), std::string::npos) << test::ReadFile(file);
 }
 
 TEST_F(ColumnDialogTest, CancelAndTheCloseBoxChangeNothing)
 {
-    const std::string before = readFile(file);
+    const std::string before = test::ReadFile(file);
     for (bool closeBox : {false, true}) {
         const bool ok = run([&](TFMConfig &dialog) {
             dialog.clbList()->item(2)->setCheckState(Qt::Unchecked);
@@ -271,7 +265,7 @@ TEST_F(ColumnDialogTest, CancelAndTheCloseBoxChangeNothing)
         });
         EXPECT_FALSE(ok);
         EXPECT_TRUE(GetConfig().XMLConfig()->Nodes().Node(2).Visible());
-        EXPECT_EQ(readFile(file), before);
+        EXPECT_EQ(test::ReadFile(file), before);
     }
     // The next showing shows the stored ticks again.
     run([&](TFMConfig &dialog) {
@@ -306,12 +300,12 @@ TEST_F(ColumnDialogTest, OnTheBuiltInDefaultsOkAppliesWithoutWriting)
     std::ofstream(program / "FolvaneConfig.xml") << "<config><nodes><node Name=\"File Name\" Visible=\"maybe\"";
     ResetConfig(TConfigPlaces{program.Path(), user.Path(), TConfigPlaces::CanCreateFileIn});
     ASSERT_TRUE(GetConfig().OnDefaults());
-    const std::string before = readFile(program / "FolvaneConfig.xml");
+    const std::string before = test::ReadFile(program / "FolvaneConfig.xml");
     const bool ok = run([&](TFMConfig &dialog) {
         dialog.clbList()->item(0)->setCheckState(Qt::Unchecked);
         dialog.BitBtn1()->click();
     });
     EXPECT_TRUE(ok);
     EXPECT_FALSE(GetConfig().XMLConfig()->Nodes().Node(0).Visible());
-    EXPECT_EQ(readFile(program / "FolvaneConfig.xml"), before);
+    EXPECT_EQ(test::ReadFile(program / "FolvaneConfig.xml"), before);
 }

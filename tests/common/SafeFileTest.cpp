@@ -6,19 +6,11 @@
 #include <sstream>
 
 #include "common/SafeFile.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 using namespace folvane;
 
-namespace {
-std::string readAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-} // namespace
 
 TEST(SafeFile, ReplacesTheOldFileOnlyOnCommit)
 {
@@ -28,10 +20,10 @@ TEST(SafeFile, ReplacesTheOldFileOnlyOnCommit)
     {
         AtomicFile file(path);
         file.Write("new content");
-        EXPECT_EQ(readAll(path), "old"); // not yet
+        EXPECT_EQ(test::ReadFile(path), "old"); // not yet
         file.Commit();
     }
-    EXPECT_EQ(readAll(path), "new content");
+    EXPECT_EQ(test::ReadFile(path), "new content");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1); // no temporary left
 }
 
@@ -44,7 +36,7 @@ TEST(SafeFile, AnAbandonedWriteLeavesTheOldFileWholeAndNoTemporary)
         AtomicFile file(path);
         file.Write(std::string(3 << 20, 'x')); // beyond the buffer: really written to disk
     }
-    EXPECT_EQ(readAll(path), "old");
+    EXPECT_EQ(test::ReadFile(path), "old");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
@@ -62,7 +54,7 @@ TEST(SafeFile, AFolderThatCannotBeWrittenIsAnErrorNamingThePath)
     } catch (const std::runtime_error &e) {
         EXPECT_NE(std::string(e.what()).find(folder + "/keep.txt"), std::string::npos);
     }
-    EXPECT_EQ(readAll(folder + "/keep.txt"), "old");
+    EXPECT_EQ(test::ReadFile(folder + "/keep.txt"), "old");
 }
 
 TEST(SafeFile, AMissingFolderIsAnError)

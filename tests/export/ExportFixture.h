@@ -20,6 +20,8 @@
 #include "catalog/NodeTree.h"
 #include "common/TextForms.h"
 
+#include "support/Files.h"
+
 namespace folvane::test {
 
 // The fixture, in depth-first order:
@@ -95,18 +97,6 @@ inline void BuildFlat(TNodeTree &tree, std::size_t children)
     }
 }
 
-inline std::string ReadFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-inline void WriteFile(const std::string &path, const std::string &bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 inline std::vector<std::string> FilesIn(const std::string &folder)
 {
