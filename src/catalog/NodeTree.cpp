@@ -366,7 +366,8 @@ std::string_view TNodeTree::NameBytes(NodeId id) const
 std::string TNodeTree::PathBytes(NodeId id) const
 {
     // Collect the names up to the nearest node that knows its whole path, then join them.
-    std::vector<NodeId> chain;
+    thread_local std::vector<NodeId> chain;
+    chain.clear();
     NodeId n = id;
     while (IsValid(n) && !(Data(n).flags & TFileNodeData::ExplicitPath) && node(n).parent != Root()) {
         chain.push_back(n);

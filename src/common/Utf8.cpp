@@ -1,5 +1,8 @@
 #include "Utf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace folvane {
 
 namespace {
@@ -40,11 +43,26 @@ std::size_t sequenceLength(std::string_view s, std::size_t i)
     return len;
 }
 
+// Length of the run of plain ASCII at the start of the text (most names are nothing else).
+std::size_t asciiPrefix(std::string_view s)
+{
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80)
+        ++i;
+    return i;
+}
+
 } // namespace
 
 bool IsValidUtf8(std::string_view text)
 {
-    for (std::size_t i = 0; i < text.size();) {
+    for (std::size_t i = asciiPrefix(text); i < text.size();) {
         std::size_t n = sequenceLength(text, i);
         if (n == 0)
             return false;
@@ -55,9 +73,13 @@ bool IsValidUtf8(std::string_view text)
 
 std::string ValidUtf8(std::string_view text)
 {
+    std::size_t start = asciiPrefix(text);
+    if (start == text.size())
+        return std::string(text);
     std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
+    out.reserve(text.size() + 8);
+    out.append(text.substr(0, start));
+    for (std::size_t i = start; i < text.size();) {
         std::size_t n = sequenceLength(text, i);
         if (n == 0) {
             out += "\xEF\xBF\xBD";
@@ -72,8 +94,8 @@ std::string ValidUtf8(std::string_view text)
 
 std::size_t CodePointCount(std::string_view text)
 {
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); ++count) {
+    std::size_t count = asciiPrefix(text);
+    for (std::size_t i = count; i < text.size(); ++count) {
         std::size_t n = sequenceLength(text, i);
         i += n == 0 ? 1 : n;
     }
