@@ -67,7 +67,6 @@ int main(int argc, char *argv[])
 {
     TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Folvane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Folvane"));
     folvane::InstallSystemForms();
 #ifdef Q_OS_UNIX
     closeOnEndRequest(app);
