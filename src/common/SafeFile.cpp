@@ -20,7 +20,31 @@ namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
 
+// The process's file-creation mask, read without changing it (umask() would, for all threads).
+mode_t currentUmask()
+{
+    if (std::FILE *f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, f))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(f);
+        if (found)
+            return mode_t(mask & 0777);
+    }
+    return 022;
+}
+
 } // namespace
+
+unsigned PermissionsFor(const std::string &path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        return unsigned(st.st_mode & 07777);
+    return unsigned(0666 & ~currentUmask());
+}
 
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path))
 {
@@ -28,7 +52,7 @@ AtomicFile::AtomicFile(std::string path) : path_(std::move(path))
     fd_ = ::mkstemp(temp_.data());
     if (fd_ < 0)
         fail("Cannot write", path_, errno);
-    ::fchmod(fd_, 0644);
+    ::fchmod(fd_, mode_t(PermissionsFor(path_)));
     buffer_.reserve(kBufferSize);
 }
 

@@ -34,6 +34,10 @@ private:
     bool committed_ = false;
 };
 
+// The permission bits for a file written at `path`: those of the file it replaces, else what a
+// newly created file gets (0666 less the process's umask).
+unsigned PermissionsFor(const std::string &path);
+
 // Replaces the file at `path` with `bytes` as one step (see AtomicFile).
 void WriteFileAtomically(const std::string &path, std::string_view bytes);
 

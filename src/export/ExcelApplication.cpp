@@ -12,6 +12,7 @@
 
 #include <xlsxwriter.h>
 
+#include "common/SafeFile.h"
 #include "common/Utf8.h"
 
 namespace folvane {
@@ -485,7 +486,7 @@ void ExcelWorkbook::SaveAs(const std::string &path)
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
         throw ExcelError("Cannot write \"" + path + "\": " + std::strerror(errno));
-    ::fchmod(fd, 0644);
+    ::fchmod(fd, mode_t(PermissionsFor(path)));
     ::close(fd);
     try {
         {

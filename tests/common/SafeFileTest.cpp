@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -61,4 +62,26 @@ TEST(SafeFile, AMissingFolderIsAnError)
 {
     test::TempDir dir;
     EXPECT_THROW(WriteFileAtomically(dir / "no/such/folder/x.txt", "x"), std::runtime_error);
+}
+
+TEST(SafeFile, AReplacedFileKeepsItsPermissionsAndANewOneFollowsTheUmask)
+{
+    test::TempDir dir;
+    std::string kept = dir / "kept.txt";
+    WriteFileAtomically(kept, "old");
+    for (mode_t mode : {mode_t(0600), mode_t(0664), mode_t(0640)}) {
+        ::chmod(kept.c_str(), mode);
+        WriteFileAtomically(kept, "new");
+        struct stat st {};
+        ASSERT_EQ(::stat(kept.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, mode);
+    }
+
+    const mode_t old = ::umask(077);
+    std::string fresh = dir / "fresh.txt";
+    WriteFileAtomically(fresh, "x");
+    ::umask(old);
+    struct stat st {};
+    ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode_t(0600));
 }

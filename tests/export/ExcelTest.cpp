@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "ExportFixture.h"
 #include "export/FileInfo.h"
@@ -263,4 +264,19 @@ TEST(ExcelNumbers, PlainDecimals)
         EXPECT_TRUE(IsPlainDecimal(yes)) << yes;
     for (const char *no : {"", "-", "007", "1.", ".5", "1,5", "1e5", "12 ", "+3", "1.2.3", "1234567890123456", "abc"})
         EXPECT_FALSE(IsPlainDecimal(no)) << no;
+}
+
+TEST_F(ExcelTest, AReplacedWorkbookKeepsItsPermissions)
+{
+    TNodeTree tree;
+    BuildFlat(tree, 2);
+    info.Columns = {"File Name"};
+    std::string path = dir / "shared.xlsx";
+    WriteFile(path, "old workbook");
+    ::chmod(path.c_str(), 0664);
+    ui.messageAnswers.push_back(MsgResult::Yes);
+    ASSERT_TRUE(exportTree(tree, path));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode_t(0664));
 }
