@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 namespace folvane {
@@ -38,6 +39,15 @@ mode_t currentUmask()
 
 } // namespace
 
+std::string ReplacedFileOf(const std::string &path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec))
+        return path;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : resolved.string();
+}
+
 unsigned PermissionsFor(const std::string &path)
 {
     struct stat st;
@@ -46,13 +56,13 @@ unsigned PermissionsFor(const std::string &path)
     return unsigned(0666 & ~currentUmask());
 }
 
-AtomicFile::AtomicFile(std::string path) : path_(std::move(path))
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path)), target_(ReplacedFileOf(path_))
 {
-    temp_ = path_ + ".XXXXXX";
+    temp_ = target_ + ".XXXXXX";
     fd_ = ::mkstemp(temp_.data());
     if (fd_ < 0)
         fail("Cannot write", path_, errno);
-    ::fchmod(fd_, mode_t(PermissionsFor(path_)));
+    ::fchmod(fd_, mode_t(PermissionsFor(target_)));
     buffer_.reserve(kBufferSize);
 }
 
@@ -102,7 +112,7 @@ void AtomicFile::Commit()
     fd_ = -1;
     if (::close(fd) != 0)
         fail("Cannot write", path_, errno);
-    if (::rename(temp_.c_str(), path_.c_str()) != 0)
+    if (::rename(temp_.c_str(), target_.c_str()) != 0)
         fail("Cannot replace", path_, errno);
     committed_ = true;
 }

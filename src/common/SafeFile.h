@@ -28,11 +28,15 @@ public:
 private:
     void flush();
 
-    std::string path_, temp_;
+    std::string path_, target_, temp_;
     int fd_ = -1;
     std::string buffer_;
     bool committed_ = false;
 };
+
+// The file that a write to `path` replaces: `path` itself, or the file a symbolic link there
+// leads to, so that the link stays and its file gets the new content.
+std::string ReplacedFileOf(const std::string &path);
 
 // The permission bits for a file written at `path`: those of the file it replaces, else what a
 // newly created file gets (0666 less the process's umask).

@@ -482,11 +482,12 @@ void ExcelWorkbook::SaveAs(const std::string &path)
 {
     app_->Call("WorkBooks.SaveAs(" + path + ")");
     // The new workbook is written beside the target and replaces it only when complete.
-    std::string temp = path + ".XXXXXX";
+    const std::string target = ReplacedFileOf(path);
+    std::string temp = target + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0)
         throw ExcelError("Cannot write \"" + path + "\": " + std::strerror(errno));
-    ::fchmod(fd, mode_t(PermissionsFor(path)));
+    ::fchmod(fd, mode_t(PermissionsFor(target)));
     ::close(fd);
     try {
         {
@@ -502,7 +503,7 @@ void ExcelWorkbook::SaveAs(const std::string &path)
             throw ExcelError("Cannot write \"" + path + "\": " + std::strerror(e));
         }
         ::close(fd);
-        if (::rename(temp.c_str(), path.c_str()) != 0)
+        if (::rename(temp.c_str(), target.c_str()) != 0)
             throw ExcelError("Cannot replace \"" + path + "\": " + std::strerror(errno));
     } catch (...) {
         ::unlink(temp.c_str());

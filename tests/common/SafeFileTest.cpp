@@ -85,3 +85,16 @@ TEST(SafeFile, AReplacedFileKeepsItsPermissionsAndANewOneFollowsTheUmask)
     ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, mode_t(0600));
 }
+
+TEST(SafeFile, ALinkStaysALinkAndItsFileGetsTheNewContent)
+{
+    test::TempDir dir;
+    std::string file = dir.Folder("real") + "/data.csv";
+    std::string link = dir / "latest.csv";
+    WriteFileAtomically(file, "old");
+    std::filesystem::create_symlink(file, link);
+    WriteFileAtomically(link, "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(test::ReadFile(file), "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2); // real/, latest.csv
+}

@@ -280,3 +280,18 @@ TEST_F(ExcelTest, AReplacedWorkbookKeepsItsPermissions)
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, mode_t(0664));
 }
+
+TEST_F(ExcelTest, AWorkbookSavedThroughALinkKeepsTheLink)
+{
+    TNodeTree tree;
+    BuildFlat(tree, 2);
+    info.Columns = {"File Name"};
+    std::string file = dir / "real.xlsx";
+    std::string link = dir / "latest.xlsx";
+    WriteFile(file, "old workbook");
+    std::filesystem::create_symlink(file, link);
+    ui.messageAnswers.push_back(MsgResult::Yes);
+    ASSERT_TRUE(exportTree(tree, link));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_NE(ReadFile(file), "old workbook");
+}
