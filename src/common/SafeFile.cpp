@@ -52,7 +52,7 @@ unsigned PermissionsFor(const std::string &path)
 {
     struct stat st;
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        return unsigned(st.st_mode & 07777);
+        return unsigned(st.st_mode & 0777);
     return unsigned(0666 & ~currentUmask());
 }
 
