@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -94,8 +95,14 @@ private:
                 tasks_.pop_back();
             }
             found.clear();
-            if (!Cancelled())
-                ScanEntries(task, writer, entries, names, found);
+            if (!Cancelled()) {
+                try {
+                    ScanEntries(task, writer, entries, names, found);
+                } catch (...) {
+                    // An error while reading a folder ends that folder only: it keeps what was
+                    // added of it, and no exception may leave a walking thread.
+                }
+            }
             std::lock_guard lock(mutex_);
             for (auto it = found.rbegin(); it != found.rend(); ++it) // first subfolder on top
                 tasks_.push_back(std::move(*it));
@@ -115,14 +122,14 @@ private:
         int fd = ::open(task.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0)
             return;
-        DIR *dir = ::fdopendir(fd);
+        std::unique_ptr<DIR, int (*)(DIR *)> dir(::fdopendir(fd), &::closedir); // closed on every way out
         if (!dir) {
             ::close(fd);
             return;
         }
         entries.clear();
         names.clear();
-        while (dirent *d = ::readdir(dir)) {
+        while (dirent *d = ::readdir(dir.get())) {
             const char *name = d->d_name;
             if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
                 continue;
@@ -141,7 +148,7 @@ private:
             e.times[0] = (st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_mtime.tv_sec;
             entries.push_back(e);
         }
-        ::closedir(dir);
+        dir.reset();
         if (entries.empty())
             return;
 

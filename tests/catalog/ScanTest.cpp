@@ -284,6 +284,29 @@ TEST_F(ScanTest, AFolderThatCannotBeReadIsAChildlessFolderAndItsSiblingsAreCompl
     EXPECT_EQ(tree.Field(tree.First(), FileSize), "7");
 }
 
+TEST_F(ScanTest, AnErrorWhileReadingOneFolderLeavesItChildlessAndTheWalkGoesOn)
+{
+    dir.File("broken/inner", 50);
+    dir.File("open/visible", 7);
+    std::string broken = dir / "broken/";
+    for (unsigned threads : {1u, 3u}) {
+        ScanOptions options;
+        options.threads = threads;
+        options.denyFolder = [&](std::string_view p) -> bool {
+            if (p == broken)
+                throw std::runtime_error("read error");
+            return false;
+        };
+        ScanOutcome outcome = ScanFolder(tree, dir.Path(), options);
+        EXPECT_FALSE(outcome.cancelled);
+        NodeId b = find(tree, "broken");
+        ASSERT_NE(b, kNoNode);
+        EXPECT_EQ(tree.ChildCount(b), 0u);
+        EXPECT_EQ(tree.Field(find(tree, "open/visible"), FileSize), "7");
+        EXPECT_EQ(tree.Field(tree.First(), FileSize), "7");
+    }
+}
+
 TEST_F(ScanTest, AFolderTheUserMayNotReadIsChildlessForThatUser)
 {
     // As root every folder is readable: run the scan in a child process as an unprivileged user.
