@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -66,8 +67,13 @@ public:
         tasks_.push_back(std::move(top));
         unsigned n = options_.threads ? options_.threads : std::max(2u, std::thread::hardware_concurrency());
         std::vector<std::thread> threads;
-        for (unsigned i = 1; i < n; ++i)
-            threads.emplace_back([this] { Work(); });
+        for (unsigned i = 1; i < n; ++i) {
+            try {
+                threads.emplace_back([this] { Work(); });
+            } catch (const std::system_error &) {
+                break; // no more threads to be had: the ones running (and this one) do the walk
+            }
+        }
         Work();
         for (auto &t : threads)
             t.join();
