@@ -720,6 +720,7 @@ bool TFMMain::eventFilter(QObject *watched, QEvent *event)
         case QEvent::MouseButtonDblClick:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
+        case QEvent::InputMethod: // text committed by an input method is typing too
         case QEvent::Wheel:
         case QEvent::ContextMenu:
             // The main window takes no input while work runs; the progress window and the
