@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -304,6 +305,11 @@ TEST_F(MainWindowTest, DroppedFoldersTheLastOneWinsFilesAndMissingPathsAreSkippe
                             "\r\n" + "file:///no/such/folder\r\n" + "file://" +
                             QByteArray::fromStdString(odd).toPercentEncoding("/") + "\r\n";
     EXPECT_EQ(LocalPathsOfUriList(uris), (std::vector<std::string>{root, file, "/no/such/folder", odd}));
+    // This machine named by its own name is local too; another machine is not.
+    const QByteArray here = QSysInfo::machineHostName().toUtf8();
+    EXPECT_EQ(LocalPathsOfUriList("file://" + here + QByteArray::fromStdString(root).toPercentEncoding("/") +
+                                  "\r\nfile://elsewhere.example/tmp\r\n"),
+              std::vector<std::string>{root});
     EXPECT_TRUE(window->DropUriList(uris));
     Settle();
     EXPECT_EQ(window->Ctrl()->RootPath, odd);
