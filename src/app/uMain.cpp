@@ -16,6 +16,7 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
+#include <QSysInfo>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -69,12 +70,13 @@ std::vector<std::string> LocalPathsOfUriList(const QByteArray &uriList)
         if (!line.toLower().startsWith("file://"))
             continue;
         QByteArray rest = line.mid(7);
-        // "file:///path" or "file://localhost/path"; another host is not a local file.
+        // "file:///path", "file://localhost/path" or the file URL naming this machine by its
+        // own name, as some file managers write it; another host is not a local file.
         const qsizetype slash = rest.indexOf('/');
         if (slash < 0)
             continue;
-        const QByteArray host = rest.left(slash);
-        if (!host.isEmpty() && host.toLower() != "localhost")
+        const QByteArray host = rest.left(slash).toLower();
+        if (!host.isEmpty() && host != "localhost" && host != QSysInfo::machineHostName().toLower().toUtf8())
             continue;
         const QByteArray path = QByteArray::fromPercentEncoding(rest.mid(slash));
         paths.emplace_back(path.constData(), std::size_t(path.size()));
@@ -720,6 +722,7 @@ bool TFMMain::eventFilter(QObject *watched, QEvent *event)
         case QEvent::MouseButtonDblClick:
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
+        case QEvent::InputMethod: // text committed by an input method is typing too
         case QEvent::Wheel:
         case QEvent::ContextMenu:
             // The main window takes no input while work runs; the progress window and the

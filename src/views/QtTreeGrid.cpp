@@ -255,8 +255,10 @@ QtTreeGrid::QtTreeGrid(const std::string &name, QWidget *parent)
         });
         syncSortIndicator();
     });
+    // Hiding a column goes through SetColumnVisible, which is quiet, so a size seen here is one
+    // the user gave, none included.
     connect(head, &QHeaderView::sectionResized, this, [this](int column, int, int size) {
-        if (!quiet_ && validColumn(column) && size > 0 && !header()->isSectionHidden(column))
+        if (!quiet_ && validColumn(column) && size >= 0 && !header()->isSectionHidden(column))
             columns_[std::size_t(column)].width = size;
     });
     connect(this, &QTreeView::expanded, this, [this](const QModelIndex &index) {

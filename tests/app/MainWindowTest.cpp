@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QImage>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -303,6 +305,11 @@ TEST_F(MainWindowTest, DroppedFoldersTheLastOneWinsFilesAndMissingPathsAreSkippe
                             "\r\n" + "file:///no/such/folder\r\n" + "file://" +
                             QByteArray::fromStdString(odd).toPercentEncoding("/") + "\r\n";
     EXPECT_EQ(LocalPathsOfUriList(uris), (std::vector<std::string>{root, file, "/no/such/folder", odd}));
+    // This machine named by its own name is local too; another machine is not.
+    const QByteArray here = QSysInfo::machineHostName().toUtf8();
+    EXPECT_EQ(LocalPathsOfUriList("file://" + here + QByteArray::fromStdString(root).toPercentEncoding("/") +
+                                  "\r\nfile://elsewhere.example/tmp\r\n"),
+              std::vector<std::string>{root});
     EXPECT_TRUE(window->DropUriList(uris));
     Settle();
     EXPECT_EQ(window->Ctrl()->RootPath, odd);
@@ -565,6 +572,48 @@ TEST_F(MainWindowTest, CancellingAScanKeepsTheCatalogueShownBefore)
     EXPECT_EQ(window->Ctrl()->RootPath, root);
     EXPECT_EQ(window->lbPath->text().toStdString(), root);
     EXPECT_EQ(listNames(window->VTList), (std::vector<std::string>{"sub1", "sub2", "d.txt", "e.log"}));
+}
+
+TEST_F(MainWindowTest, TypingInTheTreeWhileWorkRunsChangesNothing)
+{
+    start();
+    open(root);
+    const NodeId top = topNode();
+    window->VT->SetFocusedNode(top);
+    // Typed text reaches a view as key presses, or, from an input method, as committed text;
+    // either would search the tree and show the entry it finds.
+    for (const bool fromInputMethod : {false, true}) {
+        SCOPED_TRACE(fromInputMethod ? "input method" : "key press");
+        for (int i = 0; i < 100; ++i)
+            data.File("slow/d" + std::to_string(i) + "/f.txt", 1);
+        window->SetScanHook([](ScanOptions &options) {
+            options.threads = 1;
+            options.denyFolder = [](std::string_view) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                return false;
+            };
+        });
+        bool wasBusy = false;
+        QTimer::singleShot(150, [&] {
+            wasBusy = window->Busy();
+            if (fromInputMethod) {
+                QInputMethodEvent commit;
+                commit.setCommitString(QStringLiteral("s"));
+                QApplication::sendEvent(window->VT, &commit);
+            } else {
+                QTest::keyClick(window->VT, Qt::Key_S);
+            }
+            Settle();
+            EXPECT_EQ(window->lbPath->text().toStdString(), root);
+            EXPECT_EQ(window->VT->FocusedNode(), top);
+            QTest::mouseClick(wait->SpeedButton1(), Qt::LeftButton); // keep the catalogue
+        });
+        open(data / "slow");
+        EXPECT_TRUE(wasBusy);
+        EXPECT_EQ(window->Ctrl()->RootPath, root);
+        EXPECT_EQ(window->lbPath->text().toStdString(), root);
+        window->SetScanHook(nullptr);
+    }
 }
 
 TEST_F(MainWindowTest, TheLayoutOfTheTreeComesBackAtTheNextStart)

@@ -176,6 +176,10 @@ TEST_F(QtTreeGridTest, HiddenColumnsKeepTheirWidthAndPositionsMove)
     // A width dragged on screen is what the grid reports.
     grid->header()->resizeSection(2, 61);
     EXPECT_EQ(grid->ColumnWidth(2), 61);
+    // Narrowed to nothing on screen, the column is still shown, at no width.
+    grid->header()->resizeSection(2, 0);
+    EXPECT_TRUE(grid->ColumnVisible(2));
+    EXPECT_EQ(grid->ColumnWidth(2), 0);
 }
 
 TEST_F(QtTreeGridTest, SortArrowShowsTheGridsOwnSortState)
