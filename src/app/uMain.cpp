@@ -698,14 +698,20 @@ void TFMMain::runOffUiThread(const std::function<void()> &work)
     busy_ = true;
     QEventLoop loop;
     std::exception_ptr failure;
-    std::thread worker([&] {
-        try {
-            work();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    std::thread worker;
+    try {
+        worker = std::thread([&] {
+            try {
+                work();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+    } catch (...) {
+        busy_ = false; // no worker: the window must not stay refusing input
+        throw;
+    }
     loop.exec();
     worker.join();
     busy_ = false;
