@@ -46,7 +46,6 @@ using folvane::test::WaitUntil;
 
 namespace {
 
-
 // The scripted services, with a column dialog that is the real one when `columnDialog` works it.
 class WindowUi final : public IUiServices {
 public:

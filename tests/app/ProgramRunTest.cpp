@@ -20,7 +20,6 @@ using namespace folvane;
 
 namespace {
 
-
 class ProgramRunTest : public ::testing::Test {
 protected:
     void SetUp() override

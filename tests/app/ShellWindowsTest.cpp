@@ -33,7 +33,6 @@ using folvane::test::WaitUntil;
 
 namespace {
 
-
 class ShellWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override { GuiApp(); }
