@@ -3,6 +3,7 @@
 // file beside the target, which replaces the target only once it is complete. Until then the old
 // file stays whole; a failure removes the temporary file and leaves the old one as it was.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,7 @@ private:
     std::string path_, target_, temp_;
     int fd_ = -1;
     std::string buffer_;
+    std::uint64_t written_ = 0; // bytes handed to the file so far
     bool committed_ = false;
 };
 
