@@ -239,60 +239,58 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
         layout->addWidget(chart, 1);
         return page;
     };
+    // Each chart's tool bar starts with its pie, bar and save buttons.
+    struct ChartBar {
+        QToolBar *bar;
+        QToolButton *pie, *asBar, *save;
+    };
     const QIcon save = themed("document-save", QStyle::SP_DialogSaveButton);
+    auto chartBar = [&](const char *pieName, const char *barName, const char *saveName) {
+        QToolBar *bar = newToolBar();
+        return ChartBar{bar, toolButton(bar, pieName, "Pie Chart", pieIcon(32)),
+                        toolButton(bar, barName, "Bar Chart", barIcon(32)),
+                        toolButton(bar, saveName, "Save to file", save)};
+    };
+    // A class tab: its chart page and its drill-down list page, without a tab strip.
+    auto classTab = [&](const char *name, const char *chartSheet, QtChart *chart, QToolBar *bar,
+                        const char *listSheet, QtTreeGrid *list, const std::vector<QString> &listButtons,
+                        const char *text) {
+        auto *pages = new QStackedWidget;
+        pages->setObjectName(QString::fromLatin1(name));
+        pages->addWidget(chartPage(QString::fromLatin1(chartSheet), chart, bar));
+        pages->addWidget(buildGridPage(list, QString::fromLatin1(listSheet), true, pages, listButtons));
+        pcTotal->addTab(pages, classesIcon(), QString::fromLatin1(text));
+        return pages;
+    };
 
-    QToolBar *fileBar = newToolBar();
-    QToolButton *tbPieFile = toolButton(fileBar, "tbPieFile", "Pie Chart", pieIcon(32));
-    QToolButton *tbBarFile = toolButton(fileBar, "tbBarFile", "Bar Chart", barIcon(32));
-    QToolButton *saveFile = toolButton(fileBar, "ToolButton36", "Save to file", save);
-    pcTotal->addTab(chartPage(QStringLiteral("TabSheet2"), ChartFile, fileBar), pieIcon(16),
+    const ChartBar file = chartBar("tbPieFile", "tbBarFile", "ToolButton36");
+    pcTotal->addTab(chartPage(QStringLiteral("TabSheet2"), ChartFile, file.bar), pieIcon(16),
                     QStringLiteral("Current Path File Chart"));
 
-    // Age of Files.
-    pcAge = new QStackedWidget;
-    pcAge->setObjectName(QStringLiteral("pcAge"));
-    QToolBar *ageBar = newToolBar();
-    QToolButton *tbPie = toolButton(ageBar, "tbPie", "Pie Chart", pieIcon(32));
-    QToolButton *tbBar = toolButton(ageBar, "tbBar", "Bar Chart", barIcon(32));
-    QToolButton *saveAge = toolButton(ageBar, "ToolButton51", "Save to file", save);
-    ageBar->addSeparator();
-    QToolButton *sbCreate = speedButton(ageBar, "sbCreate", "File Create Time");
-    QToolButton *sbAccess = speedButton(ageBar, "sbAccess", "File AccessTime");
-    QToolButton *sbWrite = speedButton(ageBar, "sbWrite", "File Write Time");
-    pcAge->addWidget(chartPage(QStringLiteral("TabSheet7"), AgeChart, ageBar));
-    pcAge->addWidget(buildGridPage(VTAge, QStringLiteral("TabSheet8"), true, pcAge,
-                                   {"ToolButton56", "ToolButton61", "ToolButton62", "ToolButton63", "ToolButton66",
-                                    "ToolButton67", "ToolButton73", "ToolButton6"}));
-    pcTotal->addTab(pcAge, classesIcon(), QStringLiteral("Age of Files"));
+    const ChartBar age = chartBar("tbPie", "tbBar", "ToolButton51");
+    age.bar->addSeparator();
+    QToolButton *sbCreate = speedButton(age.bar, "sbCreate", "File Create Time");
+    QToolButton *sbAccess = speedButton(age.bar, "sbAccess", "File AccessTime");
+    QToolButton *sbWrite = speedButton(age.bar, "sbWrite", "File Write Time");
+    pcAge = classTab("pcAge", "TabSheet7", AgeChart, age.bar, "TabSheet8", VTAge,
+                     {"ToolButton56", "ToolButton61", "ToolButton62", "ToolButton63", "ToolButton66", "ToolButton67",
+                      "ToolButton73", "ToolButton6"},
+                     "Age of Files");
 
-    // Size of Files.
-    pcSize = new QStackedWidget;
-    pcSize->setObjectName(QStringLiteral("pcSize"));
-    QToolBar *sizeBar = newToolBar();
-    QToolButton *tbPieSize = toolButton(sizeBar, "tbPieSize", "Pie Chart", pieIcon(32));
-    QToolButton *tbBarSize = toolButton(sizeBar, "tbBarSize", "Bar Chart", barIcon(32));
-    QToolButton *saveSize = toolButton(sizeBar, "ToolButton86", "Save to file", save);
-    pcSize->addWidget(chartPage(QStringLiteral("TabSheet9"), SizeChart, sizeBar));
-    pcSize->addWidget(buildGridPage(VTSize, QStringLiteral("TabSheet10"), true, pcSize,
-                                    {"ToolButton91", "ToolButton96", "ToolButton97", "ToolButton98", "ToolButton99",
-                                     "ToolButton100", "ToolButton103", "ToolButton7"}));
-    pcTotal->addTab(pcSize, classesIcon(), QStringLiteral("Size of Files"));
+    const ChartBar size = chartBar("tbPieSize", "tbBarSize", "ToolButton86");
+    pcSize = classTab("pcSize", "TabSheet9", SizeChart, size.bar, "TabSheet10", VTSize,
+                      {"ToolButton91", "ToolButton96", "ToolButton97", "ToolButton98", "ToolButton99",
+                       "ToolButton100", "ToolButton103", "ToolButton7"},
+                      "Size of Files");
 
-    // Type of Files.
-    pcType = new QStackedWidget;
-    pcType->setObjectName(QStringLiteral("pcType"));
-    QToolBar *typeBar = newToolBar();
-    QToolButton *tbPieType = toolButton(typeBar, "tbPieType", "Pie Chart", pieIcon(32));
-    QToolButton *tbBarType = toolButton(typeBar, "tbBarType", "Bar Chart", barIcon(32));
-    QToolButton *saveType = toolButton(typeBar, "ToolButton116", "Save to file", save);
-    typeBar->addSeparator();
-    QToolButton *sbTop = speedButton(typeBar, "sbTop", "Top 10");
-    QToolButton *sbAll = speedButton(typeBar, "sbAll", "All");
-    pcType->addWidget(chartPage(QStringLiteral("TabSheet11"), TypeChart, typeBar));
-    pcType->addWidget(buildGridPage(VTType, QStringLiteral("TabSheet12"), true, pcType,
-                                    {"ToolButton121", "ToolButton126", "ToolButton127", "ToolButton128",
-                                     "ToolButton129", "ToolButton130", "ToolButton133", "ToolButton10"}));
-    pcTotal->addTab(pcType, classesIcon(), QStringLiteral("Type of Files"));
+    const ChartBar type = chartBar("tbPieType", "tbBarType", "ToolButton116");
+    type.bar->addSeparator();
+    QToolButton *sbTop = speedButton(type.bar, "sbTop", "Top 10");
+    QToolButton *sbAll = speedButton(type.bar, "sbAll", "All");
+    pcType = classTab("pcType", "TabSheet11", TypeChart, type.bar, "TabSheet12", VTType,
+                      {"ToolButton121", "ToolButton126", "ToolButton127", "ToolButton128", "ToolButton129",
+                       "ToolButton130", "ToolButton133", "ToolButton10"},
+                      "Type of Files");
 
     setCentralWidget(central);
 
@@ -328,25 +326,25 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
         });
     };
     auto timeKind = [=] { return sbCreate->isChecked() ? 0 : sbAccess->isChecked() ? 1 : 2; };
-    pair(tbPieFile, tbBarFile, [this](bool asBar) {
+    pair(file.pie, file.asBar, [this](bool asBar) {
         if (ctrl_)
             ctrl_->ShowFileChart(*ChartFile, asBar);
     });
-    pair(tbPie, tbBar, [this, timeKind](bool asBar) {
+    pair(age.pie, age.asBar, [this, timeKind](bool asBar) {
         if (ctrl_)
             ctrl_->ShowAgeChart(*AgeChart, asBar, timeKind());
     });
-    pair(tbPieSize, tbBarSize, [this](bool asBar) {
+    pair(size.pie, size.asBar, [this](bool asBar) {
         if (ctrl_)
             ctrl_->ShowSizeChart(*SizeChart, asBar);
     });
-    pair(tbPieType, tbBarType, [this, sbTop](bool asBar) {
+    pair(type.pie, type.asBar, [this, sbTop](bool asBar) {
         if (ctrl_)
             ctrl_->ShowTypeChart(*TypeChart, asBar, !sbTop->isChecked());
     });
     const std::pair<QToolButton *, int> kinds[] = {{sbCreate, 0}, {sbAccess, 1}, {sbWrite, 2}};
     for (auto [button, kind] : kinds)
-        connect(button, &QToolButton::clicked, this, [this, tbPie, kind = kind] {
+        connect(button, &QToolButton::clicked, this, [this, tbPie = age.pie, kind = kind] {
             guard([&] {
                 if (ctrl_)
                     ctrl_->ShowAgeChart(*AgeChart, !tbPie->isChecked(), kind);
@@ -354,14 +352,14 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
         });
     const std::pair<QToolButton *, bool> scopes[] = {{sbTop, false}, {sbAll, true}};
     for (auto [button, all] : scopes)
-        connect(button, &QToolButton::clicked, this, [this, tbPieType, all = all] {
+        connect(button, &QToolButton::clicked, this, [this, tbPieType = type.pie, all = all] {
             guard([&] {
                 if (ctrl_)
                     ctrl_->ShowTypeChart(*TypeChart, !tbPieType->isChecked(), all);
             });
         });
     const std::pair<QToolButton *, QtChart *> saves[] = {
-        {saveFile, ChartFile}, {saveAge, AgeChart}, {saveSize, SizeChart}, {saveType, TypeChart}};
+        {file.save, ChartFile}, {age.save, AgeChart}, {size.save, SizeChart}, {type.save, TypeChart}};
     for (auto [button, chart] : saves)
         connect(button, &QToolButton::clicked, this, [this, chart = chart] {
             guard([&] {
