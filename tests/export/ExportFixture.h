@@ -19,6 +19,7 @@
 
 #include "catalog/NodeTree.h"
 #include "common/TextForms.h"
+#include "export/FileInfo.h"
 
 #include "support/Files.h"
 
@@ -194,5 +195,17 @@ inline std::vector<std::vector<std::string>> DecodeRows(const std::string &print
 
 // Python: hex of a text's UTF-8, for DecodeRows.
 inline const char *kPythonHex = "def hx(s):\n    return 'x' + s.encode('utf-8').hex()\n";
+
+// A fixture with the small catalogue above, read with en-US-like forms, and a fresh export worker.
+class FixtureTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetForms(TextForms::EnUs());
+        BuildFixture(tree);
+    }
+    TNodeTree tree;
+    TFileInfo info;
+};
 
 } // namespace folvane::test

@@ -27,16 +27,7 @@ std::string row(bool odd, const std::vector<std::string> &cells)
     return out + "</tr>";
 }
 
-class HtmlTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        SetForms(TextForms::EnUs());
-        BuildFixture(tree);
-    }
-    TNodeTree tree;
-    TFileInfo info;
-};
+class HtmlTest : public FixtureTreeTest {};
 
 } // namespace
 

@@ -13,16 +13,7 @@ namespace {
 
 const std::string kTen = "          ";
 
-class TextCsvTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        SetForms(TextForms::EnUs());
-        BuildFixture(tree);
-    }
-    TNodeTree tree;
-    TFileInfo info;
-};
+class TextCsvTest : public FixtureTreeTest {};
 
 } // namespace
 
