@@ -1,6 +1,11 @@
 #include "TreeSort.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace folvane {
 
@@ -61,6 +66,56 @@ void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection directi
         sortWith(nodes, buffer, compare, direction);
         tree.ReorderChildren(parent, nodes);
     }
+}
+
+void SortTreeInParallel(TNodeTree &tree, const NodeCompare &compare, SortDirection direction, unsigned threads,
+                        const std::function<void(NodeId)> &visit)
+{
+    // Folders are taken in runs of consecutive numbers from a shared counter, so a thread that
+    // meets large folders simply takes fewer runs.
+    constexpr std::uint64_t kRun = 512;
+    const std::uint64_t last = tree.NodeCount();
+    std::atomic<std::uint64_t> next{0};
+    std::atomic<bool> failed{false};
+    std::mutex failureMutex;
+    std::exception_ptr failure;
+    auto work = [&] {
+        std::vector<NodeId> nodes, buffer;
+        try {
+            for (std::uint64_t begin = next.fetch_add(kRun); begin <= last && !failed.load(); begin = next.fetch_add(kRun)) {
+                const std::uint64_t end = std::min(begin + kRun - 1, last);
+                for (NodeId parent = NodeId(begin); parent <= end; ++parent) {
+                    if (tree.ChildCount(parent) == 0)
+                        continue;
+                    nodes = tree.Children(parent);
+                    if (nodes.size() > 1) {
+                        sortWith(nodes, buffer, compare, direction);
+                        tree.ReorderChildren(parent, nodes);
+                    }
+                    for (NodeId child : nodes)
+                        visit(child);
+                }
+            }
+        } catch (...) {
+            std::lock_guard lock(failureMutex);
+            if (!failure)
+                failure = std::current_exception();
+            failed.store(true);
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned i = 1; i < threads; ++i) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error &) {
+            break; // no more threads to be had: the ones running do the work
+        }
+    }
+    work();
+    for (std::thread &helper : helpers)
+        helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 } // namespace folvane

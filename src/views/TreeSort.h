@@ -19,6 +19,14 @@ using NodeCompare = std::function<int(NodeId a, NodeId b)>;
 // first when the comparison answers negative; descending reverses the sense of the answer.
 void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection direction);
 
+// Sorts like SortTree with the folders shared among `threads` threads (the calling one included):
+// each folder's children are sorted by one thread, which then hands each of them to `visit`. A
+// node is compared and visited by one thread only, so `compare` may read and `visit` may change the
+// records of the nodes they are given without locks, as long as nothing else of the tree changes.
+// What `compare` or `visit` throws ends the sort and is rethrown once every thread has stopped.
+void SortTreeInParallel(TNodeTree &tree, const NodeCompare &compare, SortDirection direction, unsigned threads,
+                        const std::function<void(NodeId)> &visit);
+
 // Sorts one sibling list in place the same way.
 void SortSiblings(std::vector<NodeId> &nodes, const NodeCompare &compare, SortDirection direction);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <random>
+#include <stdexcept>
 
 #include <gtest/gtest.h>
 
@@ -98,6 +99,58 @@ TEST(SortTree, TerminatesWithComparisonsThatAreNotOrders)
             EXPECT_LE(asked, 2L * n * 11) << c.name << " n=" << n;
         }
     }
+}
+
+// Thousands of folders shared among threads: the same order as one thread gives, every node handed
+// to the visit exactly once, and an error in a comparison or a visit comes back to the caller.
+TEST(SortTree, InParallelAsOnOneThreadEachNodeVisitedOnce)
+{
+    // 1,500 top-level folders of three folders of two files: 7,501 parents, in many runs.
+    auto build = [](TNodeTree &tree) {
+        std::mt19937 rng(5);
+        std::uniform_int_distribution<int> key(0, 9);
+        tree.Clear();
+        for (int i = 0; i < 1500; ++i) {
+            NodeId top = tree.AddTopLevel();
+            tree.SetSize(top, key(rng));
+            for (int j = 0; j < 3; ++j) {
+                NodeId folder = tree.AddChild(top);
+                tree.SetSize(folder, key(rng));
+                for (int k = 0; k < 2; ++k)
+                    tree.SetSize(tree.AddChild(folder), key(rng));
+            }
+        }
+    };
+    auto byKey = [](const TNodeTree &tree) {
+        return [&tree](NodeId a, NodeId b) { return int(tree.Data(a).size) - int(tree.Data(b).size); };
+    };
+    for (SortDirection dir : {SortDirection::Ascending, SortDirection::Descending}) {
+        TNodeTree one, shared;
+        build(one);
+        build(shared);
+        SortTree(one, byKey(one), dir);
+        std::vector<int> visits(shared.NodeCount() + 1, 0);
+        SortTreeInParallel(shared, byKey(shared), dir, 4, [&](NodeId n) { ++visits[n]; });
+        for (NodeId parent = 0; parent <= one.NodeCount(); ++parent)
+            ASSERT_EQ(shared.Children(parent), one.Children(parent)) << "folder " << parent;
+        EXPECT_EQ(visits[0], 0); // the invisible root is nobody's child
+        EXPECT_TRUE(std::all_of(visits.begin() + 1, visits.end(), [](int v) { return v == 1; }));
+    }
+
+    TNodeTree tree;
+    build(tree);
+    const NodeId bad = tree.NodeCount() / 2;
+    auto throwsAt = [&](NodeId a) {
+        if (a == bad)
+            throw std::runtime_error("unreadable");
+    };
+    EXPECT_THROW(SortTreeInParallel(
+                     tree, [&](NodeId a, NodeId) { throwsAt(a); return 0; }, SortDirection::Ascending, 4,
+                     [](NodeId) {}),
+                 std::runtime_error);
+    EXPECT_THROW(SortTreeInParallel(
+                     tree, [](NodeId, NodeId) { return 0; }, SortDirection::Ascending, 4, throwsAt),
+                 std::runtime_error);
 }
 
 } // namespace
