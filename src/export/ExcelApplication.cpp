@@ -493,7 +493,14 @@ void ExcelWorkbook::SaveAs(const std::string &path)
         {
             XlsxSession session(temp);
             writeSheet(*sheets_.front(), session);
-            check(session.Close(), ("Cannot write \"" + path + "\"").c_str());
+            // The library says only that a file operation failed; the system's reason is in errno.
+            errno = 0;
+            const lxw_error closed = session.Close();
+            const int reason = errno;
+            if (closed != LXW_NO_ERROR && reason != 0)
+                throw ExcelError("Cannot write \"" + path + "\": " + std::strerror(reason) + " (" +
+                                 lxw_strerror(closed) + ")");
+            check(closed, ("Cannot write \"" + path + "\"").c_str());
         }
         fd = ::open(temp.c_str(), O_RDONLY);
         if (fd < 0 || ::fsync(fd) != 0) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -509,12 +510,22 @@ void TFACtrl::SortGrid(ITreeGrid &grid)
     grid.Sort(column, grid.GetSortDirection());
 }
 
+TFACtrl::TSortKey TFACtrl::SortKeyOf(ITreeGrid &grid) const
+{
+    return {fieldOfColumn(grid.SortColumn()), grid.GetSortDirection()};
+}
+
 int TFACtrl::CompareNodes(ITreeGrid &grid, NodeId a, NodeId b, int column)
 {
-    const TNodeTree &tree = grid.Nodes();
+    const int field = sortingField_ >= 0 ? sortingField_ : fieldOfColumn(column);
+    return CompareNodes(grid.Nodes(), a, b, {field, grid.GetSortDirection()});
+}
+
+int TFACtrl::CompareNodes(const TNodeTree &tree, NodeId a, NodeId b, const TSortKey &key)
+{
     if (!tree.IsValid(a) || !tree.IsValid(b))
         return 0;
-    const bool ascending = grid.GetSortDirection() == SortDirection::Ascending;
+    const bool ascending = key.direction == SortDirection::Ascending;
     const TFileNodeData &da = tree.Data(a), &db = tree.Data(b);
     const bool typedKinds = !((da.flags | db.flags) & TFileNodeData::HasOverride) ||
                             (!writtenText(tree, a, FileType) && !writtenText(tree, b, FileType));
@@ -522,8 +533,7 @@ int TFACtrl::CompareNodes(ITreeGrid &grid, NodeId a, NodeId b, int column)
         bool firstIsFolder = typedKinds ? da.Kind() == NodeKind::Folder : kindText(tree, a) == "folder";
         return firstIsFolder == ascending ? -1 : 1;
     }
-    const int field = sortingField_ >= 0 ? sortingField_ : fieldOfColumn(column);
-    return compareField(tree, a, b, field);
+    return compareField(tree, a, b, key.field);
 }
 
 // --- Navigation ---------------------------------------------------------------------------------
@@ -651,21 +661,36 @@ void TFACtrl::ClassifyFiles()
     TNodeTree &tree = Tree->Nodes();
     const LocalMillis now = Now ? Now() : LocalNow();
     const NodeId last = tree.NodeCount();
-    for (NodeId n = 1; n <= last; ++n) {
-        if (!isFile(tree, n))
-            continue;
-        // A record whose size or times do not read as such is left as it is.
-        auto size = sizeOf(tree, n);
-        auto created = timeOf(tree, n, CreateTime);
-        auto accessed = timeOf(tree, n, AccessTime);
-        auto written = timeOf(tree, n, WriteTime);
-        if (!size || !created || !accessed || !written)
-            continue;
-        setClassField(tree, n, SizeRange, SizeClassIndex(*size, SizeBounds));
-        setClassField(tree, n, CreateAgeRange, AgeClassIndex(*created, now, AgeBounds));
-        setClassField(tree, n, AccessAgeRange, AgeClassIndex(*accessed, now, AgeBounds));
-        setClassField(tree, n, WriteAgeRange, AgeClassIndex(*written, now, AgeBounds));
-    }
+    for (NodeId n = 1; n <= last; ++n)
+        classifyFile(tree, n, now);
+}
+
+void TFACtrl::classifyFile(TNodeTree &tree, NodeId n, LocalMillis now) const
+{
+    if (!isFile(tree, n))
+        return;
+    // A record whose size or times do not read as such is left as it is.
+    auto size = sizeOf(tree, n);
+    auto created = timeOf(tree, n, CreateTime);
+    auto accessed = timeOf(tree, n, AccessTime);
+    auto written = timeOf(tree, n, WriteTime);
+    if (!size || !created || !accessed || !written)
+        return;
+    setClassField(tree, n, SizeRange, SizeClassIndex(*size, SizeBounds));
+    setClassField(tree, n, CreateAgeRange, AgeClassIndex(*created, now, AgeBounds));
+    setClassField(tree, n, AccessAgeRange, AgeClassIndex(*accessed, now, AgeBounds));
+    setClassField(tree, n, WriteAgeRange, AgeClassIndex(*written, now, AgeBounds));
+}
+
+void TFACtrl::PrepareCatalogue(TNodeTree &tree, const TSortKey &key, LocalMillis now, unsigned threads) const
+{
+    // A class index above 255 is kept as written text, in a table the whole tree shares: then
+    // only one thread may classify.
+    if (AgeBounds.size() >= 255 || SizeBounds.size() >= 255)
+        threads = 1;
+    SortTreeInParallel(
+        tree, [&](NodeId a, NodeId b) { return CompareNodes(tree, a, b, key); }, key.direction, threads,
+        [&](NodeId n) { classifyFile(tree, n, now); });
 }
 
 void TFACtrl::CountClasses()
@@ -845,46 +870,72 @@ void TFACtrl::GetVisibleColumns(std::vector<std::string> &list)
     }
 }
 
-template <typename Run> void TFACtrl::runExport(Run run)
+namespace {
+
+// The text of a failed export: which file and why, from the writer's error, and what became of it.
+std::string exportFailureText(const std::exception &error)
 {
-    TFileInfo info;
-    info.Doc = &Main->XMLDoc();
-    GetVisibleColumns(info.Columns);
-    if (run(info))
-        Ui().MessageBox("Export Finished", "Done", MsgButtons::Ok, MsgIcon::None);
+    return std::string(error.what()) + "\n\nThe export was not written; a file of that name keeps its old content.";
+}
+
+} // namespace
+
+std::function<void()> TFACtrl::PrepareExport(ExportFormat format, ITreeGrid &grid)
+{
+    auto info = std::make_shared<TFileInfo>();
+    info->Doc = &Main->XMLDoc();
+    GetVisibleColumns(info->Columns);
+    const TNodeTree *tree = &grid.Nodes();
+    return [format, info, tree] {
+        bool done = false;
+        try {
+            switch (format) {
+            case ExportFormat::Html: done = info->ExportHtml("", *tree); break;
+            case ExportFormat::Xml:
+                info->ResetDocument();
+                info->BuildFromTree(*tree);
+                done = info->ExportXml("");
+                break;
+            case ExportFormat::Text: done = info->ExportText("", std::string(10, ' '), *tree); break;
+            case ExportFormat::Csv: done = info->ExportCsv("", ",", *tree); break;
+            case ExportFormat::Excel:
+                info->ResetDocument();
+                info->BuildFromTree(*tree);
+                done = info->ExportExcel("");
+                break;
+            }
+        } catch (const std::exception &error) {
+            Ui().MessageBox(exportFailureText(error), "Warning", MsgButtons::Ok, MsgIcon::Exclamation);
+            return;
+        }
+        if (done)
+            Ui().MessageBox("Export Finished", "Done", MsgButtons::Ok, MsgIcon::None);
+    };
 }
 
 void TFACtrl::ExportHtml(ITreeGrid &grid)
 {
-    runExport([&](TFileInfo &info) { return info.ExportHtml("", grid.Nodes()); });
+    PrepareExport(ExportFormat::Html, grid)();
 }
 
 void TFACtrl::ExportXml(ITreeGrid &grid)
 {
-    runExport([&](TFileInfo &info) {
-        info.ResetDocument();
-        info.BuildFromTree(grid.Nodes());
-        return info.ExportXml("");
-    });
+    PrepareExport(ExportFormat::Xml, grid)();
 }
 
 void TFACtrl::ExportText(ITreeGrid &grid)
 {
-    runExport([&](TFileInfo &info) { return info.ExportText("", std::string(10, ' '), grid.Nodes()); });
+    PrepareExport(ExportFormat::Text, grid)();
 }
 
 void TFACtrl::ExportCsv(ITreeGrid &grid)
 {
-    runExport([&](TFileInfo &info) { return info.ExportCsv("", ",", grid.Nodes()); });
+    PrepareExport(ExportFormat::Csv, grid)();
 }
 
 void TFACtrl::ExportExcel(ITreeGrid &grid)
 {
-    runExport([&](TFileInfo &info) {
-        info.ResetDocument();
-        info.BuildFromTree(grid.Nodes());
-        return info.ExportExcel("");
-    });
+    PrepareExport(ExportFormat::Excel, grid)();
 }
 
 void TFACtrl::OpenExplorer(ITreeGrid &grid)

@@ -11,6 +11,7 @@
 // charts' click handlers to itself at construction and unwires them when it is destroyed.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,9 +71,18 @@ public:
     // Compares two sibling nodes of the grid by the field of `column` (field 0 for column -1):
     // folders before files in both directions, then numbers, date-times or text by field.
     int CompareNodes(ITreeGrid &grid, NodeId a, NodeId b, int column);
-    // Sorts the whole grid, every level, by its header's sort column and direction (the main
-    // window calls this for VT after every scan).
+    // Sorts the whole grid, every level, by its header's sort column and direction.
     void SortGrid(ITreeGrid &grid);
+    // How a grid sorts: the field of its header's sort column (field 0 while it has none) and
+    // its direction. Read on the UI thread, it lets a worker sort a tree the way the grid would.
+    struct TSortKey {
+        int field = 0;
+        SortDirection direction = SortDirection::Ascending;
+    };
+    TSortKey SortKeyOf(ITreeGrid &grid) const;
+    // The comparison of CompareNodes for a sort key, over any tree: it reads the two records and
+    // nothing else, so a worker may sort a tree that no grid shows yet.
+    static int CompareNodes(const TNodeTree &tree, NodeId a, NodeId b, const TSortKey &key);
 
     // --- Navigation ---------------------------------------------------------------------------
     void TreeChange(ITreeGrid &grid, NodeId node);
@@ -89,6 +99,12 @@ public:
     void CountClasses();
     static void SortTypeCounts(TTypeCounts &typeCounts);
 
+    // Makes a new catalogue ready to be shown, off the UI thread: sorts every level of `tree` by
+    // `key` and classifies its files against `now`, as SortGrid and ClassifyFiles would once it is
+    // in VT, the folders shared among `threads` threads. Of the controller it reads only the class
+    // bounds, which change only when it is created.
+    void PrepareCatalogue(TNodeTree &tree, const TSortKey &key, LocalMillis now, unsigned threads) const;
+
     // --- Charts and drill-down lists ----------------------------------------------------------
     void ShowFileChart(IChart &chart, bool asBar);
     // timeKind: 0 creation, 1 last access, any other last write.
@@ -103,6 +119,15 @@ public:
 
     // --- Exports and the file manager ---------------------------------------------------------
     void GetVisibleColumns(std::vector<std::string> &list);
+    enum class ExportFormat { Html, Xml, Text, Csv, Excel };
+    // An export command in two steps. This first one, on the UI thread, gathers everything the
+    // export reads but the grid's nodes: the visible columns' names (from the configuration) and
+    // the main window's document. It returns the second step, the writing, which reads only what
+    // it was handed and the grid's node tree, so it may run on a worker while the UI thread paints;
+    // the tree must stay unchanged until it has run. The writing step reports its end: "Export
+    // Finished", or why the file could not be written (its old content is kept).
+    std::function<void()> PrepareExport(ExportFormat format, ITreeGrid &grid);
+    // PrepareExport and its writing step, one after the other.
     void ExportHtml(ITreeGrid &grid);
     void ExportXml(ITreeGrid &grid);
     void ExportText(ITreeGrid &grid);
@@ -116,7 +141,7 @@ private:
     int fieldOfColumn(int column) const;
     int ageTimeKind() const;
     bool matchesKey(const TNodeTree &tree, NodeId node, int keyKind, std::string_view key) const;
-    template <typename Run> void runExport(Run run);
+    void classifyFile(TNodeTree &tree, NodeId node, LocalMillis now) const;
 
     int sortingField_ = -1; // the field of the sort in progress, resolved once for all its comparisons
     bool wired_ = false;

@@ -22,6 +22,7 @@
 #include "export/FileInfo.h"
 
 #include "support/Files.h"
+#include "support/WritesFail.h"
 
 namespace folvane::test {
 
@@ -107,40 +108,6 @@ inline std::vector<std::string> FilesIn(const std::string &folder)
     std::sort(names.begin(), names.end());
     return names;
 }
-
-// Makes every write into `folder` fail while it lives: the folder is made read-only, or, for a
-// user whom permissions do not stop (root), the size a file may grow to is capped at 16 bytes.
-class WritesFail {
-public:
-    explicit WritesFail(const std::string &folder) : folder_(folder)
-    {
-        if (::geteuid() != 0) {
-            ::chmod(folder_.c_str(), 0555);
-            return;
-        }
-        limited_ = true;
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        oldHandler_ = ::signal(SIGXFSZ, SIG_IGN); // a write past the cap then fails with EFBIG
-        rlimit cap = saved_;
-        cap.rlim_cur = 16;
-        ::setrlimit(RLIMIT_FSIZE, &cap);
-    }
-    ~WritesFail()
-    {
-        if (limited_) {
-            ::setrlimit(RLIMIT_FSIZE, &saved_);
-            ::signal(SIGXFSZ, oldHandler_);
-        } else {
-            ::chmod(folder_.c_str(), 0755);
-        }
-    }
-
-private:
-    std::string folder_;
-    bool limited_ = false;
-    rlimit saved_{};
-    void (*oldHandler_)(int) = SIG_DFL;
-};
 
 // Runs a Python script (the interpreter that has the readers installed) with arguments and
 // returns what it printed; the test fails when the script fails.

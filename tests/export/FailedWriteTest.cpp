@@ -10,8 +10,9 @@
 using namespace folvane;
 using namespace folvane::test;
 
-// A write that fails: every writer throws, the old file stays whole, no temporary file is left,
-// the progress window is hidden and nothing but the overwrite question was shown.
+// A write that fails: every writer throws an error that names the file and the reason, the old
+// file stays whole, no temporary file is left, the progress window is hidden and nothing but the
+// overwrite question was shown.
 TEST(FailedWrite, OldFileWholeAndProgressHidden)
 {
     SetForms(TextForms::EnUs());
@@ -54,10 +55,20 @@ TEST(FailedWrite, OldFileWholeAndProgressHidden)
         TFileInfo info;
         info.Doc = &doc;
         info.Columns = {"File Name", "Full Path", "File Size"};
+        std::string why, reason;
         {
             WritesFail fail(dir.Path());
-            EXPECT_ANY_THROW(c.run(info));
+            reason = fail.Reason();
+            try {
+                c.run(info);
+                ADD_FAILURE() << "the write did not fail";
+            } catch (const std::exception &error) {
+                why = error.what();
+            }
         }
+        // The error says which file and why, for the message the command shows.
+        EXPECT_NE(why.find(path), std::string::npos) << why;
+        EXPECT_NE(why.find(reason), std::string::npos) << why;
         EXPECT_EQ(ReadFile(path), "old content");
         EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{c.name});
         EXPECT_FALSE(ui.waitVisible);

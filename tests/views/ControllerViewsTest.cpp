@@ -2,10 +2,13 @@
 
 #include <fstream>
 #include <numeric>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 #include "Catalog.h"
+#include "support/Files.h"
+#include "support/WritesFail.h"
 
 namespace folvane::test {
 namespace {
@@ -382,6 +385,105 @@ TEST_F(Navigation, ExportsWriteTheConfiguredVisibleColumns)
     for (const char *name : {"tree.xml", "list.htm", "list.xlsx"})
         EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
     EXPECT_EQ(ui.messages.size(), 5u);
+}
+
+// A disk that is full: each export says which file and why, and the old file stays whole.
+TEST_F(Navigation, AnExportThatCannotBeWrittenSaysWhichFileAndWhy)
+{
+    const std::pair<const char *, void (TFACtrl::*)(ITreeGrid &)> cases[] = {
+        {"tree.htm", &TFACtrl::ExportHtml}, {"tree.xml", &TFACtrl::ExportXml}, {"tree.txt", &TFACtrl::ExportText},
+        {"tree.csv", &TFACtrl::ExportCsv},  {"tree.xlsx", &TFACtrl::ExportExcel},
+    };
+    const std::string folder = dir / "out";
+    std::filesystem::create_directories(folder);
+    for (auto [name, command] : cases) {
+        SCOPED_TRACE(name);
+        const std::string path = folder + "/" + name;
+        WriteFile(path, "old content");
+        ui.messages.clear();
+        ui.saveAnswers = {path};
+        ui.messageAnswers = {MsgResult::Yes}; // overwrite
+        std::string reason;
+        {
+            WritesFail fail(folder);
+            reason = fail.Reason();
+            (ctrl.get()->*command)(VT());
+        }
+        EXPECT_EQ(ReadFile(path), "old content");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1); // no temporary file left
+        ASSERT_EQ(ui.messages.size(), 2u); // the overwrite question, then why
+        const auto &said = ui.messages[1];
+        EXPECT_NE(said.text.find(path), std::string::npos) << said.text;
+        EXPECT_NE(said.text.find(reason), std::string::npos) << said.text;
+        EXPECT_EQ(said.caption, "Warning");
+        EXPECT_EQ(said.buttons, MsgButtons::Ok);
+        EXPECT_FALSE(ui.waitVisible);
+        std::filesystem::remove(path);
+    }
+}
+
+// The writing step of an export reads what the first step gathered, not the configuration: a
+// column hidden after the first step is still written, and the UI thread may read the
+// configuration and paint the grid while a worker writes.
+TEST_F(Navigation, TheWritingStepOfAnExportReadsOnlyWhatItWasHanded)
+{
+    for (auto format : {TFACtrl::ExportFormat::Csv, TFACtrl::ExportFormat::Xml}) {
+        const bool csv = format == TFACtrl::ExportFormat::Csv;
+        const std::string path = dir / (csv ? "tree.csv" : "tree.xml");
+        ui.saveAnswers = {path};
+        const std::function<void()> write = ctrl->PrepareExport(format, VT());
+        GetConfig().XMLConfig()->Nodes().Node(0).SetVisible(false); // "File Name"
+        std::thread worker(write);
+        for (NodeId n = Tree().First(); n != kNoNode; n = Tree().Next(n))
+            for (int column = 0; column < VT().ColumnCount(); ++column)
+                ctrl->GetText(VT(), n, column);
+        std::vector<std::string> columns;
+        ctrl->GetVisibleColumns(columns);
+        worker.join();
+        GetConfig().XMLConfig()->Nodes().Node(0).SetVisible(true);
+        if (csv)
+            EXPECT_EQ(firstLine(path).rfind("File Name,Full Path,", 0), 0u) << firstLine(path);
+        else
+            EXPECT_NE(ReadFile(path).find("FileName=\"docs\""), std::string::npos);
+        EXPECT_EQ(columns.front(), "Full Path");
+    }
+    EXPECT_EQ(ui.messages.size(), 2u); // "Export Finished" twice
+}
+
+// A new catalogue sorted and classified off the UI thread is what sorting and classifying VT gives.
+TEST_F(Navigation, APreparedCatalogueIsWhatSortingAndClassifyingVTGives)
+{
+    auto build = [](TNodeTree &tree) {
+        CatalogBuilder b(tree, "/new");
+        NodeId z = b.Folder(b.top, "zeta");
+        b.File(z, "b.log", 5000, NowSeconds() - 90 * kDay);
+        b.File(z, "A.log", 5000, NowSeconds() - 2 * kDay);
+        b.File(b.top, "m.txt", 12, NowSeconds() - 800 * kDay);
+        NodeId a = b.Folder(b.top, "alpha");
+        b.File(a, "y", 0);
+        b.File(a, "X.TXT", 70000, NowSeconds() - 20 * kDay);
+        b.File(b.top, "B.txt", 12, NowSeconds() - kDay);
+        b.Finish();
+    };
+    const std::pair<const char *, SortDirection> sorts[] = {
+        {nullptr, SortDirection::Ascending}, {"File Size", SortDirection::Descending}, {"Write Time", SortDirection::Ascending}};
+    for (auto [column, direction] : sorts) {
+        SCOPED_TRACE(column ? column : "no sort column");
+        VT().SetSortColumn(column ? Column(column) : -1);
+        VT().SetSortDirection(direction);
+        build(Tree());
+        ctrl->SortGrid(VT());
+        ctrl->ClassifyFiles();
+        TNodeTree prepared;
+        build(prepared);
+        ctrl->PrepareCatalogue(prepared, ctrl->SortKeyOf(VT()), now, 3);
+        NodeId x = Tree().First(), y = prepared.First();
+        for (; x != kNoNode && y != kNoNode; x = Tree().Next(x), y = prepared.Next(y))
+            for (int field = 0; field < kFieldCount; ++field)
+                EXPECT_EQ(prepared.Field(y, field), Tree().Field(x, field)) << FieldNames[field];
+        EXPECT_EQ(x, kNoNode);
+        EXPECT_EQ(y, kNoNode);
+    }
 }
 
 TEST_F(Navigation, FileManagerAlwaysOpensAFolder)
