@@ -103,7 +103,10 @@ private:
             found.clear();
             if (!Cancelled()) {
                 try {
-                    ScanEntries(task, writer, entries, names, found);
+                    if (options_.beforeFolder)
+                        options_.beforeFolder(task.path);
+                    if (!Cancelled())
+                        ScanEntries(task, writer, entries, names, found);
                 } catch (...) {
                     // An error while reading a folder ends that folder only: it keeps what was
                     // added of it, and no exception may leave a walking thread.

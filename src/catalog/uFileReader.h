@@ -20,6 +20,10 @@ struct ScanOptions {
     unsigned threads = 0;
     // Lets tests make the enumeration of a folder fail as an unreadable folder does.
     std::function<bool(std::string_view folderPath)> denyFolder;
+    // Lets tests hold the walk or stop it part-way: called on a walking thread before each folder
+    // is read, it may wait on a latch the test releases, or set `cancel` after some folders (the
+    // folder is then not read).
+    std::function<void(std::string_view folderPath)> beforeFolder;
 };
 
 struct ScanOutcome {
