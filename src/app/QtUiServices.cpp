@@ -18,45 +18,92 @@
 
 namespace folvane {
 
-QtUiServices::QtUiServices(QWidget *owner, TWaitForm *wait) : owner_(owner), wait_(wait) {}
+QtUiServices::QtUiServices(QWidget *owner, TWaitForm *wait) : owner_(owner), wait_(wait)
+{
+    connect(this, &QtUiServices::callPosted, this, &QtUiServices::drain, Qt::QueuedConnection);
+}
 
 template <typename F> auto QtUiServices::onUiThread(F &&work)
 {
     using Result = std::invoke_result_t<F>;
-    if (QThread::currentThread() == qApp->thread())
+    if (QThread::currentThread() == thread())
         return work();
     // Off the UI thread: the work waits for the UI thread to carry it out; a failure there is
     // handed back to the caller as it would have been raised here.
     std::exception_ptr failure;
     if constexpr (std::is_void_v<Result>) {
-        QMetaObject::invokeMethod(
-            qApp,
-            [&] {
-                try {
-                    work();
-                } catch (...) {
-                    failure = std::current_exception();
-                }
-            },
-            Qt::BlockingQueuedConnection);
+        callOnUiThread([&] {
+            try {
+                work();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
         if (failure)
             std::rethrow_exception(failure);
     } else {
         Result result{};
-        QMetaObject::invokeMethod(
-            qApp,
-            [&] {
-                try {
-                    result = work();
-                } catch (...) {
-                    failure = std::current_exception();
-                }
-            },
-            Qt::BlockingQueuedConnection);
+        callOnUiThread([&] {
+            try {
+                result = work();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
         if (failure)
             std::rethrow_exception(failure);
         return result;
     }
+}
+
+void QtUiServices::callOnUiThread(const std::function<void()> &run)
+{
+    Call call{&run};
+    {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(&call);
+    }
+    emit callPosted();
+    std::unique_lock lock(mutex_);
+    answered_.wait(lock, [&] { return call.done; });
+}
+
+void QtUiServices::drain()
+{
+    // A dialog shown by one call runs an event loop of its own, in which calls of other threads
+    // may be taken: each call leaves the queue before it runs.
+    for (;;) {
+        Call *call = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            if (calls_.empty())
+                return;
+            call = calls_.front();
+            calls_.pop_front();
+        }
+        (*call->run)(); // catches what the service throws
+        {
+            std::lock_guard lock(mutex_);
+            call->done = true;
+        }
+        answered_.notify_all();
+    }
+}
+
+int QtUiServices::execDialog(QDialog &dialog)
+{
+    QDialog *outer = shown_;
+    shown_ = &dialog;
+    const int result = dialog.exec();
+    shown_ = outer;
+    return result;
+}
+
+void QtUiServices::EndRequested()
+{
+    ending_ = true;
+    if (shown_)
+        shown_->reject();
 }
 
 void QtUiServices::ShowWaitForm(bool show, bool cancelVisible)
@@ -83,6 +130,8 @@ std::string QtUiServices::SaveFileDialog(const std::string &defaultExtension, co
                                          const std::string &initialName)
 {
     return onUiThread([&]() -> std::string {
+        if (ending_)
+            return {};
         QFileDialog dialog(owner_, QString(), QFile::decodeName(QByteArray::fromStdString(initialName)),
                            QtFilter(filter));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -93,7 +142,7 @@ std::string QtUiServices::SaveFileDialog(const std::string &defaultExtension, co
         if (suffix.startsWith(QLatin1Char('.')))
             suffix.remove(0, 1);
         dialog.setDefaultSuffix(suffix);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        if (execDialog(dialog) != QDialog::Accepted || ending_ || dialog.selectedFiles().isEmpty())
             return {};
         const QByteArray bytes = QFile::encodeName(dialog.selectedFiles().first());
         return std::string(bytes.constData(), std::size_t(bytes.size()));
@@ -104,6 +153,8 @@ MsgResult QtUiServices::MessageBox(const std::string &text, const std::string &c
                                    MsgIcon icon)
 {
     return onUiThread([&] {
+        if (ending_)
+            return MsgResult::Cancel;
         QMessageBox box(owner_);
         box.setWindowTitle(QString::fromStdString(caption));
         box.setText(QString::fromStdString(text));
@@ -120,7 +171,9 @@ MsgResult QtUiServices::MessageBox(const std::string &text, const std::string &c
         } else {
             box.setStandardButtons(QMessageBox::Ok);
         }
-        const int answer = box.exec();
+        const int answer = execDialog(box);
+        if (ending_)
+            return MsgResult::Cancel; // closed by the request to end
         if (buttons == MsgButtons::Ok)
             return MsgResult::Ok;
         return answer == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
@@ -129,22 +182,30 @@ MsgResult QtUiServices::MessageBox(const std::string &text, const std::string &c
 
 bool QtUiServices::ChooseFolder(const std::string &caption, const std::string &root, std::string &folder)
 {
-    return onUiThread([&] { return folvane::ChooseFolder(owner_, caption, root, folder); });
+    return onUiThread([&] { return !ending_ && folvane::ChooseFolder(owner_, caption, root, folder); });
 }
 
 bool QtUiServices::ShowColumnDialog()
 {
     return onUiThread([&] {
+        if (ending_)
+            return false;
         TFMConfig dialog(nullptr);
-        return dialog.Execute();
+        QDialog *outer = shown_;
+        shown_ = &dialog;
+        const bool ok = dialog.Execute();
+        shown_ = outer;
+        return ok && !ending_;
     });
 }
 
 void QtUiServices::ShowAbout()
 {
     onUiThread([&] {
+        if (ending_)
+            return;
         TFMAbout about(owner_);
-        about.exec();
+        execDialog(about);
     });
 }
 

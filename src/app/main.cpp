@@ -1,50 +1,16 @@
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 
+#include <cstdio>
+
+#include "app/EndRequests.h"
 #include "app/QtUiServices.h"
+#include "app/SystemForms.h"
 #include "app/uMain.h"
 #include "app/uWaitForm.h"
 
-#ifdef Q_OS_UNIX
-#include <QSocketNotifier>
-
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 namespace {
-
-#ifdef Q_OS_UNIX
-// A request to end (SIGTERM, SIGINT: a session ending, Ctrl+C) closes the windows the ordinary
-// way, so the column layout is saved as on any close. The handler only writes a byte; the event
-// loop does the rest.
-int gEndPipe[2] = {-1, -1};
-
-void requestEnd(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(gEndPipe[1], &byte, 1);
-}
-
-void closeOnEndRequest(QApplication &app)
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gEndPipe) != 0)
-        return; // without it, the default handling ends the program as before
-    auto *notifier = new QSocketNotifier(gEndPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
-        char byte;
-        [[maybe_unused]] const auto got = ::read(gEndPipe[0], &byte, 1);
-        QApplication::closeAllWindows();
-    });
-    struct sigaction action {};
-    action.sa_handler = requestEnd;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-}
-#endif
 
 // Errors that escape an event handler end at the application's handler, which drops them.
 class TApplication final : public QApplication {
@@ -61,6 +27,18 @@ public:
     }
 };
 
+// With FOLVANE_REPORT_READY set, the program prints "ready" on a line of its own once its window
+// is on screen and set up, so that a test that starts it waits for that rather than for a time.
+void reportReadyWhenAsked()
+{
+    if (qEnvironmentVariableIsEmpty("FOLVANE_REPORT_READY"))
+        return;
+    QTimer::singleShot(0, [] {
+        std::puts("ready");
+        std::fflush(stdout);
+    });
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -68,19 +46,21 @@ int main(int argc, char *argv[])
     TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Folvane"));
     folvane::InstallSystemForms();
-#ifdef Q_OS_UNIX
-    closeOnEndRequest(app);
-#endif
 
     folvane::TFMMain window;
     folvane::TWaitForm wait(&window);
     window.SetWaitForm(&wait);
     folvane::QtUiServices services(&window, &wait);
     folvane::SetUi(&services);
+    // A request to end (a session ending, Ctrl+C) closes the window the ordinary way, once work
+    // running has ended, so the layout is saved as on any close.
+    folvane::TEndRequests endRequests;
+    QObject::connect(&endRequests, &folvane::TEndRequests::Requested, &window, &folvane::TFMMain::RequestEnd);
 
     // Centred on the desktop.
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
     window.show();
+    reportReadyWhenAsked();
     const int result = QApplication::exec();
     folvane::SetUi(nullptr);
     return result;

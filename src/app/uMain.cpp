@@ -5,83 +5,40 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPainter>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
-#include <QStyle>
-#include <QSysInfo>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <thread>
 
+#include "app/PaintedIcons.h"
 #include "app/UAbout.h"
+#include "app/UriList.h"
+#include "app/WorkRunner.h"
 #include "app/uWaitForm.h"
-#include "catalog/uFileReader.h"
-#include "common/TextForms.h"
 #include "common/UiServices.h"
 #include "config/ConfigStore.h"
 #include "views/QtChart.h"
 #include "views/QtIconList.h"
 #include "views/QtTreeGrid.h"
-#include "views/uCtrl.h"
 
 namespace folvane {
 
 void IgnoreException() noexcept
 {
     // Deliberately nothing: an error that escapes a command ends that command and no more.
-}
-
-void InstallSystemForms()
-{
-    const QLocale locale = QLocale::system();
-    TextForms forms;
-    forms.shortDate = NormalizeShortDate(locale.dateFormat(QLocale::ShortFormat).toStdString());
-    forms.longTime = NormalizeLongTime(locale.timeFormat(QLocale::LongFormat).toStdString());
-    forms.decimal = locale.decimalPoint().toStdString();
-    forms.group = locale.groupSeparator().toStdString();
-    if (!locale.amText().isEmpty())
-        forms.amText = locale.amText().toStdString();
-    if (!locale.pmText().isEmpty())
-        forms.pmText = locale.pmText().toStdString();
-    SetForms(forms);
-}
-
-std::vector<std::string> LocalPathsOfUriList(const QByteArray &uriList)
-{
-    std::vector<std::string> paths;
-    for (QByteArray line : uriList.split('\n')) {
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith('#'))
-            continue;
-        if (!line.toLower().startsWith("file://"))
-            continue;
-        QByteArray rest = line.mid(7);
-        // "file:///path", "file://localhost/path" or the file URL naming this machine by its
-        // own name, as some file managers write it; another host is not a local file.
-        const qsizetype slash = rest.indexOf('/');
-        if (slash < 0)
-            continue;
-        const QByteArray host = rest.left(slash).toLower();
-        if (!host.isEmpty() && host != "localhost" && host != QSysInfo::machineHostName().toLower().toUtf8())
-            continue;
-        const QByteArray path = QByteArray::fromPercentEncoding(rest.mid(slash));
-        paths.emplace_back(path.constData(), std::size_t(path.size()));
-    }
-    return paths;
 }
 
 namespace {
@@ -92,79 +49,10 @@ bool isFolder(const std::string &path)
     return std::filesystem::is_directory(std::filesystem::path(path), error);
 }
 
-QIcon themed(const char *name, QStyle::StandardPixmap fallback)
+// Threads that sort and classify a new catalogue: the walk is over, so every processor is free.
+unsigned preparingThreads()
 {
-    return QIcon::fromTheme(QString::fromLatin1(name), QApplication::style()->standardIcon(fallback));
-}
-
-// A page with a coloured band carrying a short type name: the icon of one export kind.
-QIcon documentIcon(const QString &tag, const QColor &band)
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPolygonF page({QPointF(6, 2), QPointF(21, 2), QPointF(27, 8), QPointF(27, 30), QPointF(6, 30)});
-    p.setPen(QColor(110, 110, 110));
-    p.setBrush(Qt::white);
-    p.drawPolygon(page);
-    p.drawLine(QPointF(21, 2), QPointF(21, 8));
-    p.drawLine(QPointF(21, 8), QPointF(27, 8));
-    p.setPen(QColor(190, 190, 190));
-    for (int y = 11; y <= 15; y += 4)
-        p.drawLine(QPointF(9, y), QPointF(24, y));
-    p.setPen(Qt::NoPen);
-    p.setBrush(band);
-    p.drawRoundedRect(QRectF(1, 18, 30, 11), 2, 2);
-    QFont font = p.font();
-    font.setPixelSize(8);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRectF(1, 18, 30, 11), Qt::AlignCenter, tag);
-    return QIcon(pixmap);
-}
-
-QIcon pieIcon(int size)
-{
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF box(size * 0.08, size * 0.08, size * 0.84, size * 0.84);
-    const QColor colors[] = {QColor(0, 128, 255), QColor(255, 170, 0), QColor(60, 180, 75), QColor(230, 60, 60)};
-    const int spans[] = {150, 90, 70, 50};
-    int start = 90 * 16;
-    p.setPen(QPen(Qt::white, 1));
-    for (int i = 0; i < 4; ++i) {
-        p.setBrush(colors[i]);
-        p.drawPie(box, start, spans[i] * 16);
-        start += spans[i] * 16;
-    }
-    return QIcon(pixmap);
-}
-
-QIcon barIcon(int size)
-{
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    const QColor colors[] = {QColor(0, 128, 255), QColor(255, 170, 0), QColor(60, 180, 75)};
-    const double heights[] = {0.55, 0.85, 0.35};
-    const double w = size / 4.5;
-    p.setPen(QColor(80, 80, 80));
-    p.drawLine(QPointF(1, size - 1.5), QPointF(size - 1, size - 1.5));
-    for (int i = 0; i < 3; ++i) {
-        const double h = (size - 3) * heights[i];
-        p.fillRect(QRectF(size * 0.1 + i * (w + size * 0.08), size - 2 - h, w, h), colors[i]);
-    }
-    return QIcon(pixmap);
-}
-
-// The small icon of the three class pages' tabs.
-QIcon classesIcon()
-{
-    return barIcon(16);
+    return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
 }
 
 } // namespace
@@ -178,7 +66,7 @@ template <typename F> void TFMMain::guard(F &&f) noexcept
     }
 }
 
-TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
+TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent), runner_(std::make_unique<TWorkRunner>(this))
 {
     setObjectName(QStringLiteral("FMMain"));
     setWindowTitle(QStringLiteral("Folvane "));
@@ -186,14 +74,33 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
     // freedesktop icons still come from the common theme; each icon has a built-in fallback too.
     QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
 
-    // Menu: two items that act directly.
-    QAction *about = menuBar()->addAction(QStringLiteral("About"));
-    about->setObjectName(QStringLiteral("m1"));
-    connect(about, &QAction::triggered, this, [this] { guard([&] { m1Click(); }); });
-    QAction *help = menuBar()->addAction(QStringLiteral("Help"));
-    help->setObjectName(QStringLiteral("m2"));
-    connect(help, &QAction::triggered, this, [this] { guard([&] { m2Click(); }); });
+    createViews();
+    buildMenu();
+    auto *central = new QWidget;
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildTopPanel());
+    column->addWidget(buildPages(), 1);
+    setCentralWidget(central);
+    buildStatusBar();
 
+    groupSpeedButtons();
+    wireChartCommands();
+    resize(934, 490);
+    setAcceptDrops(true);
+}
+
+TFMMain::~TFMMain()
+{
+    // The controller unwires the grids, so it goes before them.
+    ctrl_.reset();
+}
+
+// --- Building the window ---------------------------------------------------------------------
+
+void TFMMain::createViews()
+{
     VT = new QtTreeGrid("VT");
     VTList = new QtTreeGrid("VTList");
     VTAge = new QtTreeGrid("VTAge");
@@ -203,117 +110,104 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
     AgeChart = new QtChart("AgeChart", false);
     SizeChart = new QtChart("SizeChart", false);
     TypeChart = new QtChart("TypeChart", false);
+}
 
-    auto *central = new QWidget;
-    auto *column = new QVBoxLayout(central);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    column->addWidget(buildTopPanel());
+void TFMMain::buildMenu()
+{
+    // Two items that act directly.
+    QAction *about = menuBar()->addAction(QStringLiteral("About"));
+    about->setObjectName(QStringLiteral("m1"));
+    connect(about, &QAction::triggered, this, [this] { guard([&] { m1Click(); }); });
+    QAction *help = menuBar()->addAction(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("m2"));
+    connect(help, &QAction::triggered, this, [this] { guard([&] { m2Click(); }); });
+}
 
+QTabWidget *TFMMain::buildPages()
+{
     pcTotal = new QTabWidget;
     pcTotal->setObjectName(QStringLiteral("pcTotal"));
     pcTotal->setUsesScrollButtons(true); // one row of tabs; arrows when the window is narrow
     pcTotal->setElideMode(Qt::ElideNone);
     pcTotal->setDocumentMode(false);
-    column->addWidget(pcTotal, 1);
 
-    // Total Tree and Current Path File List.
     pcTotal->addTab(buildGridPage(VT, QStringLiteral("TabSheet1"), false, nullptr,
                                   {"ToolButton8", "ToolButton11", "ToolButton12", "ToolButton9", "ToolButton13",
                                    "ToolButton64", "ToolButton4"}),
-                    themed("view-list-tree", QStyle::SP_DirIcon), QStringLiteral("Total Tree"));
+                    ThemedIcon("view-list-tree", QStyle::SP_DirIcon), QStringLiteral("Total Tree"));
     pcTotal->addTab(buildGridPage(VTList, QStringLiteral("TabSheet6"), false, nullptr,
                                   {"ToolButton16", "ToolButton17", "ToolButton18", "ToolButton19", "ToolButton20",
                                    "ToolButton23", "ToolButton5"}),
-                    themed("view-list-details", QStyle::SP_FileDialogDetailedView),
+                    ThemedIcon("view-list-details", QStyle::SP_FileDialogDetailedView),
                     QStringLiteral("Current Path File List"));
+    pcTotal->addTab(buildChartPage(QStringLiteral("TabSheet2"), ChartFile,
+                                   buildChartBar("tbPieFile", "tbBarFile", "ToolButton36")),
+                    PieIcon(16), QStringLiteral("Current Path File Chart"));
 
-    // Chart pages: a tool bar above the chart.
-    auto chartPage = [this](const QString &name, QtChart *chart, QToolBar *bar) {
-        auto *page = new QWidget;
-        page->setObjectName(name);
-        auto *layout = new QVBoxLayout(page);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(0);
-        layout->addWidget(bar);
-        layout->addWidget(chart, 1);
-        return page;
-    };
-    // Each chart's tool bar starts with its pie, bar and save buttons.
-    struct ChartBar {
-        QToolBar *bar;
-        QToolButton *pie, *asBar, *save;
-    };
-    const QIcon save = themed("document-save", QStyle::SP_DialogSaveButton);
-    auto chartBar = [&](const char *pieName, const char *barName, const char *saveName) {
-        QToolBar *bar = newToolBar();
-        return ChartBar{bar, toolButton(bar, pieName, "Pie Chart", pieIcon(32)),
-                        toolButton(bar, barName, "Bar Chart", barIcon(32)),
-                        toolButton(bar, saveName, "Save to file", save)};
-    };
-    // A class tab: its chart page and its drill-down list page, without a tab strip.
-    auto classTab = [&](const char *name, const char *chartSheet, QtChart *chart, QToolBar *bar,
-                        const char *listSheet, QtTreeGrid *list, const std::vector<QString> &listButtons,
-                        const char *text) {
-        auto *pages = new QStackedWidget;
-        pages->setObjectName(QString::fromLatin1(name));
-        pages->addWidget(chartPage(QString::fromLatin1(chartSheet), chart, bar));
-        pages->addWidget(buildGridPage(list, QString::fromLatin1(listSheet), true, pages, listButtons));
-        pcTotal->addTab(pages, classesIcon(), QString::fromLatin1(text));
-        return pages;
-    };
+    QToolBar *age = buildChartBar("tbPie", "tbBar", "ToolButton51");
+    age->addSeparator();
+    speedButton(age, "sbCreate", "File Create Time");
+    speedButton(age, "sbAccess", "File AccessTime");
+    speedButton(age, "sbWrite", "File Write Time");
+    pcAge = addClassTab("pcAge", buildChartPage(QStringLiteral("TabSheet7"), AgeChart, age), VTAge, "TabSheet8",
+                        {"ToolButton56", "ToolButton61", "ToolButton62", "ToolButton63", "ToolButton66",
+                         "ToolButton67", "ToolButton73", "ToolButton6"},
+                        "Age of Files");
 
-    const ChartBar file = chartBar("tbPieFile", "tbBarFile", "ToolButton36");
-    pcTotal->addTab(chartPage(QStringLiteral("TabSheet2"), ChartFile, file.bar), pieIcon(16),
-                    QStringLiteral("Current Path File Chart"));
+    QToolBar *size = buildChartBar("tbPieSize", "tbBarSize", "ToolButton86");
+    pcSize = addClassTab("pcSize", buildChartPage(QStringLiteral("TabSheet9"), SizeChart, size), VTSize, "TabSheet10",
+                         {"ToolButton91", "ToolButton96", "ToolButton97", "ToolButton98", "ToolButton99",
+                          "ToolButton100", "ToolButton103", "ToolButton7"},
+                         "Size of Files");
 
-    const ChartBar age = chartBar("tbPie", "tbBar", "ToolButton51");
-    age.bar->addSeparator();
-    QToolButton *sbCreate = speedButton(age.bar, "sbCreate", "File Create Time");
-    QToolButton *sbAccess = speedButton(age.bar, "sbAccess", "File AccessTime");
-    QToolButton *sbWrite = speedButton(age.bar, "sbWrite", "File Write Time");
-    pcAge = classTab("pcAge", "TabSheet7", AgeChart, age.bar, "TabSheet8", VTAge,
-                     {"ToolButton56", "ToolButton61", "ToolButton62", "ToolButton63", "ToolButton66", "ToolButton67",
-                      "ToolButton73", "ToolButton6"},
-                     "Age of Files");
+    QToolBar *type = buildChartBar("tbPieType", "tbBarType", "ToolButton116");
+    type->addSeparator();
+    speedButton(type, "sbTop", "Top 10");
+    speedButton(type, "sbAll", "All");
+    pcType = addClassTab("pcType", buildChartPage(QStringLiteral("TabSheet11"), TypeChart, type), VTType,
+                         "TabSheet12",
+                         {"ToolButton121", "ToolButton126", "ToolButton127", "ToolButton128", "ToolButton129",
+                          "ToolButton130", "ToolButton133", "ToolButton10"},
+                         "Type of Files");
+    return pcTotal;
+}
 
-    const ChartBar size = chartBar("tbPieSize", "tbBarSize", "ToolButton86");
-    pcSize = classTab("pcSize", "TabSheet9", SizeChart, size.bar, "TabSheet10", VTSize,
-                      {"ToolButton91", "ToolButton96", "ToolButton97", "ToolButton98", "ToolButton99",
-                       "ToolButton100", "ToolButton103", "ToolButton7"},
-                      "Size of Files");
-
-    const ChartBar type = chartBar("tbPieType", "tbBarType", "ToolButton116");
-    type.bar->addSeparator();
-    QToolButton *sbTop = speedButton(type.bar, "sbTop", "Top 10");
-    QToolButton *sbAll = speedButton(type.bar, "sbAll", "All");
-    pcType = classTab("pcType", "TabSheet11", TypeChart, type.bar, "TabSheet12", VTType,
-                      {"ToolButton121", "ToolButton126", "ToolButton127", "ToolButton128", "ToolButton129",
-                       "ToolButton130", "ToolButton133", "ToolButton10"},
-                      "Type of Files");
-
-    setCentralWidget(central);
-
-    // Status bar with its one panel, which nothing writes to.
+void TFMMain::buildStatusBar()
+{
+    // One panel, which nothing writes to.
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("SB"));
     auto *panel = new QLabel;
     panel->setObjectName(QStringLiteral("SBPanel0"));
     panel->setFixedWidth(700);
     bar->addWidget(panel);
+}
 
-    // Grouped speed buttons: exactly one of each group is down.
-    for (const auto &group : {std::vector<QToolButton *>{sbCreate, sbAccess, sbWrite}, std::vector<QToolButton *>{sbTop, sbAll}}) {
+void TFMMain::groupSpeedButtons()
+{
+    // Exactly one of each group is down.
+    for (const auto &group : {std::vector<const char *>{"sbCreate", "sbAccess", "sbWrite"},
+                              std::vector<const char *>{"sbTop", "sbAll"}}) {
         auto *buttons = new QButtonGroup(this);
         buttons->setExclusive(true);
-        for (QToolButton *b : group)
-            buttons->addButton(b);
+        for (const char *name : group)
+            buttons->addButton(Button(QString::fromLatin1(name)));
     }
-    sbCreate->setChecked(true);
-    sbAll->setChecked(true);
+    Button(QStringLiteral("sbCreate"))->setChecked(true);
+    Button(QStringLiteral("sbAll"))->setChecked(true);
+}
 
-    // Chart commands. Pie and bar buttons show the down state their handler gives them.
-    auto pair = [this](QToolButton *pie, QToolButton *bar, std::function<void(bool asBar)> draw) {
+int TFMMain::ageTimeKind() const
+{
+    return IsDown(ButtonId::sbCreate) ? 0 : IsDown(ButtonId::sbAccess) ? 1 : 2;
+}
+
+void TFMMain::wireChartCommands()
+{
+    // Pie and bar buttons show the down state their handler gives them.
+    auto pair = [this](const char *pieName, const char *barName, std::function<void(bool asBar)> draw) {
+        QToolButton *pie = Button(QString::fromLatin1(pieName));
+        QToolButton *bar = Button(QString::fromLatin1(barName));
         connect(pie, &QToolButton::clicked, this, [=, this] {
             pie->setChecked(true);
             bar->setChecked(false);
@@ -325,62 +219,51 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
             guard([&] { draw(true); });
         });
     };
-    auto timeKind = [=] { return sbCreate->isChecked() ? 0 : sbAccess->isChecked() ? 1 : 2; };
-    pair(file.pie, file.asBar, [this](bool asBar) {
+    pair("tbPieFile", "tbBarFile", [this](bool asBar) {
         if (ctrl_)
             ctrl_->ShowFileChart(*ChartFile, asBar);
     });
-    pair(age.pie, age.asBar, [this, timeKind](bool asBar) {
+    pair("tbPie", "tbBar", [this](bool asBar) {
         if (ctrl_)
-            ctrl_->ShowAgeChart(*AgeChart, asBar, timeKind());
+            ctrl_->ShowAgeChart(*AgeChart, asBar, ageTimeKind());
     });
-    pair(size.pie, size.asBar, [this](bool asBar) {
+    pair("tbPieSize", "tbBarSize", [this](bool asBar) {
         if (ctrl_)
             ctrl_->ShowSizeChart(*SizeChart, asBar);
     });
-    pair(type.pie, type.asBar, [this, sbTop](bool asBar) {
+    pair("tbPieType", "tbBarType", [this](bool asBar) {
         if (ctrl_)
-            ctrl_->ShowTypeChart(*TypeChart, asBar, !sbTop->isChecked());
+            ctrl_->ShowTypeChart(*TypeChart, asBar, !IsDown(ButtonId::sbTop));
     });
-    const std::pair<QToolButton *, int> kinds[] = {{sbCreate, 0}, {sbAccess, 1}, {sbWrite, 2}};
-    for (auto [button, kind] : kinds)
-        connect(button, &QToolButton::clicked, this, [this, tbPie = age.pie, kind = kind] {
+
+    // The time kind and the type scope redraw their chart in the form it has.
+    const std::pair<const char *, int> kinds[] = {{"sbCreate", 0}, {"sbAccess", 1}, {"sbWrite", 2}};
+    for (auto [name, kind] : kinds)
+        connect(Button(QString::fromLatin1(name)), &QToolButton::clicked, this, [this, kind = kind] {
             guard([&] {
                 if (ctrl_)
-                    ctrl_->ShowAgeChart(*AgeChart, !tbPie->isChecked(), kind);
+                    ctrl_->ShowAgeChart(*AgeChart, !IsDown(ButtonId::tbPie), kind);
             });
         });
-    const std::pair<QToolButton *, bool> scopes[] = {{sbTop, false}, {sbAll, true}};
-    for (auto [button, all] : scopes)
-        connect(button, &QToolButton::clicked, this, [this, tbPieType = type.pie, all = all] {
+    const std::pair<const char *, bool> scopes[] = {{"sbTop", false}, {"sbAll", true}};
+    for (auto [name, all] : scopes)
+        connect(Button(QString::fromLatin1(name)), &QToolButton::clicked, this, [this, all = all] {
             guard([&] {
                 if (ctrl_)
-                    ctrl_->ShowTypeChart(*TypeChart, !tbPieType->isChecked(), all);
+                    ctrl_->ShowTypeChart(*TypeChart, !IsDown(ButtonId::tbPieType), all);
             });
         });
-    const std::pair<QToolButton *, QtChart *> saves[] = {
-        {file.save, ChartFile}, {age.save, AgeChart}, {size.save, SizeChart}, {type.save, TypeChart}};
-    for (auto [button, chart] : saves)
-        connect(button, &QToolButton::clicked, this, [this, chart = chart] {
+
+    const std::pair<const char *, QtChart *> saves[] = {
+        {"ToolButton36", ChartFile}, {"ToolButton51", AgeChart}, {"ToolButton86", SizeChart}, {"ToolButton116", TypeChart}};
+    for (auto [name, chart] : saves)
+        connect(Button(QString::fromLatin1(name)), &QToolButton::clicked, this, [this, chart = chart] {
             guard([&] {
                 if (ctrl_)
                     ctrl_->SaveChart(*chart);
             });
         });
-
-    resize(934, 490);
-    setAcceptDrops(true);
-    qApp->installEventFilter(this);
 }
-
-TFMMain::~TFMMain()
-{
-    qApp->removeEventFilter(this);
-    // The controller unwires the grids, so it goes before them.
-    ctrl_.reset();
-}
-
-// --- Building the window ---------------------------------------------------------------------
 
 QWidget *TFMMain::buildTopPanel()
 {
@@ -391,7 +274,7 @@ QWidget *TFMMain::buildTopPanel()
     row->setContentsMargins(6, 3, 6, 3);
     row->setSpacing(8);
 
-    btnOpen = new QPushButton(themed("document-open", QStyle::SP_DirOpenIcon), QStringLiteral("&Open Folder to Analyze"));
+    btnOpen = new QPushButton(ThemedIcon("document-open", QStyle::SP_DirOpenIcon), QStringLiteral("&Open Folder to Analyze"));
     btnOpen->setObjectName(QStringLiteral("btnOpen"));
     QFont bold = btnOpen->font();
     bold.setBold(true);
@@ -407,7 +290,7 @@ QWidget *TFMMain::buildTopPanel()
 
     btnUp = new QToolButton;
     btnUp->setObjectName(QStringLiteral("btnUp"));
-    btnUp->setIcon(themed("go-up", QStyle::SP_FileDialogToParent));
+    btnUp->setIcon(ThemedIcon("go-up", QStyle::SP_FileDialogToParent));
     btnUp->setIconSize(QSize(20, 20));
     btnUp->setAutoRaise(true);
     btnUp->setToolTip(QStringLiteral("back to top"));
@@ -429,6 +312,41 @@ QWidget *TFMMain::buildTopPanel()
     row->addWidget(btnUp);
     row->addWidget(lbPath, 1);
     return panel;
+}
+
+QWidget *TFMMain::buildChartPage(const QString &name, QtChart *chart, QToolBar *bar)
+{
+    // A tool bar above the chart.
+    auto *page = new QWidget;
+    page->setObjectName(name);
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(chart, 1);
+    return page;
+}
+
+QToolBar *TFMMain::buildChartBar(const char *pieName, const char *barName, const char *saveName)
+{
+    // Each chart's tool bar starts with its pie, bar and save buttons.
+    QToolBar *bar = newToolBar();
+    toolButton(bar, pieName, QStringLiteral("Pie Chart"), PieIcon(32));
+    toolButton(bar, barName, QStringLiteral("Bar Chart"), BarIcon(32));
+    toolButton(bar, saveName, QStringLiteral("Save to file"), ThemedIcon("document-save", QStyle::SP_DialogSaveButton));
+    return bar;
+}
+
+QStackedWidget *TFMMain::addClassTab(const char *name, QWidget *chartPage, QtTreeGrid *list, const char *listSheet,
+                                     const std::vector<QString> &listButtons, const char *text)
+{
+    // A class tab: its chart page and its drill-down list page, without a tab strip.
+    auto *pages = new QStackedWidget;
+    pages->setObjectName(QString::fromLatin1(name));
+    pages->addWidget(chartPage);
+    pages->addWidget(buildGridPage(list, QString::fromLatin1(listSheet), true, pages, listButtons));
+    pcTotal->addTab(pages, ClassesIcon(), QString::fromLatin1(text));
+    return pages;
 }
 
 QToolBar *TFMMain::newToolBar()
@@ -484,7 +402,7 @@ QWidget *TFMMain::buildGridPage(QtTreeGrid *grid, const QString &name, bool with
     QToolBar *bar = newToolBar();
     std::size_t at = 0;
     if (withReturn) {
-        QToolButton *back = toolButton(bar, names[at++], QStringLiteral("return"), themed("go-previous", QStyle::SP_ArrowBack));
+        QToolButton *back = toolButton(bar, names[at++], QStringLiteral("return"), ThemedIcon("go-previous", QStyle::SP_ArrowBack));
         connect(back, &QToolButton::clicked, this, [pages] { pages->setCurrentIndex(0); });
     }
     auto *label = new QLabel(QStringLiteral("  Export:     "));
@@ -493,22 +411,22 @@ QWidget *TFMMain::buildGridPage(QtTreeGrid *grid, const QString &name, bool with
     struct Export {
         const char *hint, *tag;
         QColor band;
-        void (TFACtrl::*command)(ITreeGrid &);
+        TFACtrl::ExportFormat format;
     };
     const Export exports[] = {
-        {"Export to HTML", "HTML", QColor(228, 77, 38), &TFACtrl::ExportHtml},
-        {"Export to XML", "XML", QColor(0, 120, 200), &TFACtrl::ExportXml},
-        {"Export to Text", "TXT", QColor(110, 110, 110), &TFACtrl::ExportText},
-        {"Export to CSV", "CSV", QColor(40, 150, 70), &TFACtrl::ExportCsv},
-        {"Export to Excel", "XLSX", QColor(16, 124, 65), &TFACtrl::ExportExcel},
+        {"Export to HTML", "HTML", QColor(228, 77, 38), TFACtrl::ExportFormat::Html},
+        {"Export to XML", "XML", QColor(0, 120, 200), TFACtrl::ExportFormat::Xml},
+        {"Export to Text", "TXT", QColor(110, 110, 110), TFACtrl::ExportFormat::Text},
+        {"Export to CSV", "CSV", QColor(40, 150, 70), TFACtrl::ExportFormat::Csv},
+        {"Export to Excel", "XLSX", QColor(16, 124, 65), TFACtrl::ExportFormat::Excel},
     };
     for (const Export &e : exports) {
-        QToolButton *button = toolButton(bar, names[at++], QString::fromLatin1(e.hint), documentIcon(QString::fromLatin1(e.tag), e.band));
-        connect(button, &QToolButton::clicked, this, [this, grid, command = e.command] { exportCommand(command, grid); });
+        QToolButton *button = toolButton(bar, names[at++], QString::fromLatin1(e.hint), DocumentIcon(QString::fromLatin1(e.tag), e.band));
+        connect(button, &QToolButton::clicked, this, [this, grid, format = e.format] { exportCommand(format, grid); });
     }
     bar->addSeparator();
     QToolButton *columns =
-        toolButton(bar, names[at++], QStringLiteral("Show columns config"), themed("preferences-system", QStyle::SP_FileDialogDetailedView));
+        toolButton(bar, names[at++], QStringLiteral("Show columns config"), ThemedIcon("preferences-system", QStyle::SP_FileDialogDetailedView));
     connect(columns, &QToolButton::clicked, this, [this] {
         guard([&] {
             if (ctrl_)
@@ -516,7 +434,7 @@ QWidget *TFMMain::buildGridPage(QtTreeGrid *grid, const QString &name, bool with
         });
     });
     QToolButton *explorer =
-        toolButton(bar, names[at++], QStringLiteral("Open Explorer"), themed("system-file-manager", QStyle::SP_DirOpenIcon));
+        toolButton(bar, names[at++], QStringLiteral("Open Explorer"), ThemedIcon("system-file-manager", QStyle::SP_DirOpenIcon));
     connect(explorer, &QToolButton::clicked, this, [this, grid] {
         guard([&] {
             if (ctrl_)
@@ -675,8 +593,8 @@ void TFMMain::reportConfigProblem()
 
 void TFMMain::closeEvent(QCloseEvent *event)
 {
-    if (busy_) {
-        event->ignore(); // refused while work runs
+    if (Busy()) {
+        event->ignore(); // refused while work runs; a request to end closes the window once it is over
         return;
     }
     try {
@@ -689,89 +607,62 @@ void TFMMain::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-// --- Work off the UI thread ------------------------------------------------------------------
-
-void TFMMain::runOffUiThread(const std::function<void()> &work)
+void TFMMain::RequestEnd()
 {
-    busy_ = true;
-    QEventLoop loop;
-    std::exception_ptr failure;
-    std::thread worker;
-    try {
-        worker = std::thread([&] {
-            try {
-                work();
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        });
-    } catch (...) {
-        busy_ = false; // no worker: the window must not stay refusing input
-        throw;
+    Ui().EndRequested();
+    if (!Busy()) {
+        QApplication::closeAllWindows();
+        return;
     }
-    loop.exec();
-    worker.join();
-    busy_ = false;
-    if (failure)
-        std::rethrow_exception(failure);
+    endRequested_ = true;
+    cancel_.store(true); // a scan stops; an export is not stopped, only its dialogs are answered
 }
 
-bool TFMMain::eventFilter(QObject *watched, QEvent *event)
+void TFMMain::endIfRequested()
 {
-    if (busy_ && watched->isWidgetType()) {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::InputMethod: // text committed by an input method is typing too
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-            // The main window takes no input while work runs; the progress window and the
-            // dialogs that work asks for do.
-            if (static_cast<QWidget *>(watched)->window() == this)
-                return true;
-            break;
-        case QEvent::ShortcutOverride:
-            // Accepted here, a key that would be a shortcut of the main window (Alt+O) is none.
-            if (static_cast<QWidget *>(watched)->window() == this) {
-                event->accept();
-                return true;
-            }
-            break;
-        default:
-            break;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
+    // Closed from the event loop, once the command that ran the work has returned.
+    if (endRequested_)
+        QTimer::singleShot(0, this, [this] { close(); });
 }
+
+bool TFMMain::Busy() const
+{
+    return runner_->Busy();
+}
+
+// --- Scans -----------------------------------------------------------------------------------
 
 bool TFMMain::scanFolder(const std::string &folder)
 {
+    // What the worker needs of the controller and of VT, taken here on the UI thread.
+    const TFACtrl &ctrl = *ctrl_;
+    const TFACtrl::TSortKey sortKey = ctrl_->SortKeyOf(*VT);
+    const Clock clock = ctrl_->Now ? ctrl_->Now : Clock(LocalNow);
+
     auto tree = std::make_unique<TNodeTree>();
     std::atomic<std::uint64_t> entries{0}, bytes{0};
-    std::atomic<bool> cancel{false};
+    std::atomic<bool> walked{false};
+    cancel_.store(endRequested_);
     ScanOptions options;
     options.progress = [&](std::uint64_t e, std::uint64_t b) {
         entries.store(e, std::memory_order_relaxed);
         bytes.store(b, std::memory_order_relaxed);
     };
-    options.cancel = &cancel;
+    options.cancel = &cancel_;
     if (scanHook_)
         scanHook_(options);
 
     QTimer counts;
     if (wait_) {
-        wait_->SetCancelHandler([&] { cancel.store(true); });
+        wait_->SetCancelHandler([this] { cancel_.store(true); });
         wait_->ShowWaitForm(true, true);
         wait_->SetWaitText(QStringLiteral("Loading info.."));
         wait_->SetCounts(0, 0);
-        connect(&counts, &QTimer::timeout, wait_, [&] { wait_->SetCounts(entries.load(), bytes.load()); });
+        connect(&counts, &QTimer::timeout, wait_, [&] {
+            wait_->SetCounts(entries.load(), bytes.load(), walked.load() ? TWaitForm::ScanStage::Sorting : TWaitForm::ScanStage::Walking);
+        });
         counts.start(100);
     }
-    ScanOutcome outcome;
     struct Hide {
         TWaitForm *wait;
         ~Hide()
@@ -782,13 +673,20 @@ bool TFMMain::scanFolder(const std::string &folder)
             }
         }
     } hide{wait_};
-    runOffUiThread([&] { outcome = ScanFolder(*tree, folder, options); });
+    ScanOutcome outcome;
+    runner_->Run([&] {
+        outcome = ScanFolder(*tree, folder, options);
+        if (outcome.cancelled || cancel_.load())
+            return;
+        walked.store(true);
+        ctrl.PrepareCatalogue(*tree, sortKey, clock(), preparingThreads());
+    });
     counts.stop();
-    if (outcome.cancelled)
+    // "Cancel" pressed while the new catalogue was being sorted cancels the scan all the same.
+    if (outcome.cancelled || cancel_.load())
         return false;
     // The scan replaced every node: the controller's current node goes with the old catalogue.
-    if (ctrl_)
-        ctrl_->CurrentNode = kNoNode;
+    ctrl_->CurrentNode = kNoNode;
     VT->ReplaceNodes(std::move(*tree));
     return true;
 }
@@ -806,15 +704,23 @@ void TFMMain::showCatalogue()
 
 void TFMMain::btnOpenClick()
 {
-    if (busy_ || !ctrl_)
+    if (Busy() || !ctrl_)
         return;
     std::string folder;
     if (Ui().ChooseFolder("", "", folder)) {
         const std::string previous = ctrl_->RootPath;
         ctrl_->RootPath = folder;
         repaint(); // nothing of the closed chooser stays on screen
-        if (!scanFolder(folder))
-            ctrl_->RootPath = previous; // cancelled: the catalogue shown before stays, and its root
+        const bool scanned = scanFolder(folder);
+        endIfRequested();
+        if (scanned) {
+            // Sorted and classified already: only shown.
+            ctrl_->ShowFolder(VT->Nodes().First());
+            return;
+        }
+        ctrl_->RootPath = previous; // cancelled: the catalogue shown before stays, and its root
+        if (endRequested_)
+            return;
     }
     showCatalogue();
 }
@@ -830,19 +736,20 @@ void TFMMain::m1Click() { Ui().ShowAbout(); }
 
 void TFMMain::m2Click() { OpenProductWebSite(); }
 
-void TFMMain::exportCommand(void (TFACtrl::*command)(ITreeGrid &), QtTreeGrid *grid)
+void TFMMain::exportCommand(TFACtrl::ExportFormat format, QtTreeGrid *grid)
 {
-    if (busy_ || !ctrl_)
+    if (Busy() || !ctrl_)
         return;
     guard([&] {
-        TFACtrl *ctrl = ctrl_.get();
-        runOffUiThread([&] { (ctrl->*command)(*grid); });
+        const std::function<void()> write = ctrl_->PrepareExport(format, *grid);
+        runner_->Run(write);
     });
+    endIfRequested();
 }
 
 bool TFMMain::DropUriList(const QByteArray &uriList)
 {
-    if (busy_ || !ctrl_)
+    if (Busy() || !ctrl_)
         return false;
     // Every folder would replace the one before, so only the last one is scanned.
     std::string last;
@@ -853,17 +760,18 @@ bool TFMMain::DropUriList(const QByteArray &uriList)
         return true;
     const std::string previous = ctrl_->RootPath;
     ctrl_->RootPath = last;
-    if (scanFolder(last)) {
-        showCatalogue();
-    } else {
+    const bool scanned = scanFolder(last);
+    endIfRequested();
+    if (scanned)
+        ctrl_->ShowFolder(VT->Nodes().First());
+    else
         ctrl_->RootPath = previous;
-    }
     return true;
 }
 
 void TFMMain::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!busy_ && event->mimeData()->hasFormat(QStringLiteral("text/uri-list")))
+    if (!Busy() && event->mimeData()->hasFormat(QStringLiteral("text/uri-list")))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -871,7 +779,7 @@ void TFMMain::dragEnterEvent(QDragEnterEvent *event)
 
 void TFMMain::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!busy_)
+    if (!Busy())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -879,7 +787,7 @@ void TFMMain::dragMoveEvent(QDragMoveEvent *event)
 
 void TFMMain::dropEvent(QDropEvent *event)
 {
-    if (busy_) {
+    if (Busy()) {
         event->ignore(); // refused, not queued
         return;
     }

@@ -1,11 +1,12 @@
 #pragma once
 // The main window: the top panel with the Open button and the current path, the six pages with
 // their tool bars, tree-grids and charts, the menu and the status bar. It forwards every command
-// to the view controller; scans and exports run on a worker thread while the progress window
-// shows, and the finished catalogue is swapped in on the UI thread.
+// to the view controller; scans and exports run on a worker thread (TWorkRunner) while the
+// progress window shows, and a new catalogue is swapped in on the UI thread ready to be shown.
 
 #include <QMainWindow>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "catalog/uFileReader.h"
 #include "config/XmlDocument.h"
 #include "views/ViewInterfaces.h"
+#include "views/uCtrl.h"
 
 class QLabel;
 class QPushButton;
@@ -27,20 +29,12 @@ namespace folvane {
 
 class QtChart;
 class QtTreeGrid;
-class TFACtrl;
 class TWaitForm;
+class TWorkRunner;
 
 // The application's handler for errors that escape an event handler: it drops them. The
 // interrupted command simply stops; the program goes on.
 void IgnoreException() noexcept;
-
-// Reads the system locale's date, time and number forms and installs them for the whole program.
-void InstallSystemForms();
-
-// The local folders named by a text/uri-list, as raw path bytes, in order. Lines that are not
-// local file URLs are skipped; percent-escapes are decoded to bytes, so names that are not UTF-8
-// keep their bytes and long names are taken whole.
-std::vector<std::string> LocalPathsOfUriList(const QByteArray &uriList);
 
 class TFMMain final : public QMainWindow, public IMainView {
     Q_OBJECT
@@ -74,11 +68,16 @@ public:
     void m2Click();
     // The drop flow for the bytes of a text/uri-list; false when it was refused (work running).
     bool DropUriList(const QByteArray &uriList);
+    // A request to end the program (SIGTERM, SIGINT). Without work running the windows close at
+    // once; while a scan runs it is cancelled, while an export runs it finishes or fails (a dialog
+    // it waits on is answered "cancel"), and then the window closes. Either way the layout is saved.
+    void RequestEnd();
+    bool EndRequested() const { return endRequested_; }
 
     TFACtrl *Ctrl() const { return ctrl_.get(); }
-    // Lets a test or a benchmark adjust the options of the next scans (a slower walk, a probe).
+    // Lets a test or a benchmark adjust the options of the next scans (a walk held on a latch).
     void SetScanHook(std::function<void(ScanOptions &)> hook) { scanHook_ = std::move(hook); }
-    bool Busy() const { return busy_; }
+    bool Busy() const;
     // A tool button or speed button by its component name ("tbPieFile", "ToolButton8", ...).
     QToolButton *Button(const QString &name) const;
 
@@ -97,33 +96,46 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     template <typename F> void guard(F &&f) noexcept;
-    // Runs `work` on a worker thread while the UI thread goes on painting; input to the main
-    // window is refused meanwhile. Rethrows what the work threw.
-    void runOffUiThread(const std::function<void()> &work);
-    // Scans `folder` into a new catalogue and swaps it into VT; false when the scan was cancelled
-    // (the catalogue shown before stays).
+    // Scans `folder` into a new catalogue, sorted and classified on the worker, and swaps it into
+    // VT; false when the scan was cancelled (the catalogue shown before stays).
     bool scanFolder(const std::string &folder);
-    // Sort VT, classify and show its first top-level node.
+    // Sort VT, classify and show its first top-level node (the catalogue VT holds already).
     void showCatalogue();
-    void exportCommand(void (TFACtrl::*command)(ITreeGrid &), QtTreeGrid *grid);
+    void exportCommand(TFACtrl::ExportFormat format, QtTreeGrid *grid);
+    // After work: a request to end that came meanwhile closes the window now.
+    void endIfRequested();
     void reportConfigProblem();
+    int ageTimeKind() const;
 
+    // Building the window, top to bottom.
+    void createViews();
+    void buildMenu();
     QWidget *buildTopPanel();
+    QTabWidget *buildPages();
+    void buildStatusBar();
+    void groupSpeedButtons();
+    void wireChartCommands();
+    // Parts of the pages.
     QWidget *buildGridPage(QtTreeGrid *grid, const QString &prefix, bool withReturn, QStackedWidget *pages,
                            const std::vector<QString> &names);
+    QWidget *buildChartPage(const QString &name, QtChart *chart, QToolBar *bar);
+    QToolBar *buildChartBar(const char *pieName, const char *barName, const char *saveName);
+    QStackedWidget *addClassTab(const char *name, QWidget *chartPage, QtTreeGrid *list, const char *listSheet,
+                                const std::vector<QString> &listButtons, const char *text);
     QToolBar *newToolBar();
     QToolButton *toolButton(QToolBar *bar, const QString &name, const QString &hint, const QIcon &icon);
     QToolButton *speedButton(QToolBar *bar, const QString &name, const QString &caption);
 
+    std::unique_ptr<TWorkRunner> runner_;
     std::unique_ptr<TFACtrl> ctrl_;
     TWaitForm *wait_ = nullptr;
     TXmlDocument xmlDoc_;
     bool initialised_ = false;
-    bool busy_ = false;
+    bool endRequested_ = false;
+    std::atomic<bool> cancel_{false}; // stops the scan running; set by "Cancel" and by a request to end
     std::map<QString, QToolButton *> buttons_;
     std::function<void(ScanOptions &)> scanHook_;
 };

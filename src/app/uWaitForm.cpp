@@ -161,12 +161,15 @@ void TWaitForm::SetWaitText(const QString &text)
 
 QString TWaitForm::WaitText() const { return label2_->text(); }
 
-void TWaitForm::SetCounts(std::uint64_t entries, std::uint64_t bytes)
+void TWaitForm::SetCounts(std::uint64_t entries, std::uint64_t bytes, ScanStage stage)
 {
     const QLocale locale;
-    counts_->setText(QStringLiteral("%1 entries, %2 found")
-                         .arg(locale.toString(qulonglong(entries)),
-                              locale.formattedDataSize(qint64(bytes), 1, QLocale::DataSizeTraditionalFormat)));
+    QString text = QStringLiteral("%1 entries, %2 found")
+                       .arg(locale.toString(qulonglong(entries)),
+                            locale.formattedDataSize(qint64(bytes), 1, QLocale::DataSizeTraditionalFormat));
+    if (stage == ScanStage::Sorting)
+        text += QStringLiteral(", sorting..");
+    counts_->setText(text);
     counts_->show();
 }
 

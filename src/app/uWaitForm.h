@@ -44,8 +44,10 @@ public:
     void SetWaitText(const QString &text);
     QString WaitText() const;
 
-    // The counts line below the message, shown while a scan reports its progress.
-    void SetCounts(std::uint64_t entries, std::uint64_t bytes);
+    // The counts line below the message, shown while a scan reports its progress: what was found
+    // so far, and once the walk is over, that the new catalogue is being sorted and classified.
+    enum class ScanStage { Walking, Sorting };
+    void SetCounts(std::uint64_t entries, std::uint64_t bytes, ScanStage stage = ScanStage::Walking);
     void ClearCounts();
     // What "Cancel" does; without a handler it stops nothing.
     void SetCancelHandler(std::function<void()> handler) { cancel_ = std::move(handler); }

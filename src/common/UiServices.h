@@ -42,6 +42,11 @@ public:
 
     // Hands a URL (a web address, "mailto:...", a local folder as file URL) to the desktop.
     virtual void OpenUrl(const std::string &url) = 0;
+
+    // The program is about to end (a session ending, SIGTERM): a dialog on screen is closed as
+    // cancelled and every later one is answered "cancel" without being shown, so that work still
+    // running ends soon. Called on the UI thread.
+    virtual void EndRequested() {}
 };
 
 // The services in force. Until one is installed, a silent implementation answers every dialog

@@ -4,8 +4,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -46,6 +49,30 @@ inline void Settle()
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents();
 }
+
+// While it lives, hands every dialog of type D that is shown to `act`, from the event loop once
+// the dialog is on screen (in its own event loop, for a modal one). A test acts on a dialog when
+// it is there rather than after a time.
+template <typename D> class OnDialogShown final : public QObject {
+public:
+    explicit OnDialogShown(std::function<void(D &)> act) : act_(std::move(act)) { qApp->installEventFilter(this); }
+    ~OnDialogShown() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            if (auto *dialog = qobject_cast<D *>(watched))
+                QTimer::singleShot(0, this, [this, shown = QPointer<D>(dialog)] {
+                    if (shown)
+                        act_(*shown);
+                });
+        return false;
+    }
+
+private:
+    std::function<void(D &)> act_;
+};
 
 // The labels under `root` whose text does not fit their width (one line each).
 inline std::vector<std::string> ClippedLabels(const QWidget &root)

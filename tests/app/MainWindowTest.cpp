@@ -7,6 +7,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -19,17 +21,24 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "GuiTestSupport.h"
+#include "app/EndRequests.h"
+#include "app/QtUiServices.h"
+#include "app/UriList.h"
 #include "app/uMain.h"
 #include "app/uWaitForm.h"
 #include "config/ConfigStore.h"
+#include "config/FolvaneConfig.h"
 #include "config/uConfigEx.h"
+#include "support/Gate.h"
 #include "support/ScriptedUi.h"
 #include "support/Files.h"
 #include "support/TempDir.h"
@@ -148,6 +157,8 @@ protected:
     {
         return grid->visualRect(grid->IndexOf(node, 1)).center();
     }
+    // The width of a column of the tree in the configuration file as saved.
+    int savedWidth(int column) { return LoadConfig(program / "FolvaneConfig.xml")->Nodes().Node(column).Width(); }
     QPoint headerPoint(QtTreeGrid *grid, int column)
     {
         QHeaderView *h = grid->header();
@@ -161,6 +172,12 @@ protected:
     std::unique_ptr<TFMMain> window;
     TWaitForm *wait = nullptr;
 };
+
+// The threads of this process.
+std::size_t threadCount()
+{
+    return std::size_t(std::distance(std::filesystem::directory_iterator("/proc/self/task"), {}));
+}
 
 } // namespace
 
@@ -484,12 +501,16 @@ TEST_F(MainWindowTest, ExportFromTheListPageThroughTheSaveDialog)
     EXPECT_EQ(ui.messages.back().caption, "Done");
     EXPECT_FALSE(ui.waitVisible);
 
-    // A failed export says nothing and leaves no progress window.
+    // A failed export says which file and why, and leaves no progress window.
     const std::size_t said = ui.messages.size();
-    ui.saveAnswers.push_back(data / "no/such/folder/list.html");
+    const std::string nowhere = data / "no/such/folder/list.html";
+    ui.saveAnswers.push_back(nowhere);
     window->Button(QStringLiteral("ToolButton16"))->click(); // HTML of the list
     EXPECT_FALSE(window->Busy());
-    EXPECT_EQ(ui.messages.size(), said);
+    ASSERT_EQ(ui.messages.size(), said + 1);
+    EXPECT_NE(ui.messages.back().text.find(nowhere), std::string::npos) << ui.messages.back().text;
+    EXPECT_NE(ui.messages.back().text.find("No such file or directory"), std::string::npos) << ui.messages.back().text;
+    EXPECT_EQ(ui.messages.back().caption, "Warning");
     EXPECT_FALSE(ui.waitVisible);
 
     // A chart is saved as it stands on screen.
@@ -532,35 +553,43 @@ TEST_F(MainWindowTest, ColumnDialogChangesTheTreeOnOk)
     EXPECT_TRUE(window->VT->ColumnVisible(1));
 }
 
-TEST_F(MainWindowTest, CancellingAScanKeepsTheCatalogueShownBefore)
+TEST_F(MainWindowTest, CancellingAScanMidwayKeepsTheCatalogueShownBefore)
 {
     start();
     open(root);
     const std::uint32_t before = window->VT->Nodes().NodeCount();
-    // A tree of 300 folders, walked slowly enough to be cancelled midway.
+    // A tree of 300 folders, its walk held once 20 folders are read.
     for (int i = 0; i < 300; ++i)
         data.File("big/d" + std::to_string(i) + "/f.txt", 1);
-    window->SetScanHook([](ScanOptions &options) {
+    test::Gate gate;
+    std::atomic<int> folders{0};
+    window->SetScanHook([&](ScanOptions &options) {
         options.threads = 2;
-        options.denyFolder = [](std::string_view) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            return false;
+        options.beforeFolder = [&](std::string_view) {
+            if (++folders > 20)
+                gate.Arrive();
         };
     });
-    bool closed = true, dropped = true, sawCounts = false, stillUp = false;
-    QTimer::singleShot(250, [&] {
+    const std::size_t threads = threadCount();
+    bool held = false, closed = true, dropped = true, sawCounts = false, stillUp = false;
+    QTimer::singleShot(0, [&] {
+        held = WaitUntil([&] { return gate.Arrived(); });
         EXPECT_TRUE(window->Busy());
         EXPECT_TRUE(wait->isVisible());
         EXPECT_TRUE(wait->SpeedButton1()->isVisible());
         EXPECT_EQ(wait->WaitText(), QStringLiteral("Loading info.."));
-        sawCounts = wait->CountsLabel()->isVisible() && !wait->CountsLabel()->text().isEmpty();
+        sawCounts = WaitUntil([&] { return wait->CountsLabel()->isVisible() && !wait->CountsLabel()->text().isEmpty(); });
         closed = window->close(); // refused while the scan runs
         QApplication::closeAllWindows(); // as the end of a session asks
         stillUp = window->isVisible() && wait->isVisible();
         dropped = window->DropUriList("file://" + QByteArray::fromStdString(other) + "\r\n");
         QTest::mouseClick(wait->SpeedButton1(), Qt::LeftButton);
+        gate.Open();
     });
     open(data / "big");
+    EXPECT_TRUE(held);
+    EXPECT_LT(folders.load(), 300); // stopped midway
+    EXPECT_EQ(threadCount(), threads); // no walking thread left
     EXPECT_FALSE(closed);
     EXPECT_TRUE(stillUp);
     EXPECT_FALSE(dropped);
@@ -579,21 +608,19 @@ TEST_F(MainWindowTest, TypingInTheTreeWhileWorkRunsChangesNothing)
     open(root);
     const NodeId top = topNode();
     window->VT->SetFocusedNode(top);
+    for (int i = 0; i < 10; ++i)
+        data.File("slow/d" + std::to_string(i) + "/f.txt", 1);
     // Typed text reaches a view as key presses, or, from an input method, as committed text;
     // either would search the tree and show the entry it finds.
     for (const bool fromInputMethod : {false, true}) {
         SCOPED_TRACE(fromInputMethod ? "input method" : "key press");
-        for (int i = 0; i < 100; ++i)
-            data.File("slow/d" + std::to_string(i) + "/f.txt", 1);
-        window->SetScanHook([](ScanOptions &options) {
-            options.threads = 1;
-            options.denyFolder = [](std::string_view) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                return false;
-            };
+        test::Gate gate;
+        window->SetScanHook([&](ScanOptions &options) {
+            options.beforeFolder = [&](std::string_view) { gate.Arrive(); };
         });
         bool wasBusy = false;
-        QTimer::singleShot(150, [&] {
+        QTimer::singleShot(0, [&] {
+            WaitUntil([&] { return gate.Arrived(); });
             wasBusy = window->Busy();
             if (fromInputMethod) {
                 QInputMethodEvent commit;
@@ -606,12 +633,117 @@ TEST_F(MainWindowTest, TypingInTheTreeWhileWorkRunsChangesNothing)
             EXPECT_EQ(window->lbPath->text().toStdString(), root);
             EXPECT_EQ(window->VT->FocusedNode(), top);
             QTest::mouseClick(wait->SpeedButton1(), Qt::LeftButton); // keep the catalogue
+            gate.Open();
         });
         open(data / "slow");
         EXPECT_TRUE(wasBusy);
         EXPECT_EQ(window->Ctrl()->RootPath, root);
         EXPECT_EQ(window->lbPath->text().toStdString(), root);
         window->SetScanHook(nullptr);
+    }
+}
+
+// SIGTERM or SIGINT while a scan runs: the scan is cancelled, the catalogue shown before stays, and
+// then the window closes as on any close, saving its layout.
+TEST_F(MainWindowTest, AnEndRequestDuringAScanCancelsItAndThenClosesTheWindow)
+{
+    for (int i = 0; i < 30; ++i)
+        data.File("big/d" + std::to_string(i) + "/f.txt", 1);
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGINT");
+        start();
+        TEndRequests ends;
+        QObject::connect(&ends, &TEndRequests::Requested, window.get(), &TFMMain::RequestEnd);
+        open(root);
+        const std::uint32_t before = window->VT->Nodes().NodeCount();
+        const int width = 100 + signal; // a layout the close must save
+        window->VT->header()->resizeSection(3, width);
+        test::Gate gate;
+        window->SetScanHook([&](ScanOptions &options) {
+            options.beforeFolder = [&](std::string_view) { gate.Arrive(); };
+        });
+        bool requested = false, upMeanwhile = false;
+        QTimer::singleShot(0, [&] {
+            if (WaitUntil([&] { return gate.Arrived(); })) {
+                ::raise(signal);
+                requested = WaitUntil([&] { return window->EndRequested(); });
+            }
+            upMeanwhile = window->isVisible(); // it closes once the scan has ended
+            gate.Open();
+        });
+        open(data / "big");
+        EXPECT_TRUE(requested);
+        EXPECT_TRUE(upMeanwhile);
+        ASSERT_TRUE(WaitUntil([&] { return !window->isVisible(); }));
+        EXPECT_EQ(window->VT->Nodes().NodeCount(), before);
+        EXPECT_EQ(window->lbPath->text().toStdString(), root);
+        EXPECT_EQ(savedWidth(3), width);
+        window.reset();
+    }
+}
+
+// SIGTERM or SIGINT while an export runs: the dialog it waits on (the save dialog, the overwrite
+// question, the closing message) is answered "cancel", the export ends as that answer has it, and
+// then the window closes, saving its layout. Nothing is left beside the target.
+TEST_F(MainWindowTest, AnEndRequestDuringAnExportLetsItEndAndThenClosesTheWindow)
+{
+    struct Case {
+        const char *during; // the dialog on screen when the request comes
+        int signal;
+        bool targetExists;
+        const char *left; // what the target holds afterwards; nullptr: no file
+    };
+    const Case cases[] = {
+        {"save", SIGTERM, false, nullptr},
+        {"overwrite", SIGINT, true, "old content"},
+        {"finished", SIGTERM, false, "File Name,Full Path,"},
+        {"finished", SIGINT, true, "File Name,Full Path,"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.during) + (c.signal == SIGTERM ? " SIGTERM" : " SIGINT"));
+        start();
+        TEndRequests ends;
+        QObject::connect(&ends, &TEndRequests::Requested, window.get(), &TFMMain::RequestEnd);
+        open(root);
+        const int width = 90 + c.signal;
+        window->VT->header()->resizeSection(3, width);
+        test::TempDir out;
+        const std::string target = out / "list.csv";
+        if (c.targetExists)
+            test::WriteFile(target, "old content");
+
+        // The real dialogs from here on, asked by the worker and shown on the UI thread.
+        QtUiServices services(window.get(), wait);
+        SetUi(&services);
+        auto endNowOr = [&](const char *dialog, const std::function<void()> &answer) {
+            if (std::string(c.during) == dialog)
+                ::raise(c.signal);
+            else
+                answer();
+        };
+        test::OnDialogShown<QFileDialog> save([&](QFileDialog &dialog) {
+            endNowOr("save", [&] {
+                dialog.selectFile(QString::fromStdString(target));
+                static_cast<QDialog &>(dialog).accept(); // QFileDialog::accept, as its Save button does
+            });
+        });
+        test::OnDialogShown<QMessageBox> message([&](QMessageBox &box) {
+            const bool overwrite = box.text().contains(QStringLiteral("overwrite"));
+            endNowOr(overwrite ? "overwrite" : "finished", [&] {
+                box.button(overwrite ? QMessageBox::Yes : QMessageBox::Ok)->click();
+            });
+        });
+        window->Button(QStringLiteral("ToolButton19"))->click(); // CSV of the list
+        EXPECT_TRUE(window->EndRequested());
+        ASSERT_TRUE(WaitUntil([&] { return !window->isVisible(); }));
+        SetUi(&dialogs);
+        if (c.left)
+            EXPECT_EQ(test::ReadFile(target).rfind(c.left, 0), 0u) << test::ReadFile(target);
+        else
+            EXPECT_FALSE(std::filesystem::exists(target));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out.Path()), {}), c.left ? 1 : 0);
+        EXPECT_EQ(savedWidth(3), width);
+        window.reset();
     }
 }
 

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "GuiTestSupport.h"
 #include "config/FolvaneConfig.h"
@@ -30,27 +29,30 @@ protected:
         config = folder / "FolvaneConfig.xml";
     }
 
-    // Starts the program, waits until it has read its configuration and shown its window, and
-    // asks it to end as a session end does. Answers whether it ended normally.
+    // Starts the program, waits until it says its window is up and set up, and asks it to end as a
+    // session end does. Answers whether it ended normally.
     bool runAndClose()
     {
         QProcess run;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("FOLVANE_REPORT_READY"), QStringLiteral("1"));
         run.setProcessEnvironment(env);
         run.setWorkingDirectory(QString::fromStdString(folder.Path()));
+        run.setReadChannel(QProcess::StandardOutput);
         run.start(QString::fromStdString(program), {});
-        if (!run.waitForStarted(10000))
+        if (!run.waitForStarted(30000))
             return false;
-        const bool existed = std::filesystem::exists(config);
-        test::WaitUntil([&] { return std::filesystem::exists(config); }, 10000);
-        // The window is up a moment after the configuration is read.
-        std::this_thread::sleep_for(std::chrono::milliseconds(existed ? 2000 : 800));
+        bool ready = false;
+        while (!ready && run.waitForReadyRead(60000))
+            while (!ready && run.canReadLine())
+                ready = run.readLine().trimmed() == "ready";
+        EXPECT_TRUE(ready) << "the program did not say it was ready";
         run.terminate();
-        const bool ended = run.waitForFinished(15000);
+        const bool ended = run.waitForFinished(60000);
         if (!ended)
             run.kill();
-        return ended && run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0;
+        return ready && ended && run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0;
     }
 
     test::TempDir folder;

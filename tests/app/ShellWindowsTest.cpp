@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -149,38 +150,66 @@ TEST_F(ShellWindowsTest, ServicesCalledFromAWorkerRunOnTheUiThread)
     QWidget owner;
     TWaitForm wait(&owner);
     QtUiServices services(&owner, &wait);
-    bool done = false;
+    std::atomic<bool> done{false};
     std::thread worker([&] {
         services.ShowWaitForm(true, false);
         services.SetWaitText("Export to file..");
         done = true;
     });
-    ASSERT_TRUE(WaitUntil([&] { return done; }));
+    ASSERT_TRUE(WaitUntil([&] { return done.load(); }));
     worker.join();
     EXPECT_TRUE(wait.isVisible());
     EXPECT_EQ(wait.WaitText(), QStringLiteral("Export to file.."));
 
     // A message box asked from a worker is answered on the UI thread and its answer goes back.
-    MsgResult answer = MsgResult::Cancel;
-    QTimer::singleShot(100, [] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box) {
-            EXPECT_EQ(box->windowTitle(), QStringLiteral("Warning"));
-            EXPECT_EQ(box->icon(), QMessageBox::Warning);
-            box->button(QMessageBox::No)->click();
-        }
+    test::OnDialogShown<QMessageBox> answer([](QMessageBox &box) {
+        EXPECT_EQ(box.windowTitle(), QStringLiteral("Warning"));
+        EXPECT_EQ(box.icon(), QMessageBox::Warning);
+        box.button(QMessageBox::No)->click();
     });
+    std::atomic<MsgResult> answered{MsgResult::Cancel};
     done = false;
     std::thread asker([&] {
-        answer = services.MessageBox("Catalog with the same name already exists,overwrite?", "Warning",
-                                     MsgButtons::YesNo, MsgIcon::Exclamation);
+        answered = services.MessageBox("Catalog with the same name already exists,overwrite?", "Warning",
+                                       MsgButtons::YesNo, MsgIcon::Exclamation);
         done = true;
     });
-    ASSERT_TRUE(WaitUntil([&] { return done; }));
+    ASSERT_TRUE(WaitUntil([&] { return done.load(); }));
     asker.join();
-    EXPECT_EQ(answer, MsgResult::No);
+    EXPECT_EQ(answered.load(), MsgResult::No);
     services.ShowWaitForm(false, false);
     EXPECT_FALSE(wait.isVisible());
+}
+
+// A request to end the program closes the dialog a worker waits on, as cancelled, and answers
+// every later one "cancel" without showing it.
+TEST_F(ShellWindowsTest, AnEndRequestAnswersTheDialogsOfAWorkerCancel)
+{
+    QWidget owner;
+    TWaitForm wait(&owner);
+    QtUiServices services(&owner, &wait);
+    int shown = 0;
+    test::OnDialogShown<QDialog> end([&](QDialog &) {
+        ++shown;
+        services.EndRequested();
+    });
+    std::atomic<bool> done{false};
+    std::atomic<MsgResult> first{MsgResult::Ok}, second{MsgResult::Ok};
+    std::string saved = "unset";
+    std::thread worker([&] {
+        first = services.MessageBox("Catalog with the same name already exists,overwrite?", "Warning",
+                                    MsgButtons::YesNo, MsgIcon::Question);
+        saved = services.SaveFileDialog(".csv", "CSV File|*.csv", "");
+        second = services.MessageBox("Export Finished", "Done", MsgButtons::Ok, MsgIcon::None);
+        done = true;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return done.load(); }));
+    worker.join();
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(first.load(), MsgResult::Cancel);
+    EXPECT_EQ(saved, "");
+    EXPECT_EQ(second.load(), MsgResult::Cancel);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 namespace {

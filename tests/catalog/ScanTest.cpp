@@ -347,6 +347,41 @@ TEST_F(ScanTest, ACancelledScanSaysSo)
     EXPECT_EQ(outcome.entries, 60u);
 }
 
+// The threads of this process.
+std::size_t threadCount()
+{
+    return std::size_t(std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()));
+}
+
+// Cancelled after a few folders: the walk stops there, with fewer entries than the folder holds,
+// says it was cancelled, and leaves no thread behind.
+TEST_F(ScanTest, ACancelInTheMiddleOfAWalkStopsItThere)
+{
+    for (int i = 0; i < 30; ++i)
+        dir.File("d" + std::to_string(i) + "/f", 1);
+    const std::uint64_t total = 60;
+    for (unsigned threads : {1u, 3u}) {
+        SCOPED_TRACE(threads);
+        const std::size_t before = threadCount();
+        std::atomic<bool> cancel{false};
+        std::atomic<int> folders{0};
+        ScanOptions options;
+        options.threads = threads;
+        options.cancel = &cancel;
+        options.beforeFolder = [&](std::string_view) {
+            if (++folders > 5)
+                cancel = true;
+        };
+        ScanOutcome outcome = ScanFolder(tree, dir.Path(), options);
+        EXPECT_TRUE(outcome.cancelled);
+        // The top folder's 30 entries and, at most, one file from each folder read after it.
+        EXPECT_GE(outcome.entries, 30u);
+        EXPECT_LT(outcome.entries, total);
+        EXPECT_EQ(outcome.entries, tree.NodeCount() - 1);
+        EXPECT_EQ(threadCount(), before);
+    }
+}
+
 TEST_F(ScanTest, ProgressEndsWithTheTotals)
 {
     dir.File("a/b", 10);
