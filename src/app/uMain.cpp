@@ -632,7 +632,7 @@ bool TFMMain::Busy() const
 
 // --- Scans -----------------------------------------------------------------------------------
 
-bool TFMMain::scanFolder(const std::string &folder)
+bool TFMMain::scanAndShow(const std::string &folder)
 {
     // What the worker needs of the controller and of VT, taken here on the UI thread.
     const TFACtrl &ctrl = *ctrl_;
@@ -659,7 +659,8 @@ bool TFMMain::scanFolder(const std::string &folder)
         wait_->SetWaitText(QStringLiteral("Loading info.."));
         wait_->SetCounts(0, 0);
         connect(&counts, &QTimer::timeout, wait_, [&] {
-            wait_->SetCounts(entries.load(), bytes.load(), walked.load() ? TWaitForm::ScanStage::Sorting : TWaitForm::ScanStage::Walking);
+            using Stage = TWaitForm::ScanStage;
+            wait_->SetCounts(entries.load(), bytes.load(), walked.load() ? Stage::Sorting : Stage::Walking);
         });
         counts.start(100);
     }
@@ -674,12 +675,15 @@ bool TFMMain::scanFolder(const std::string &folder)
         }
     } hide{wait_};
     ScanOutcome outcome;
+    TFACtrl::TClassCounts counted;
     runner_->Run([&] {
         outcome = ScanFolder(*tree, folder, options);
         if (outcome.cancelled || cancel_.load())
             return;
         walked.store(true);
-        ctrl.PrepareCatalogue(*tree, sortKey, clock(), preparingThreads());
+        const unsigned threads = preparingThreads();
+        ctrl.PrepareCatalogue(*tree, sortKey, clock(), threads);
+        counted = ctrl.CountClassesOf(*tree, tree->First(), threads);
     });
     counts.stop();
     // "Cancel" pressed while the new catalogue was being sorted cancels the scan all the same.
@@ -688,6 +692,7 @@ bool TFMMain::scanFolder(const std::string &folder)
     // The scan replaced every node: the controller's current node goes with the old catalogue.
     ctrl_->CurrentNode = kNoNode;
     VT->ReplaceNodes(std::move(*tree));
+    ctrl_->ShowFolder(VT->Nodes().First(), std::move(counted));
     return true;
 }
 
@@ -711,13 +716,10 @@ void TFMMain::btnOpenClick()
         const std::string previous = ctrl_->RootPath;
         ctrl_->RootPath = folder;
         repaint(); // nothing of the closed chooser stays on screen
-        const bool scanned = scanFolder(folder);
+        const bool scanned = scanAndShow(folder);
         endIfRequested();
-        if (scanned) {
-            // Sorted and classified already: only shown.
-            ctrl_->ShowFolder(VT->Nodes().First());
+        if (scanned)
             return;
-        }
         ctrl_->RootPath = previous; // cancelled: the catalogue shown before stays, and its root
         if (endRequested_)
             return;
@@ -760,11 +762,9 @@ bool TFMMain::DropUriList(const QByteArray &uriList)
         return true;
     const std::string previous = ctrl_->RootPath;
     ctrl_->RootPath = last;
-    const bool scanned = scanFolder(last);
+    const bool scanned = scanAndShow(last);
     endIfRequested();
-    if (scanned)
-        ctrl_->ShowFolder(VT->Nodes().First());
-    else
+    if (!scanned)
         ctrl_->RootPath = previous;
     return true;
 }

@@ -99,9 +99,10 @@ protected:
 
 private:
     template <typename F> void guard(F &&f) noexcept;
-    // Scans `folder` into a new catalogue, sorted and classified on the worker, and swaps it into
-    // VT; false when the scan was cancelled (the catalogue shown before stays).
-    bool scanFolder(const std::string &folder);
+    // Scans `folder` into a new catalogue, sorted, classified and counted on the worker, swaps it
+    // into VT and shows its top folder; false when the scan was cancelled (the catalogue shown
+    // before stays).
+    bool scanAndShow(const std::string &folder);
     // Sort VT, classify and show its first top-level node (the catalogue VT holds already).
     void showCatalogue();
     void exportCommand(TFACtrl::ExportFormat format, QtTreeGrid *grid);

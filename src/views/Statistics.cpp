@@ -80,6 +80,12 @@ std::size_t TTypeCounts::AddBytes(std::string_view extBytes)
     return position;
 }
 
+void TTypeCounts::Merge(const TTypeCounts &later)
+{
+    for (const Entry &entry : later.entries_)
+        entries_[AddText(entry.ext)].count += entry.count - 1;
+}
+
 std::ptrdiff_t TTypeCounts::Find(std::string_view ext) const
 {
     auto it = byFolded_.find(std::string_view(FoldCase(ext)));

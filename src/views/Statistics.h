@@ -41,6 +41,9 @@ public:
     // are shown with U+FFFD for what is not UTF-8). Returns the entry's position.
     std::size_t AddText(std::string_view ext);
     std::size_t AddBytes(std::string_view extBytes);
+    // Adds the counts of `later`, a table of the files met after those of this one: its entries
+    // join in their order, so the order in which extensions were met is that of one table.
+    void Merge(const TTypeCounts &later);
     // Position of the entry for an extension, or -1.
     std::ptrdiff_t Find(std::string_view ext) const;
 

@@ -9,6 +9,8 @@
 #include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 #include "catalog/RollUp.h"
@@ -546,6 +548,16 @@ void TFACtrl::TreeChange(ITreeGrid &grid, NodeId node)
 
 void TFACtrl::ShowFolder(NodeId node)
 {
+    showFolder(node, nullptr);
+}
+
+void TFACtrl::ShowFolder(NodeId node, TClassCounts counted)
+{
+    showFolder(node, &counted);
+}
+
+void TFACtrl::showFolder(NodeId node, TClassCounts *counted)
+{
     if (!Tree || node == kNoNode || node == TNodeTree::Root() || node == CurrentNode ||
         !Tree->Nodes().IsValid(node))
         return;
@@ -553,7 +565,15 @@ void TFACtrl::ShowFolder(NodeId node)
     CurrentPath = Tree->Nodes().Field(node, FullPath);
     Main->SetPathLabel(CurrentPath);
     Main->SetUpEnabled(CurrentPath != RootPath);
-    CountClasses();
+    if (counted) {
+        SizeCounts = std::move(counted->SizeCounts);
+        CreateCounts = std::move(counted->CreateCounts);
+        AccessCounts = std::move(counted->AccessCounts);
+        WriteCounts = std::move(counted->WriteCounts);
+        TypeCounts = std::move(counted->TypeCounts);
+    } else {
+        CountClasses();
+    }
     FillFileList(*List);
     drawCharts();
 }
@@ -698,25 +718,95 @@ void TFACtrl::CountClasses()
     ResetCounters();
     if (!Tree || !Tree->Nodes().IsValid(CurrentNode))
         return;
-    const TNodeTree &tree = Tree->Nodes();
-    const std::uint32_t total = tree.TotalCount(CurrentNode);
-    NodeId n = CurrentNode;
-    for (std::uint32_t i = 0; i < total && n != kNoNode; ++i, n = tree.Next(n)) {
-        if (!isFile(tree, n))
-            continue;
-        bump(SizeCounts, classIndexOf(tree, n, SizeRange));
-        bump(CreateCounts, classIndexOf(tree, n, CreateAgeRange));
-        bump(AccessCounts, classIndexOf(tree, n, AccessAgeRange));
-        bump(WriteCounts, classIndexOf(tree, n, WriteAgeRange));
-        const TFileNodeData &d = tree.Data(n);
-        if (const std::string *written = writtenText(tree, n, FileExt))
-            TypeCounts.AddText(*written);
-        else if (!d.Has(FileExt))
-            TypeCounts.AddText({});
-        else
-            TypeCounts.AddBytes(ExtensionOf(tree.NameBytes(n)));
+    TClassCounts counted = CountClassesOf(Tree->Nodes(), CurrentNode, 1);
+    SizeCounts = std::move(counted.SizeCounts);
+    CreateCounts = std::move(counted.CreateCounts);
+    AccessCounts = std::move(counted.AccessCounts);
+    WriteCounts = std::move(counted.WriteCounts);
+    TypeCounts = std::move(counted.TypeCounts);
+}
+
+void TFACtrl::countFile(const TNodeTree &tree, NodeId n, TClassCounts &counts) const
+{
+    if (!isFile(tree, n))
+        return;
+    bump(counts.SizeCounts, classIndexOf(tree, n, SizeRange));
+    bump(counts.CreateCounts, classIndexOf(tree, n, CreateAgeRange));
+    bump(counts.AccessCounts, classIndexOf(tree, n, AccessAgeRange));
+    bump(counts.WriteCounts, classIndexOf(tree, n, WriteAgeRange));
+    const TFileNodeData &d = tree.Data(n);
+    if (const std::string *written = writtenText(tree, n, FileExt))
+        counts.TypeCounts.AddText(*written);
+    else if (!d.Has(FileExt))
+        counts.TypeCounts.AddText({});
+    else
+        counts.TypeCounts.AddBytes(ExtensionOf(tree.NameBytes(n)));
+}
+
+TFACtrl::TClassCounts TFACtrl::CountClassesOf(const TNodeTree &tree, NodeId node, unsigned threads) const
+{
+    auto fresh = [this] {
+        TClassCounts counts;
+        counts.SizeCounts.assign(SizeBounds.size() + 1, 0);
+        counts.CreateCounts.assign(AgeBounds.size() + 1, 0);
+        counts.AccessCounts.assign(AgeBounds.size() + 1, 0);
+        counts.WriteCounts.assign(AgeBounds.size() + 1, 0);
+        return counts;
+    };
+    TClassCounts counts = fresh();
+    if (!tree.IsValid(node))
+        return counts;
+    // The node, then the subtrees of its children in row order: the nodes of each part follow
+    // one another in depth-first order, so each part is counted by walking on from its first node.
+    countFile(tree, node, counts);
+    struct Part {
+        NodeId first = kNoNode;
+        std::uint64_t nodes = 0;
+    };
+    const std::uint64_t below = tree.TotalCount(node) - 1;
+    const std::uint64_t share = below / std::max(1u, threads) + 1;
+    std::vector<Part> parts;
+    for (NodeId child = tree.FirstChild(node); child != kNoNode; child = tree.NextSibling(child)) {
+        if (parts.empty() || (parts.back().nodes >= share && parts.size() < threads))
+            parts.push_back({child, 0});
+        parts.back().nodes += tree.TotalCount(child);
     }
-    SortTypeCounts(TypeCounts);
+    std::vector<TClassCounts> counted(parts.size());
+    auto countPart = [&](std::size_t k) {
+        counted[k] = fresh();
+        NodeId n = parts[k].first;
+        for (std::uint64_t i = 0; i < parts[k].nodes && n != kNoNode; ++i, n = tree.Next(n))
+            countFile(tree, n, counted[k]);
+    };
+    std::vector<std::thread> helpers;
+    std::size_t onThisThread = 0;
+    for (std::size_t k = 1; k < parts.size(); ++k) {
+        try {
+            helpers.emplace_back(countPart, k);
+        } catch (const std::system_error &) {
+            onThisThread = k; // no thread to be had: this one counts the parts left
+            break;
+        }
+    }
+    if (!parts.empty())
+        countPart(0);
+    for (std::size_t k = onThisThread; onThisThread && k < parts.size(); ++k)
+        countPart(k);
+    for (std::thread &helper : helpers)
+        helper.join();
+    for (TClassCounts &part : counted) {
+        auto add = [](std::vector<std::uint64_t> &to, const std::vector<std::uint64_t> &from) {
+            for (std::size_t i = 0; i < to.size() && i < from.size(); ++i)
+                to[i] += from[i];
+        };
+        add(counts.SizeCounts, part.SizeCounts);
+        add(counts.CreateCounts, part.CreateCounts);
+        add(counts.AccessCounts, part.AccessCounts);
+        add(counts.WriteCounts, part.WriteCounts);
+        counts.TypeCounts.Merge(part.TypeCounts);
+    }
+    SortTypeCounts(counts.TypeCounts);
+    return counts;
 }
 
 void TFACtrl::SortTypeCounts(TTypeCounts &typeCounts)

@@ -87,6 +87,13 @@ public:
     // --- Navigation ---------------------------------------------------------------------------
     void TreeChange(ITreeGrid &grid, NodeId node);
     void ShowFolder(NodeId node);
+    // The class counts of a folder and everything below it, as CountClasses fills the fields.
+    struct TClassCounts {
+        std::vector<std::uint64_t> SizeCounts, CreateCounts, AccessCounts, WriteCounts;
+        TTypeCounts TypeCounts; // sorted
+    };
+    // ShowFolder with the counts of `node` made beforehand by CountClassesOf (on a worker).
+    void ShowFolder(NodeId node, TClassCounts counted);
     void FillFileList(ITreeGrid &list);
     void UpdateListPercentages(ITreeGrid &list);
     void ListDblClick(ITreeGrid &sender);
@@ -98,6 +105,11 @@ public:
     void ClassifyFiles();
     void CountClasses();
     static void SortTypeCounts(TTypeCounts &typeCounts);
+    // Counts `node` and everything below it in `tree` as CountClasses does for the current node,
+    // the subtrees of its children shared among `threads` threads and joined in their order, so
+    // the counts and the order in which types are met are the same. Reads the records and the
+    // class bounds only, so a worker may count a tree that no grid shows yet.
+    TClassCounts CountClassesOf(const TNodeTree &tree, NodeId node, unsigned threads) const;
 
     // Makes a new catalogue ready to be shown, off the UI thread: sorts every level of `tree` by
     // `key` and classifies its files against `now`, as SortGrid and ClassifyFiles would once it is
@@ -142,6 +154,8 @@ private:
     int ageTimeKind() const;
     bool matchesKey(const TNodeTree &tree, NodeId node, int keyKind, std::string_view key) const;
     void classifyFile(TNodeTree &tree, NodeId node, LocalMillis now) const;
+    void countFile(const TNodeTree &tree, NodeId node, TClassCounts &counts) const;
+    void showFolder(NodeId node, TClassCounts *counted);
 
     int sortingField_ = -1; // the field of the sort in progress, resolved once for all its comparisons
     bool wired_ = false;

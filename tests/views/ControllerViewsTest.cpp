@@ -483,6 +483,32 @@ TEST_F(Navigation, APreparedCatalogueIsWhatSortingAndClassifyingVTGives)
                 EXPECT_EQ(prepared.Field(y, field), Tree().Field(x, field)) << FieldNames[field];
         EXPECT_EQ(x, kNoNode);
         EXPECT_EQ(y, kNoNode);
+
+        // Counted on three threads, the top folder's classes are what showing it counts, types in
+        // the order met ("TXT" met in alpha before "txt" at the top).
+        TFACtrl::TClassCounts counted = ctrl->CountClassesOf(prepared, prepared.First(), 3);
+        ctrl->CurrentNode = kNoNode;
+        ctrl->ShowFolder(Tree().First());
+        EXPECT_EQ(counted.SizeCounts, ctrl->SizeCounts);
+        EXPECT_EQ(counted.CreateCounts, ctrl->CreateCounts);
+        EXPECT_EQ(counted.AccessCounts, ctrl->AccessCounts);
+        EXPECT_EQ(counted.WriteCounts, ctrl->WriteCounts);
+        ASSERT_EQ(counted.TypeCounts.Size(), ctrl->TypeCounts.Size());
+        for (std::size_t i = 0; i < counted.TypeCounts.Size(); ++i) {
+            EXPECT_EQ(counted.TypeCounts[i].ext, ctrl->TypeCounts[i].ext);
+            EXPECT_EQ(counted.TypeCounts[i].count, ctrl->TypeCounts[i].count);
+        }
+        if (!column) {
+            ASSERT_EQ(counted.TypeCounts.Size(), 3u);
+            EXPECT_EQ(counted.TypeCounts[0].ext, "TXT");
+            EXPECT_EQ(counted.TypeCounts[0].count, 3u);
+        }
+        // Shown with those counts, the window's views are what showing it without them gives.
+        const std::vector<std::string> listed = Listed(VTList());
+        ctrl->CurrentNode = kNoNode;
+        ctrl->ShowFolder(Tree().First(), std::move(counted));
+        EXPECT_EQ(Listed(VTList()), listed);
+        EXPECT_EQ(ctrl->TypeCounts.Size(), 3u);
     }
 }
 
