@@ -652,40 +652,41 @@ bool TFMMain::scanAndShow(const std::string &folder)
     if (scanHook_)
         scanHook_(options);
 
-    QTimer counts;
-    if (wait_) {
-        wait_->SetCancelHandler([this] { cancel_.store(true); });
-        wait_->ShowWaitForm(true, true);
-        wait_->SetWaitText(QStringLiteral("Loading info.."));
-        wait_->SetCounts(0, 0);
-        connect(&counts, &QTimer::timeout, wait_, [&] {
-            using Stage = TWaitForm::ScanStage;
-            wait_->SetCounts(entries.load(), bytes.load(), walked.load() ? Stage::Sorting : Stage::Walking);
-        });
-        counts.start(100);
-    }
-    struct Hide {
-        TWaitForm *wait;
-        ~Hide()
-        {
-            if (wait) {
-                wait->ShowWaitForm(false, false);
-                wait->SetCancelHandler(nullptr);
-            }
-        }
-    } hide{wait_};
     ScanOutcome outcome;
     TFACtrl::TClassCounts counted;
-    runner_->Run([&] {
-        outcome = ScanFolder(*tree, folder, options);
-        if (outcome.cancelled || cancel_.load())
-            return;
-        walked.store(true);
-        const unsigned threads = preparingThreads();
-        ctrl.PrepareCatalogue(*tree, sortKey, clock(), threads);
-        counted = ctrl.CountClassesOf(*tree, tree->First(), threads);
-    });
-    counts.stop();
+    {
+        QTimer counts;
+        if (wait_) {
+            wait_->SetCancelHandler([this] { cancel_.store(true); });
+            wait_->ShowWaitForm(true, true);
+            wait_->SetWaitText(QStringLiteral("Loading info.."));
+            wait_->SetCounts(0, 0);
+            connect(&counts, &QTimer::timeout, wait_, [&] {
+                using Stage = TWaitForm::ScanStage;
+                wait_->SetCounts(entries.load(), bytes.load(), walked.load() ? Stage::Sorting : Stage::Walking);
+            });
+            counts.start(100);
+        }
+        struct Hide {
+            TWaitForm *wait;
+            ~Hide()
+            {
+                if (wait) {
+                    wait->ShowWaitForm(false, false);
+                    wait->SetCancelHandler(nullptr);
+                }
+            }
+        } hide{wait_};
+        runner_->Run([&] {
+            outcome = ScanFolder(*tree, folder, options);
+            if (outcome.cancelled || cancel_.load())
+                return;
+            walked.store(true);
+            const unsigned threads = preparingThreads();
+            ctrl.PrepareCatalogue(*tree, sortKey, clock(), threads);
+            counted = ctrl.CountClassesOf(*tree, tree->First(), threads);
+        });
+    }
     // "Cancel" pressed while the new catalogue was being sorted cancels the scan all the same.
     if (outcome.cancelled || cancel_.load())
         return false;

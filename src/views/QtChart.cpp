@@ -42,7 +42,10 @@ QtChart::QtChart(const std::string &name, bool plain, QWidget *parent)
     : QChartView(parent), name_(name), plain_(plain), chart_(new QChart)
 {
     setObjectName(QString::fromStdString(name));
-    setChart(chart_); // the view owns the chart
+    // The view owns the chart; the one it made for itself is given back on the swap, not freed.
+    QChart *initial = chart();
+    setChart(chart_);
+    delete initial;
     setRenderHint(QPainter::Antialiasing);
     setFrameShape(QFrame::NoFrame);
     setRubberBand(QChartView::NoRubberBand);

@@ -589,7 +589,7 @@ TEST_F(MainWindowTest, CancellingAScanMidwayKeepsTheCatalogueShownBefore)
     open(data / "big");
     EXPECT_TRUE(held);
     EXPECT_LT(folders.load(), 300); // stopped midway
-    EXPECT_EQ(threadCount(), threads); // no walking thread left
+    EXPECT_LE(threadCount(), threads); // no walking thread left (a thread of Qt may have ended meanwhile)
     EXPECT_FALSE(closed);
     EXPECT_TRUE(stillUp);
     EXPECT_FALSE(dropped);
