@@ -565,15 +565,10 @@ void TFACtrl::showFolder(NodeId node, TClassCounts *counted)
     CurrentPath = Tree->Nodes().Field(node, FullPath);
     Main->SetPathLabel(CurrentPath);
     Main->SetUpEnabled(CurrentPath != RootPath);
-    if (counted) {
-        SizeCounts = std::move(counted->SizeCounts);
-        CreateCounts = std::move(counted->CreateCounts);
-        AccessCounts = std::move(counted->AccessCounts);
-        WriteCounts = std::move(counted->WriteCounts);
-        TypeCounts = std::move(counted->TypeCounts);
-    } else {
+    if (counted)
+        takeCounts(std::move(*counted));
+    else
         CountClasses();
-    }
     FillFileList(*List);
     drawCharts();
 }
@@ -718,7 +713,11 @@ void TFACtrl::CountClasses()
     ResetCounters();
     if (!Tree || !Tree->Nodes().IsValid(CurrentNode))
         return;
-    TClassCounts counted = CountClassesOf(Tree->Nodes(), CurrentNode, 1);
+    takeCounts(CountClassesOf(Tree->Nodes(), CurrentNode, 1));
+}
+
+void TFACtrl::takeCounts(TClassCounts &&counted)
+{
     SizeCounts = std::move(counted.SizeCounts);
     CreateCounts = std::move(counted.CreateCounts);
     AccessCounts = std::move(counted.AccessCounts);

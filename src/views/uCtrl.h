@@ -156,6 +156,7 @@ private:
     void classifyFile(TNodeTree &tree, NodeId node, LocalMillis now) const;
     void countFile(const TNodeTree &tree, NodeId node, TClassCounts &counts) const;
     void showFolder(NodeId node, TClassCounts *counted);
+    void takeCounts(TClassCounts &&counted);
 
     int sortingField_ = -1; // the field of the sort in progress, resolved once for all its comparisons
     bool wired_ = false;
