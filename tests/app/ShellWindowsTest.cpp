@@ -77,6 +77,12 @@ TEST_F(ShellWindowsTest, WaitFormShowsHidesAndKeepsItsText)
     QTest::mouseClick(wait.SpeedButton1(), Qt::LeftButton);
     EXPECT_EQ(cancels, 1);
     EXPECT_TRUE(ClippedLabels(wait).empty()) << ClippedLabels(wait).front();
+    // Once the walk is over, the counts line says that the new catalogue is being sorted; the
+    // counts of a million entries and hundreds of terabytes still fit.
+    wait.SetCounts(1000000, 309693132524178, TWaitForm::ScanStage::Sorting);
+    EXPECT_TRUE(wait.CountsLabel()->text().endsWith(QStringLiteral(", sorting.."))) << wait.CountsLabel()->text().toStdString();
+    EXPECT_EQ(wait.WaitText(), QStringLiteral("Loading info.."));
+    EXPECT_TRUE(ClippedLabels(wait).empty()) << ClippedLabels(wait).front();
     // No two parts overlap.
     const QWidget *parts[] = {wait.Animate1(), wait.Label1(), wait.Label2(), wait.CountsLabel(), wait.SpeedButton1()};
     for (const QWidget *p : parts) {
