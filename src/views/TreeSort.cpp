@@ -71,22 +71,26 @@ void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection directi
 void SortTreeInParallel(TNodeTree &tree, const NodeCompare &compare, SortDirection direction, unsigned threads,
                         const std::function<void(NodeId)> &visit)
 {
-    // Folders are taken in runs of consecutive numbers from a shared counter, so a thread that
-    // meets large folders simply takes fewer runs.
-    constexpr std::uint64_t kRun = 512;
-    const std::uint64_t last = tree.NodeCount();
-    std::atomic<std::uint64_t> next{0};
+    // The folders are listed first, so that no thread reads the records of nodes that another
+    // is writing while it looks for folders. They are then taken in runs from a shared counter:
+    // a thread that meets large folders simply takes fewer runs.
+    std::vector<NodeId> folders;
+    for (NodeId node = 0; node <= tree.NodeCount(); ++node)
+        if (tree.ChildCount(node) > 0)
+            folders.push_back(node);
+    constexpr std::size_t kRun = 64;
+    std::atomic<std::size_t> next{0};
     std::atomic<bool> failed{false};
     std::mutex failureMutex;
     std::exception_ptr failure;
     auto work = [&] {
         std::vector<NodeId> nodes, buffer;
         try {
-            for (std::uint64_t begin = next.fetch_add(kRun); begin <= last && !failed.load(); begin = next.fetch_add(kRun)) {
-                const std::uint64_t end = std::min(begin + kRun - 1, last);
-                for (NodeId parent = NodeId(begin); parent <= end; ++parent) {
-                    if (tree.ChildCount(parent) == 0)
-                        continue;
+            for (std::size_t begin = next.fetch_add(kRun); begin < folders.size() && !failed.load();
+                 begin = next.fetch_add(kRun)) {
+                const std::size_t end = std::min(begin + kRun, folders.size());
+                for (std::size_t i = begin; i < end; ++i) {
+                    const NodeId parent = folders[i];
                     nodes = tree.Children(parent);
                     if (nodes.size() > 1) {
                         sortWith(nodes, buffer, compare, direction);
