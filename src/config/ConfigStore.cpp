@@ -53,9 +53,11 @@ std::string TConfigProblem::Text() const
     std::string text = "\"" + path + "\"";
     if (line > 0)
         text += ", line " + std::to_string(line);
+    if (line > 0 && column > 0)
+        text += ", column " + std::to_string(column);
     text += ": " + message;
-    if (!lineText.empty())
-        text += " (at \"" + lineText + "\")";
+    if (!excerpt.empty())
+        text += " (at \"" + excerpt + "\")";
     return text;
 }
 
@@ -64,7 +66,7 @@ std::string TConfigProblem::Text() const
 std::optional<TConfigProblem> ValidateConfig(const TXMLConfigType &config, const std::string &path)
 {
     auto problemAt = [&](TXmlElement element, std::string message) {
-        return TConfigProblem{path, std::move(message), config.Document().LineOf(element), {}};
+        return TConfigProblem{path, std::move(message), config.Document().LineOf(element)};
     };
 
     TXMLNodesType nodes = config.Nodes();
@@ -137,22 +139,24 @@ void TConfig::create(const TConfigPlaces &places)
                 fs::create_directories(places.userFolder);
             CreateDefaultFile();
         } catch (const std::exception &e) {
-            useDefaults({fileName_, std::string("Cannot create the configuration file: ") + e.what(), 0, {}});
+            useDefaults({fileName_, std::string("Cannot create the configuration file: ") + e.what()});
             return;
         }
     }
 
     const std::string sourceName = source.string();
+    std::optional<TConfigProblem> problem;
     try {
         root_ = LoadConfig(sourceName);
+        problem = ValidateConfig(*root_, sourceName);
     } catch (const TXmlParseError &e) {
-        useDefaults({sourceName, e.Reason(), e.Line(), e.LineText()});
-        return;
+        problem = TConfigProblem{sourceName, e.Reason(), e.Line(), e.Column(), e.Excerpt()};
+    } catch (const TXmlFileError &e) {
+        problem = TConfigProblem{sourceName, "Cannot read the file: " + e.Reason()};
     } catch (const std::exception &e) {
-        useDefaults({sourceName, e.what(), 0, {}});
-        return;
+        problem = TConfigProblem{sourceName, e.what()};
     }
-    if (std::optional<TConfigProblem> problem = ValidateConfig(*root_, sourceName))
+    if (problem)
         useDefaults(std::move(*problem));
 }
 
@@ -160,7 +164,7 @@ void TConfig::CreateDefaultFile() const { WriteFileAtomically(fileName_, kDefaul
 
 void TConfig::Save() const
 {
-    if (problem_)
+    if (!CanSave())
         return; // the file on disk is the user's to repair; never write over it
     const std::string text = root_->Xml();
 

@@ -8,11 +8,13 @@
 // no user copy) and saves go to the user's copy. A missing file is created with the built-in
 // default text and read back.
 //
-// A file that exists but cannot be used is never overwritten: when it cannot be read or parsed,
-// its root is not `config`, or a value the program needs does not read as its type (a column's
-// Width, Visible, Index or ReadOnly, a class boundary's value), the store serves the built-in
-// defaults from memory, keeps the reason for the program to show once, and Save writes nothing.
-// The same happens when no file exists and none can be created.
+// A file that exists but cannot be used is never overwritten: when it cannot be read, is not a
+// regular file of at most 16 MiB (a named pipe, a device, a folder, a larger file: refused before
+// anything is read), is not well-formed XML, its root is not `config`, or a value the program
+// needs does not read as its type (a column's Width, Visible, Index or ReadOnly, a class
+// boundary's value), the store serves the built-in defaults from memory and keeps the reason for
+// the program to show once, and Save writes nothing. The same happens when no file exists and
+// none can be created.
 //
 // The store is used from the user-interface thread only; reading a missing attribute adds it.
 
@@ -44,9 +46,10 @@ struct TConfigProblem {
     std::string path;     // the file concerned
     std::string message;  // the parser's or the system's reason, or the value that failed
     int line = 0;         // 1-based line in the file; 0 when the problem has no line
-    std::string lineText; // the start of that line, when known
+    int column = 0;       // 1-based column in that line; 0 when not known
+    std::string excerpt;  // the text at the fault, when known
 
-    // One text for the user: path, reason and line.
+    // One text for the user: path, line, column, reason and the text at the fault.
     std::string Text() const;
 };
 

@@ -236,7 +236,7 @@ TXMLConfigType::TXMLConfigType(std::shared_ptr<TXmlDocument> document)
 
 std::shared_ptr<TXMLConfigType> LoadConfig(const std::string &path)
 {
-    return std::make_shared<TXMLConfigType>(TXmlDocument::FromFile(path));
+    return std::make_shared<TXMLConfigType>(TXmlDocument::FromFile(path, kMaxConfigFileBytes));
 }
 
 std::shared_ptr<TXMLConfigType> ConfigFromText(std::string text)

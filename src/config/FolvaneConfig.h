@@ -18,6 +18,7 @@
 // empty and a missing attribute is added empty (both are written by the next save). An empty or
 // unconvertible integer or boolean fails its read with TConvertError; a text reads as it is.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -219,8 +220,14 @@ private:
     std::shared_ptr<TXmlDocument> document_;
 };
 
-// Parses the file at `path` and binds its root. Throws TXmlParseError when the file is not
-// well-formed, TXmlError when it cannot be read or its root is not `config`.
+// The largest configuration file that is read: far above any real configuration (the default
+// text is 2547 bytes), and small enough that a file which is not one is refused before it fills
+// memory.
+inline constexpr std::uint64_t kMaxConfigFileBytes = std::uint64_t(16) << 20;
+
+// Parses the file at `path` and binds its root. Throws TXmlFileError when the file cannot be read
+// or is not a regular file of at most kMaxConfigFileBytes, TXmlParseError when it is not
+// well-formed, TXmlError when its root is not `config`.
 std::shared_ptr<TXMLConfigType> LoadConfig(const std::string &path);
 // The same from a text held in memory.
 std::shared_ptr<TXMLConfigType> ConfigFromText(std::string text);
