@@ -58,6 +58,8 @@ std::string TConfigProblem::Text() const
     text += ": " + message;
     if (!excerpt.empty())
         text += " (at \"" + excerpt + "\")";
+    if (!savesTo.empty())
+        text += "\n\nThe settings will be kept in \"" + savesTo + "\" from now on.";
     return text;
 }
 
@@ -156,8 +158,14 @@ void TConfig::create(const TConfigPlaces &places)
     } catch (const std::exception &e) {
         problem = TConfigProblem{sourceName, e.what()};
     }
-    if (problem)
-        useDefaults(std::move(*problem));
+    if (!problem)
+        return;
+    // The unusable file lies in the program folder, which cannot be written, and the user has no
+    // copy: saves go to the user's file, which is read from the next start on, instead of the
+    // layout being lost at every close.
+    if (source != target)
+        problem->savesTo = fileName_;
+    useDefaults(std::move(*problem));
 }
 
 void TConfig::CreateDefaultFile() const { WriteFileAtomically(fileName_, kDefaultConfigText); }

@@ -145,6 +145,7 @@ TEST_F(ConfigStoreTest, UnusableFileIsKeptAndTheDefaultsServed)
         EXPECT_EQ(problem.line, c.line);
         EXPECT_NE(problem.message.find(c.inMessage), std::string::npos) << problem.message;
         EXPECT_NE(problem.Text().find(ProgramFile()), std::string::npos) << problem.Text();
+        EXPECT_EQ(problem.savesTo, "") << "the program folder can be written: nothing is saved elsewhere";
 
         // The defaults serve, and nothing reaches the file.
         EXPECT_EQ(store.XMLConfig()->Nodes().Count(), 15);
@@ -244,6 +245,58 @@ TEST_F(ConfigStoreTest, OnlyARegularFileOfAtMost16MiBIsRead)
         EXPECT_FALSE(fs::exists(places.userFolder));
     }
     EXPECT_NE(ReadText(good).find("Width=\"12\""), std::string::npos) << "the linked file was saved through the link";
+}
+
+TEST_F(ConfigStoreTest, UnusableFileInReadOnlyProgramFolderIsLeftAndTheSettingsGoToTheUserFile)
+{
+    struct Case {
+        const char *name;
+        std::function<void(const fs::path &)> make;
+    } cases[] = {
+        {"not well-formed", [](const fs::path &p) { WriteText(p, "<config><nodes/></config>trailing"); }},
+        {"a value that does not read",
+         [](const fs::path &p) {
+             WriteText(p, "<config><nodes><node Name=\"File Name\" Visible=\"True\" Index=\"0\" Width=\"wide\" "
+                          "ReadOnly=\"True\"/></nodes></config>");
+         }},
+        {"not a regular file", [](const fs::path &p) { fs::create_directory(p); }},
+    };
+    MakeProgramFolderReadOnly();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::permissions(places.programFolder, fs::perms::owner_all); // the test itself sets it up
+        fs::remove_all(ProgramFile());
+        c.make(ProgramFile());
+        fs::permissions(places.programFolder, fs::perms::owner_read | fs::perms::owner_exec);
+        fs::remove_all(places.userFolder);
+        const std::string before = Fingerprint(ProgramFile());
+        const std::string bytes = fs::is_regular_file(ProgramFile()) ? ReadText(ProgramFile()) : "";
+        {
+            TConfig store(places);
+            ASSERT_TRUE(store.OnDefaults());
+            EXPECT_TRUE(store.CanSave());
+            EXPECT_EQ(store.ConfigFileName(), UserFile());
+            const TConfigProblem &problem = *store.Problem();
+            EXPECT_EQ(problem.path, ProgramFile());
+            EXPECT_EQ(problem.savesTo, UserFile());
+            EXPECT_TRUE(problem.Text().ends_with("\n\nThe settings will be kept in \"" + UserFile() + "\" from now on."))
+                << problem.Text();
+            EXPECT_FALSE(fs::exists(UserFile())) << "nothing is written before a save";
+            EXPECT_EQ(store.XMLConfig()->Nodes().Count(), 15);
+            store.XMLConfig()->Nodes().Node(0).SetWidth(99);
+            store.Save();
+        }
+        EXPECT_EQ(Fingerprint(ProgramFile()), before);
+        if (!bytes.empty()) {
+            EXPECT_EQ(ReadText(ProgramFile()), bytes);
+        }
+
+        TConfig again(places); // the next start reads the user's file, without a word
+        EXPECT_FALSE(again.OnDefaults()) << again.Problem()->Text();
+        EXPECT_EQ(again.ConfigFileName(), UserFile());
+        EXPECT_EQ(again.XMLConfig()->Nodes().Count(), 15);
+        EXPECT_EQ(again.XMLConfig()->Nodes().Node(0).Width(), 99);
+    }
 }
 
 TEST_F(ConfigStoreTest, LoadableOddFilesAreUsedAsTheyAre)
