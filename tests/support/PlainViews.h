@@ -2,7 +2,8 @@
 // Plain, display-free implementations of the tree-grid, chart and main-view interfaces. They keep
 // what was set, raise their events the way the real widgets do where the controller relies on
 // it (selecting a node raises the selection change; a header click raises mouse-down, then
-// click), and let tests and benchmarks drive the controller without a screen.
+// click), and let tests and benchmarks drive the controller without a screen. Test support:
+// built into folvane_testsupport, never into the program.
 
 #include <map>
 #include <memory>

@@ -1,8 +1,7 @@
-#include "PlainViews.h"
+#include "support/PlainViews.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
 
