@@ -9,7 +9,6 @@
 #include <stdexcept>
 
 #include "GuiTestSupport.h"
-#include "support/TempDir.h"
 #include "views/QtIconList.h"
 #include "views/QtTreeGrid.h"
 
@@ -326,26 +325,29 @@ TEST_F(QtTreeGridTest, SortOrdersEveryLevelThroughTheCompareEventAndKeepsTheSele
     EXPECT_EQ(selections.size(), 1u);
 }
 
-TEST(QtIconListTest, OneIconPerTypeAndNoneForAPathThatIsGone)
+TEST(QtIconListTest, OneIconPerTypeWhateverTheLetterCase)
 {
     GuiApp();
-    folvane::test::TempDir dir;
-    const std::string odd = dir.File("caf\xe9.TXT", 1); // a name that is not UTF-8
-    const std::string plain = dir.File("notes.txt", 1);
-    const std::string other = dir.File("photo.jpg", 1);
     QtIconList &icons = QtIconList::Instance();
-    const int txt = icons.IndexOf(plain, false);
+    const int txt = icons.IndexOfType(false, "txt");
     ASSERT_GE(txt, 0);
     EXPECT_FALSE(icons.Icon(txt).isNull());
-    EXPECT_EQ(icons.IndexOf(odd, false), txt); // the same type, whatever the letter case
-    EXPECT_NE(icons.IndexOf(other, false), txt);
     const int count = icons.Count();
-    EXPECT_EQ(icons.IndexOf(" " + plain + " ", false), txt); // blanks around the path do not count
-    EXPECT_EQ(icons.Count(), count);                          // cached, not added again
-    const int folder = icons.IndexOf(dir.Path(), true);
-    EXPECT_GE(folder, 0);
+    EXPECT_EQ(icons.IndexOfType(false, "TXT"), txt);
+    EXPECT_EQ(icons.IndexOfType(false, "Txt"), txt);
+    EXPECT_EQ(icons.Count(), count); // cached, not added again
+    const int jpg = icons.IndexOfType(false, "jpg");
+    EXPECT_NE(jpg, txt);
+    EXPECT_FALSE(icons.Icon(jpg).isNull());
+    // A file without an extension, or with one no type is known by, still has an icon.
+    for (std::string_view extension : {"", "no-such-type-\xe9"}) {
+        const int index = icons.IndexOfType(false, extension);
+        EXPECT_FALSE(icons.Icon(index).isNull()) << extension;
+    }
+    const int folder = icons.IndexOfType(true, "txt"); // a folder's name plays no part
+    EXPECT_EQ(icons.IndexOfType(true, ""), folder);
     EXPECT_NE(folder, txt);
-    EXPECT_EQ(icons.IndexOf(dir / "gone.txt", false), -1);
+    EXPECT_FALSE(icons.Icon(folder).isNull());
     EXPECT_TRUE(icons.Icon(-1).isNull());
     EXPECT_TRUE(icons.Icon(icons.Count()).isNull());
 }
