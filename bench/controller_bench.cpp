@@ -12,7 +12,7 @@
 #include "BenchSupport.h"
 #include "catalog/uFileReader.h"
 #include "config/ConfigStore.h"
-#include "views/PlainViews.h"
+#include "support/PlainViews.h"
 #include "views/uCtrl.h"
 
 using namespace folvane;

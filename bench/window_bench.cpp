@@ -5,9 +5,12 @@
 //   shown       from the folder chooser giving the folder back to the tree showing the expanded
 //               top node, with the list and the four charts filled, painted;
 //   select-top  selecting another node, then the top node again, each shown and painted;
-//   scroll-end  scrolling the tree to its last row and painting it.
+//   scroll-end  scrolling the tree to its last row and painting it;
+//   page-through with every folder of the tree expanded (not timed), 100 page-downs from the
+//               top, each sent to the tree as a key press and painted at once.
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QScrollBar>
 
 #include <cstdio>
@@ -122,6 +125,34 @@ int main(int argc, char **argv)
     window.VT->scrollToBottom();
     paint(window);
     report("scroll-end", scroll.Seconds());
+
+    // Every folder expanded the way the grid restores expansion after a reset; not timed.
+    QtTreeGrid &vt = *window.VT;
+    vt.BeginUpdate();
+    TNodeTree &nodes = vt.Nodes();
+    for (NodeId n = nodes.First(); n != kNoNode; n = nodes.Next(n))
+        if (nodes.ChildCount(n) > 0)
+            nodes.SetExpanded(n, true);
+    vt.EndUpdate();
+    vt.SelectNode(top);
+    vt.scrollToTop();
+    paint(window);
+    bench::Stopwatch pages;
+    for (int i = 0; i < 100; ++i) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+        QApplication::sendEvent(&vt, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_PageDown, Qt::NoModifier);
+        QApplication::sendEvent(&vt, &release);
+        paint(window);
+    }
+    const double paged = pages.Seconds();
+    // The pages went down through expanded folders: the row now focused lies deep in the tree.
+    const NodeId reached = vt.FocusedNode();
+    if (!nodes.IsValid(reached) || nodes.Level(reached) == 0 || window.Ctrl()->CurrentNode != reached) {
+        std::fprintf(stderr, "the page-downs did not move through the tree\n");
+        return 1;
+    }
+    report("page-through", paged);
 
     window.close();
     SetUi(nullptr);

@@ -622,9 +622,9 @@ int TFMMain::Page(PageControlId control) const
     return 0;
 }
 
-int TFMMain::IconIndexOf(const std::string &path, bool isFolder)
+int TFMMain::IconIndexOf(bool isFolder, std::string_view extension)
 {
-    return QtIconList::Instance().IndexOf(path, isFolder);
+    return QtIconList::Instance().IndexOfType(isFolder, extension);
 }
 
 // --- Start and close -------------------------------------------------------------------------

@@ -63,7 +63,7 @@ public:
     void SetDown(ButtonId button, bool down) override;
     void ShowPage(PageControlId control, int page) override;
     int Page(PageControlId control) const override;
-    int IconIndexOf(const std::string &path, bool isFolder) override;
+    int IconIndexOf(bool isFolder, std::string_view extension) override;
     TXmlDocument &XMLDoc() override { return xmlDoc_; }
 
     // --- Commands ----------------------------------------------------------------------------

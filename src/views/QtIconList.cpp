@@ -7,10 +7,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <system_error>
-
-#include "catalog/uFileReader.h"
 
 namespace folvane {
 
@@ -59,23 +55,6 @@ int QtIconList::IndexOfType(bool isFolder, std::string_view extension)
     const int index = add(icon);
     byExtension_.emplace(std::move(key), index);
     return index;
-}
-
-int QtIconList::IndexOf(const std::string &pathBytes, bool isFolder)
-{
-    // Leading and trailing blanks are not part of the path asked about.
-    std::string_view path = pathBytes;
-    while (!path.empty() && path.front() == ' ')
-        path.remove_prefix(1);
-    while (!path.empty() && path.back() == ' ')
-        path.remove_suffix(1);
-    std::error_code error;
-    // The bytes are the name as the file system knows it, so they are passed on unconverted.
-    // A link is an entry of its own, so it is looked at without following it.
-    if (path.empty() ||
-        !std::filesystem::exists(std::filesystem::symlink_status(std::filesystem::path(std::string(path)), error)))
-        return -1;
-    return IndexOfType(isFolder, isFolder ? std::string_view() : ExtensionOf(path));
 }
 
 QIcon QtIconList::Icon(int index) const

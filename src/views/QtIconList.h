@@ -2,6 +2,10 @@
 // The one icon list shared by every tree-grid: icons numbered by int, looked up by the kind of an
 // entry (folder or file) and, for files, by its extension, and cached so that each type is asked
 // of the desktop's icon theme once.
+//
+// An entry's path is never looked at: icons are asked for while cells are painted, and a call to
+// the file system there would stall scrolling on a slow or dead mount. The list and its cache
+// belong to the UI thread (where painting happens) and are not locked.
 
 #include <QIcon>
 #include <QString>
@@ -17,9 +21,7 @@ class QtIconList {
 public:
     static QtIconList &Instance();
 
-    // The index of the icon for an entry; -1 when the path (raw file-system bytes) no longer exists.
-    int IndexOf(const std::string &pathBytes, bool isFolder);
-    // The index of the icon for a kind and extension, without looking at the disk.
+    // The index of the icon for a folder, or for a file with this extension (any letter case).
     int IndexOfType(bool isFolder, std::string_view extension);
     // The icon at an index; a null icon for -1 or an index out of range.
     QIcon Icon(int index) const;

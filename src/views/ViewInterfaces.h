@@ -7,6 +7,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalog/NodeTree.h"
@@ -152,8 +153,10 @@ public:
     virtual void ShowPage(PageControlId control, int page) = 0;
     virtual int Page(PageControlId control) const = 0;
 
-    // The index in the shared icon list of the icon for a path, or -1 when the path no longer exists.
-    virtual int IconIndexOf(const std::string &path, bool isFolder) = 0;
+    // The index in the shared icon list of the icon for a folder, or for a file with this extension
+    // (any letter case; empty for none). Asked while painting, so it never looks at the disk: an
+    // entry's icon follows what the scan recorded of it.
+    virtual int IconIndexOf(bool isFolder, std::string_view extension) = 0;
 
     // The main window's catalogue XML document, which the XML and workbook exports build and reset.
     virtual TXmlDocument &XMLDoc() = 0;

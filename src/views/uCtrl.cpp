@@ -43,6 +43,18 @@ std::optional<TXMLNodeType> columnEntry(int column)
     return entries.Node(column);
 }
 
+// What the cells of a column need of its entry. The alignment text is compared case-sensitively:
+// "Right" left-aligns.
+ColumnSpec specOf(TXMLNodeType entry)
+{
+    ColumnSpec spec;
+    spec.field = FieldIndexOf(entry.Name());
+    spec.readOnly = entry.ReadOnly();
+    const std::string align = entry.Align();
+    spec.alignment = align == "right" ? Alignment::Right : align == "center" ? Alignment::Center : Alignment::Left;
+    return spec;
+}
+
 // --- Record values, typed where the text would read back as the same value ---------------------
 
 bool isAscii(std::string_view s)
@@ -302,17 +314,23 @@ std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node)
     }
 }
 
-void GetIconIndexes(IMainView &main, TNodeTree &tree, NodeId node)
+// Icons are asked for while cells are painted, so they come from the record alone: asking the file
+// system about the path there would stall scrolling on a slow or dead mount. An icon follows a
+// change on disk at the next scan or refresh of the entry.
+//
+// The record's two icon words are not written: GetImageIndex, the only caller, runs while cells
+// are painted, and cells are painted while an export worker may be reading the same records, so
+// a write here would race with it. The words are left as they are; the one cache of icons (per
+// type, in the icon list behind IMainView) belongs to the UI thread. An open folder shows the
+// same icon as a closed one, so the expanded state plays no part.
+int GetIconIndexes(IMainView &main, const TNodeTree &tree, NodeId node)
 {
-    std::string path;
-    if (const std::string *written = writtenText(tree, node, FullPath))
-        path = *written;
-    else if (tree.Data(node).Has(FullPath))
-        path = tree.PathBytes(node);
-    int index = main.IconIndexOf(path, isFolder(tree, node));
-    TFileNodeData &d = tree.Data(node);
-    d.IconIndex = index;
-    d.ExpandedIconIndex = index;
+    const TFileNodeData &d = tree.Data(node);
+    if (!d.Has(FullPath))
+        return -1;
+    if (d.Kind() == NodeKind::Folder)
+        return main.IconIndexOf(true, {});
+    return main.IconIndexOf(false, ExtensionOf(tree.NameBytes(node)));
 }
 
 // --- Construction -------------------------------------------------------------------------------
@@ -361,6 +379,7 @@ void TFACtrl::Destroy()
     }
     Tree = nullptr;
     List = nullptr;
+    columns_.clear();
     AgeBounds.clear();
     SizeBounds.clear();
     SizeCounts.clear();
@@ -372,23 +391,42 @@ void TFACtrl::Destroy()
 
 // --- Columns, cells, layout ---------------------------------------------------------------------
 
+std::vector<ColumnSpec> &TFACtrl::columnsOf(const ITreeGrid &grid)
+{
+    for (GridColumns &g : columns_)
+        if (g.grid == &grid)
+            return g.columns;
+    return columns_.emplace_back(GridColumns{&grid, {}}).columns;
+}
+
+const ColumnSpec *TFACtrl::columnSpec(const ITreeGrid &grid, int column) const
+{
+    for (const GridColumns &g : columns_)
+        if (g.grid == &grid)
+            return column >= 0 && std::size_t(column) < g.columns.size() ? &g.columns[std::size_t(column)] : nullptr;
+    return nullptr;
+}
+
 void TFACtrl::SetupColumns(ITreeGrid &grid)
 {
     grid.ClearColumns();
+    std::vector<ColumnSpec> &table = columnsOf(grid);
+    table.clear();
     TXMLNodesType entries = columnEntries();
     const int n = entries.Count();
     grid.BeginColumnUpdate();
     try {
         for (int i = 0; i < n; ++i) {
             TXMLNodeType entry = entries.Node(i);
+            const std::string name = entry.Name();
+            const int width = entry.Width();
+            const ColumnSpec spec = specOf(entry);
             int column = grid.AddColumn();
-            grid.SetColumnText(column, entry.Name());
-            grid.SetColumnWidth(column, entry.Width());
-            grid.SetColumnColor(column, entry.ReadOnly() ? ColumnColor{false, kPaleBlue} : ColumnColor{true, {}});
-            std::string align = entry.Align();
-            grid.SetColumnAlignment(column, align == "right"    ? Alignment::Right
-                                            : align == "center" ? Alignment::Center
-                                                                : Alignment::Left);
+            grid.SetColumnText(column, name);
+            grid.SetColumnWidth(column, width);
+            grid.SetColumnColor(column, spec.readOnly ? ColumnColor{false, kPaleBlue} : ColumnColor{true, {}});
+            grid.SetColumnAlignment(column, spec.alignment);
+            table.push_back(spec);
         }
     } catch (...) {
         grid.EndColumnUpdate();
@@ -408,11 +446,11 @@ void TFACtrl::SetupColumns(ITreeGrid &grid)
 
 std::string TFACtrl::GetText(ITreeGrid &grid, NodeId node, int column)
 {
+    const ColumnSpec *spec = columnSpec(grid, column);
+    if (!spec)
+        return {};
     try {
-        auto entry = columnEntry(column);
-        if (!entry)
-            return {};
-        return FormatSize(FieldIndexOf(entry->Name()), &grid.Nodes(), node);
+        return FormatSize(spec->field, &grid.Nodes(), node);
     } catch (const std::exception &) {
         return {};
     }
@@ -425,16 +463,14 @@ std::string TFACtrl::GetHint(ITreeGrid &grid, NodeId node, int column)
 
 int TFACtrl::GetImageIndex(ITreeGrid &grid, NodeId node, int column)
 {
+    const ColumnSpec *spec = columnSpec(grid, column);
+    if (!spec || spec->field != FileName)
+        return -1;
+    const TNodeTree &tree = grid.Nodes();
+    if (!tree.IsValid(node))
+        return -1;
     try {
-        auto entry = columnEntry(column);
-        if (!entry || FieldIndexOf(entry->Name()) != 0)
-            return -1;
-        TNodeTree &tree = grid.Nodes();
-        if (!tree.IsValid(node))
-            return -1;
-        GetIconIndexes(*Main, tree, node);
-        const TFileNodeData &d = tree.Data(node);
-        return tree.Expanded(node) ? d.ExpandedIconIndex : d.IconIndex;
+        return GetIconIndexes(*Main, tree, node);
     } catch (const std::exception &) {
         return -1;
     }
@@ -450,10 +486,16 @@ void TFACtrl::ShowColumnDialog()
 {
     if (!Ui().ShowColumnDialog() || !Tree)
         return;
+    // The entries may have changed: VT's table is resolved again, with the visibility.
+    std::vector<ColumnSpec> &table = columnsOf(*Tree);
     TXMLNodesType entries = columnEntries();
     const int n = std::min(entries.Count(), Tree->ColumnCount());
-    for (int i = 0; i < n; ++i)
-        Tree->SetColumnVisible(i, entries.Node(i).Visible());
+    table.resize(std::size_t(n));
+    for (int i = 0; i < n; ++i) {
+        TXMLNodeType entry = entries.Node(i);
+        table[std::size_t(i)] = specOf(entry);
+        Tree->SetColumnVisible(i, entry.Visible());
+    }
 }
 
 void TFACtrl::SaveLayout()

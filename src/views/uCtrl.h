@@ -27,8 +27,19 @@ namespace folvane {
 // record, for an empty field, or for a size that is not a number.
 std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node);
 
-// Asks the main view for the icon of the record's path and writes it into both icon words.
-void GetIconIndexes(IMainView &main, TNodeTree &tree, NodeId node);
+// The icon of a record, from what the scan recorded of it: the folder icon for a folder, else the
+// icon of its name's extension; -1 for a record without a path. It never looks at the disk and
+// writes nothing into the record (see the definition).
+int GetIconIndexes(IMainView &main, const TNodeTree &tree, NodeId node);
+
+// What painting a cell needs of its column, resolved from the column's configuration entry when
+// the columns are set up and again after the column dialog, so that a cell reads this and its
+// record and never the configuration document.
+struct ColumnSpec {
+    std::uint8_t field = FileName; // FieldIndexOf the entry's Name: the record field the column shows
+    Alignment alignment = Alignment::Left;
+    bool readOnly = false;
+};
 
 class TFACtrl {
 public:
@@ -114,11 +125,19 @@ private:
     void wire();
     void drawCharts();
     int fieldOfColumn(int column) const;
+    std::vector<ColumnSpec> &columnsOf(const ITreeGrid &grid);
+    const ColumnSpec *columnSpec(const ITreeGrid &grid, int column) const;
     int ageTimeKind() const;
     bool matchesKey(const TNodeTree &tree, NodeId node, int keyKind, std::string_view key) const;
     template <typename Run> void runExport(Run run);
 
     int sortingField_ = -1; // the field of the sort in progress, resolved once for all its comparisons
+    // Each grid's column table, column i from configuration entry i; a grid not set up has none.
+    struct GridColumns {
+        const ITreeGrid *grid = nullptr;
+        std::vector<ColumnSpec> columns;
+    };
+    std::vector<GridColumns> columns_;
     bool wired_ = false;
 };
 

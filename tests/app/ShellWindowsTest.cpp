@@ -20,7 +20,6 @@
 #include "app/uWaitForm.h"
 #include "config/ConfigStore.h"
 #include "config/uConfigEx.h"
-#include "export/FileInfo.h"
 #include "support/ScriptedUi.h"
 #include "support/Files.h"
 #include "support/TempDir.h"
@@ -106,14 +105,16 @@ TEST_F(ShellWindowsTest, AboutShowsItsTextsAndOpensItsLinks)
     EXPECT_TRUE(about.Label(1)->font().bold());
     EXPECT_EQ(about.Label(4)->text(), QStringLiteral("Web: "));
     EXPECT_EQ(about.Label(6)->text(), QStringLiteral("Email: "));
+    EXPECT_EQ(about.Label(5)->text(), QStringLiteral("www.folvane.org"));
+    EXPECT_EQ(about.Label(7)->text(), QStringLiteral("support@folvane.org"));
     EXPECT_EQ(about.Label(5)->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_TRUE(ClippedLabels(about).empty()) << ClippedLabels(about).front();
 
     QTest::mouseClick(about.Label(5), Qt::LeftButton);
     QTest::mouseClick(about.Label(7), Qt::LeftButton);
     ASSERT_EQ(ui.opened.size(), 2u);
-    EXPECT_EQ(ui.opened[0], std::string(kProductWebSite));
-    EXPECT_EQ(ui.opened[1], std::string("mailto:") + kSupportMail);
+    EXPECT_EQ(ui.opened[0], "https://www.folvane.org/");
+    EXPECT_EQ(ui.opened[1], "mailto:support@folvane.org");
     EXPECT_TRUE(ui.messages.empty());
 }
 

@@ -13,7 +13,7 @@
 #include "config/ConfigStore.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
-#include "views/PlainViews.h"
+#include "support/PlainViews.h"
 #include "views/uCtrl.h"
 
 namespace folvane::test {

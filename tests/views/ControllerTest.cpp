@@ -79,7 +79,7 @@ TEST_F(FourColumns, AlignmentPositionsAndNamesThatAreNotFields)
     EXPECT_EQ(g.CellText(f, 1), "a.txt");
     EXPECT_EQ(g.CellText(f, 0), "1.50 KB");
     EXPECT_EQ(g.CellImage(f, 0), -1);
-    EXPECT_EQ(g.CellImage(b.top, 1), 0); // the folder exists: an icon
+    EXPECT_EQ(g.CellImage(b.top, 1), 0); // the folder icon
     EXPECT_EQ(g.CellText(f, 4), "");     // a column without an entry stays empty
     EXPECT_EQ(g.CellImage(f, 4), -1);
 }
@@ -126,22 +126,84 @@ TEST(FormatSize, UnitsGroupingAndEmptyFields)
 
 TEST_F(ControllerColumns, CellTextHintAndIconsOnlyInTheNameColumn)
 {
-    std::string existing = dir.File("data/a.txt", 2048);
-    CatalogBuilder b(Tree(), dir / "data");
+    CatalogBuilder b(Tree(), "/data");
     NodeId a = b.File(b.top, "a.txt", 2048);
-    NodeId gone = b.File(b.top, "gone.txt", 10);
+    b.File(b.top, "b.txt", 10);
     b.Finish();
     EXPECT_EQ(VT().CellText(a, Column("File Size")), "2.00 KB");
     EXPECT_EQ(VT().CellText(a, Column("Size Percentage")), "99.51%");
-    EXPECT_EQ(VT().CellHint(a, Column("Full Path")), existing);
+    EXPECT_EQ(VT().CellHint(a, Column("Full Path")), "/data/a.txt");
     EXPECT_EQ(VT().CellText(a, 15), "");
     EXPECT_EQ(VT().CellImage(a, 0), 1);
-    EXPECT_EQ(Tree().Data(a).IconIndex, 1);
-    EXPECT_EQ(Tree().Data(a).ExpandedIconIndex, 1);
     EXPECT_EQ(VT().CellImage(a, Column("Full Path")), -1);
-    EXPECT_EQ(VT().CellImage(gone, 0), -1); // no longer on disk
-    VT().SetExpanded(b.top, true);
-    EXPECT_EQ(VT().CellImage(b.top, 0), 0);
+    EXPECT_EQ(VT().CellImage(a, 15), -1);
+}
+
+// Nothing of this catalogue exists on disk: every icon comes from the kind and name the records
+// hold, and painting writes nothing into a record (a worker may be reading it meanwhile).
+TEST_F(ControllerColumns, IconsComeFromTheRecordedKindAndExtension)
+{
+    const std::string gone = dir / "gone";
+    CatalogBuilder b(Tree(), gone);
+    NodeId sub = b.Folder(b.top, "sub");
+    NodeId txt = b.File(b.top, "a.txt", 1);
+    NodeId upper = b.File(sub, "B.TXT", 1);
+    NodeId jpg = b.File(b.top, "c.jpg", 1);
+    NodeId bare = b.File(b.top, "README", 1);
+    NodeId dotted = b.File(b.top, "archive.tar.gz", 1);
+    b.Finish();
+    ASSERT_FALSE(std::filesystem::exists(gone));
+
+    const int folder = VT().CellImage(b.top, 0);
+    EXPECT_EQ(folder, 0);
+    EXPECT_EQ(VT().CellImage(sub, 0), folder);
+    VT().SetExpanded(sub, true);
+    EXPECT_EQ(VT().CellImage(sub, 0), folder); // an open folder keeps the folder icon
+    const int text = VT().CellImage(txt, 0);
+    EXPECT_GE(text, 1);
+    EXPECT_EQ(VT().CellImage(upper, 0), text); // the same type in any letter case
+    for (NodeId other : {jpg, bare, dotted}) {
+        const int icon = VT().CellImage(other, 0);
+        EXPECT_GE(icon, 1) << Tree().Field(other, FileName);
+        EXPECT_NE(icon, text) << Tree().Field(other, FileName);
+    }
+    EXPECT_EQ(VT().CellImage(dotted, 0), VT().CellImage(b.File(b.top, "x.gz", 1), 0)); // the last extension
+    for (NodeId n : {b.top, sub, txt, upper, jpg}) {
+        EXPECT_EQ(Tree().Data(n).IconIndex, 0);
+        EXPECT_EQ(Tree().Data(n).ExpandedIconIndex, 0);
+    }
+    // A record that holds no path says nothing of what it is: no icon.
+    EXPECT_EQ(VT().CellImage(Tree().AddTopLevel(), 0), -1);
+}
+
+// The cells read the table resolved when the columns were set up, not the configuration: entries
+// renamed behind the grids' backs change no cell until the column dialog's OK resolves VT's table
+// again; the other grids keep theirs.
+TEST_F(ControllerColumns, CellsReadTheColumnTableNotTheConfiguration)
+{
+    CatalogBuilder b(Tree(), "/data");
+    NodeId a = b.File(b.top, "a.txt", 2048);
+    b.Finish();
+    ctrl->ShowFolder(b.top);
+    const NodeId listed = VTList().Nodes().First();
+    const int name = Column("File Name"), size = Column("File Size");
+    TXMLNodesType entries = GetConfig().XMLConfig()->Nodes();
+    for (int i = 0; i < entries.Count(); ++i)
+        entries.Node(i).SetName("Full Path");
+
+    for (TPlainTreeGrid *grid : {&VT(), &VTList()}) {
+        const NodeId n = grid == &VT() ? a : listed;
+        EXPECT_EQ(grid->CellText(n, size), "2.00 KB") << grid->Name();
+        EXPECT_EQ(grid->CellHint(n, name), "a.txt") << grid->Name();
+        EXPECT_EQ(grid->CellImage(n, name), 1) << grid->Name();
+    }
+
+    ui.columnDialogAnswers = {true};
+    ctrl->ShowColumnDialog();
+    EXPECT_EQ(VT().CellText(a, size), "/data/a.txt");
+    EXPECT_EQ(VT().CellImage(a, name), -1);
+    EXPECT_EQ(VTList().CellText(listed, size), "2.00 KB");
+    EXPECT_EQ(VTList().CellImage(listed, name), 1);
 }
 
 TEST_F(ControllerColumns, HeaderClicksToggleAndOnlyTheLeftButtonSorts)

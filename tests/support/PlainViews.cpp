@@ -1,10 +1,9 @@
-#include "PlainViews.h"
+#include "support/PlainViews.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <filesystem>
 #include <stdexcept>
-#include <sys/stat.h>
 
 #include "views/TreeSort.h"
 
@@ -176,13 +175,14 @@ int TPlainMainView::Page(PageControlId control) const
     return it == pages_.end() ? 0 : it->second;
 }
 
-int TPlainMainView::IconIndexOf(const std::string &path, bool isFolder)
+int TPlainMainView::IconIndexOf(bool isFolder, std::string_view extension)
 {
-    iconRequests.push_back(path);
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0)
-        return -1;
-    return isFolder ? 0 : 1;
+    if (isFolder)
+        return 0;
+    std::string key(extension);
+    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    auto [at, added] = fileIcons_.try_emplace(std::move(key), int(fileIcons_.size()) + 1);
+    return at->second;
 }
 
 } // namespace folvane

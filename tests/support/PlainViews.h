@@ -2,7 +2,8 @@
 // Plain, display-free implementations of the tree-grid, chart and main-view interfaces. They keep
 // what was set, raise their events the way the real widgets do where the controller relies on
 // it (selecting a node raises the selection change; a header click raises mouse-down, then
-// click), and let tests and benchmarks drive the controller without a screen.
+// click), and let tests and benchmarks drive the controller without a screen. Test support:
+// built into folvane_testsupport, never into the program.
 
 #include <map>
 #include <memory>
@@ -146,9 +147,9 @@ public:
     void ShowPage(PageControlId control, int page) override { pages_[control] = page; }
     int Page(PageControlId control) const override;
 
-    // The index of a small icon for the path: 0 for a folder, 1 for a file, -1 when nothing exists there.
-    int IconIndexOf(const std::string &path, bool isFolder) override;
-    std::vector<std::string> iconRequests;
+    // 0 for a folder; for a file, one index per extension (any letter case) from 1, in the order
+    // the extensions are first asked for.
+    int IconIndexOf(bool isFolder, std::string_view extension) override;
 
     TXmlDocument &XMLDoc() override { return xmlDoc_; }
 
@@ -159,6 +160,7 @@ private:
     bool upEnabled_ = false;
     std::map<ButtonId, bool> down_;
     std::map<PageControlId, int> pages_;
+    std::map<std::string, int> fileIcons_; // lower-case extension -> index
     TXmlDocument xmlDoc_;
 };
 
