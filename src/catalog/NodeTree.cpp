@@ -80,6 +80,10 @@ TNodeTree &TNodeTree::operator=(TNodeTree &&other) noexcept
     textChunks_ = std::move(other.textChunks_);
     textChunkCount_ = other.textChunkCount_;
     overrides_ = std::move(other.overrides_);
+    freeIds_ = std::move(other.freeIds_);
+    textAllocated_ = other.textAllocated_;
+    deadText_ = other.deadText_;
+    deadSlots_ = other.deadSlots_;
     bulk_ = other.bulk_;
     bulkDelta_ = other.bulkDelta_;
     writer_ = std::make_unique<TextWriter>(*this);
@@ -97,6 +101,8 @@ void TNodeTree::reset()
     childIds_.clear();
     childIds_.shrink_to_fit();
     overrides_.clear();
+    freeIds_.clear();
+    textAllocated_ = deadText_ = deadSlots_ = 0;
     bulk_ = false;
     bulkDelta_ = 0;
     writer_ = std::make_unique<TextWriter>(*this);
@@ -137,7 +143,7 @@ NodeId TNodeTree::AddChild(NodeId parent)
 {
     if (bulk_)
         throw std::logic_error("AddChild during a bulk build");
-    NodeId id = allocateNodes(1);
+    NodeId id = newNode();
     Node &p = node(parent);
     Node &n = node(id);
     n = Node{};
@@ -152,6 +158,7 @@ NodeId TNodeTree::AddChild(NodeId parent)
             childIds_.resize(begin + newCap);
             std::copy_n(childIds_.begin() + p.childBegin, p.childCount, childIds_.begin() + begin);
             p.childBegin = begin;
+            deadSlots_ += p.childCap;
         }
         p.childCap = newCap;
     }
@@ -278,7 +285,7 @@ std::uint32_t TNodeTree::TotalCount(NodeId id) const
 
 std::uint32_t TNodeTree::NodeCount() const
 {
-    return nodeCount_.load(std::memory_order_relaxed) - 1;
+    return nodeCount_.load(std::memory_order_relaxed) - 1 - std::uint32_t(freeIds_.size());
 }
 
 void TNodeTree::ReorderChildren(NodeId parent, std::span<const NodeId> order)
@@ -329,6 +336,7 @@ std::uint64_t TNodeTree::newTextChunk(std::uint32_t minSize, std::uint32_t &capa
     capacity = std::max(minSize, kTextChunk);
     std::uint32_t index = textChunkCount_++;
     textChunks_[index].store(new char[capacity], std::memory_order_relaxed);
+    textAllocated_ += capacity;
     return index;
 }
 
@@ -390,6 +398,7 @@ std::string TNodeTree::PathBytes(NodeId id) const
 void TNodeTree::SetName(NodeId id, std::string_view nameBytes)
 {
     TFileNodeData &d = Data(id);
+    deadText_ += d.textLen;
     d.textRef = writer_->Append(nameBytes);
     d.textLen = std::uint32_t(nameBytes.size());
     d.nameLen = std::uint16_t(std::min<std::size_t>(nameBytes.size(), UINT16_MAX));
@@ -401,6 +410,7 @@ void TNodeTree::SetName(NodeId id, std::string_view nameBytes)
 void TNodeTree::SetExplicitPath(NodeId id, std::string_view pathBytes, std::size_t nameLen)
 {
     TFileNodeData &d = Data(id);
+    deadText_ += d.textLen;
     d.textRef = writer_->Append(pathBytes);
     d.textLen = std::uint32_t(pathBytes.size());
     d.nameLen = std::uint16_t(std::min<std::size_t>({nameLen, pathBytes.size(), UINT16_MAX}));
@@ -608,6 +618,194 @@ void TNodeTree::SetField(NodeId id, int field, std::string_view value)
         return;
     default: setOverride(id, field, value); return; // Description, CatalogName
     }
+}
+
+// --- Changing a catalogue in place ------------------------------------------------------------
+
+NodeId TNodeTree::newNode()
+{
+    if (freeIds_.empty())
+        return allocateNodes(1);
+    NodeId id = freeIds_.back();
+    freeIds_.pop_back();
+    return id;
+}
+
+// Frees `top` and everything below it; its parent's child list and the counts above are the caller's.
+void TNodeTree::freeSubtree(NodeId top)
+{
+    std::vector<NodeId> stack{top};
+    while (!stack.empty()) {
+        const NodeId id = stack.back();
+        stack.pop_back();
+        Node &n = node(id);
+        for (std::uint32_t r = 0; r < n.childCount; ++r)
+            if (const NodeId child = childIds_[n.childBegin + r]; child != kNoNode) // kNoNode: removed before
+                stack.push_back(child);
+        if (n.data.flags & TFileNodeData::HasOverride)
+            for (int field = 0; field < kFieldCount; ++field)
+                overrides_.erase(overrideKey(id, field));
+        deadText_ += n.data.textLen;
+        deadSlots_ += n.childCap;
+        n = Node{}; // parent kNoNode: no longer valid
+        freeIds_.push_back(id);
+    }
+}
+
+void TNodeTree::RemoveSubtrees(std::span<const NodeId> nodes)
+{
+    if (bulk_)
+        throw std::logic_error("RemoveSubtrees during a bulk build");
+    // Each node leaves a hole in its parent's child list; every list with holes is closed up
+    // once, so removing many children of one big folder costs one pass over it.
+    std::vector<NodeId> parents;
+    for (NodeId id : nodes) {
+        if (!IsValid(id))
+            continue;
+        const NodeId parent = node(id).parent;
+        const std::uint32_t count = node(id).subtree;
+        for (NodeId p = parent; p != kNoNode; p = node(p).parent)
+            node(p).subtree -= count;
+        childIds_[node(parent).childBegin + node(id).row] = kNoNode;
+        parents.push_back(parent);
+        freeSubtree(id);
+    }
+    std::sort(parents.begin(), parents.end());
+    parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
+    for (NodeId parent : parents) {
+        if (parent != Root() && !IsValid(parent))
+            continue; // removed itself, after its child
+        Node &p = node(parent);
+        std::uint32_t kept = 0;
+        for (std::uint32_t r = 0; r < p.childCount; ++r) {
+            const NodeId child = childIds_[p.childBegin + r];
+            if (child == kNoNode)
+                continue;
+            node(child).row = kept;
+            childIds_[p.childBegin + kept++] = child;
+        }
+        p.childCount = kept;
+    }
+    compactIfWasteful();
+}
+
+void TNodeTree::CopyRecord(NodeId to, const TNodeTree &from, NodeId source)
+{
+    const TFileNodeData &f = from.Data(source);
+    TFileNodeData &t = Data(to);
+    if (t.flags & TFileNodeData::HasOverride)
+        for (int field = 0; field < kFieldCount; ++field)
+            eraseOverride(to, field);
+    deadText_ += t.textLen;
+    t = f;
+    t.flags &= ~(TFileNodeData::HasOverride | TFileNodeData::ExplicitPath);
+    t.textLen = 0;
+    t.nameLen = 0;
+    if (f.flags & TFileNodeData::ExplicitPath)
+        SetExplicitPath(to, from.text(f.textRef, f.textLen), f.nameLen);
+    else if (f.textLen > 0)
+        SetName(to, from.NameBytes(source));
+    if (f.flags & TFileNodeData::HasOverride)
+        for (int field = 0; field < kFieldCount; ++field)
+            if (const std::string *written = from.Override(source, field))
+                setOverride(to, field, *written);
+    Data(to).present = f.present;
+}
+
+NodeId TNodeTree::CopySubtree(NodeId parent, const TNodeTree &from, NodeId source)
+{
+    const NodeId top = AddChild(parent);
+    CopyRecord(top, from, source);
+    // Each copied folder gets a child list of exactly its size, filled in row order.
+    std::vector<std::pair<NodeId, NodeId>> stack{{top, source}};
+    while (!stack.empty()) {
+        const auto [to, src] = stack.back();
+        stack.pop_back();
+        const std::uint32_t count = from.ChildCount(src);
+        node(to).subtree = from.TotalCount(src);
+        if (count == 0)
+            continue;
+        const auto begin = std::uint32_t(childIds_.size());
+        childIds_.resize(std::size_t(begin) + count);
+        node(to).childBegin = begin;
+        node(to).childCount = count;
+        node(to).childCap = count;
+        for (std::uint32_t r = 0; r < count; ++r) {
+            const NodeId child = newNode();
+            node(child) = Node{};
+            node(child).parent = to;
+            node(child).row = r;
+            childIds_[begin + r] = child;
+            const NodeId srcChild = from.Child(src, r);
+            CopyRecord(child, from, srcChild);
+            stack.emplace_back(child, srcChild);
+        }
+    }
+    // AddChild counted the copy of `source` alone in the nodes above.
+    const std::uint32_t below = from.TotalCount(source) - 1;
+    for (NodeId p = parent; p != kNoNode; p = node(p).parent)
+        node(p).subtree += below;
+    compactIfWasteful();
+    return top;
+}
+
+std::uint64_t TNodeTree::StorageBytes() const
+{
+    std::uint64_t chunks = 0;
+    for (std::uint32_t c = 0; c < kMaxNodeChunks && nodeChunks_[c].load(std::memory_order_relaxed); ++c)
+        ++chunks;
+    return chunks * kNodesPerChunk * sizeof(Node) + textAllocated_ + childIds_.capacity() * sizeof(std::uint32_t) +
+           freeIds_.capacity() * sizeof(NodeId);
+}
+
+// Compacting costs a pass over the whole tree, so it waits until the waste is as big as what is
+// in use: each byte left behind is then moved at most once, and the waste never exceeds the use.
+void TNodeTree::compactIfWasteful()
+{
+    constexpr std::uint64_t kSmallWaste = 1u << 20;
+    if (deadText_ > kSmallWaste && deadText_ * 2 > textAllocated_)
+        compactText();
+    if (deadSlots_ * sizeof(std::uint32_t) > kSmallWaste && deadSlots_ * 2 > childIds_.size())
+        compactChildSlots();
+}
+
+void TNodeTree::compactText()
+{
+    std::unique_ptr<std::atomic<char *>[]> old = std::move(textChunks_);
+    const std::uint32_t oldCount = textChunkCount_;
+    textChunks_.reset(new std::atomic<char *>[kMaxTextChunks]());
+    textChunkCount_ = 0;
+    textAllocated_ = 0;
+    deadText_ = 0;
+    writer_ = std::make_unique<TextWriter>(*this);
+    for (NodeId id = 1; id < IdLimit(); ++id) {
+        TFileNodeData &d = node(id).data;
+        if (node(id).parent == kNoNode || d.textLen == 0)
+            continue;
+        const char *base = old[d.textRef >> 32].load(std::memory_order_relaxed);
+        d.textRef = writer_->Append(std::string_view(base + (d.textRef & 0xFFFFFFFFu), d.textLen));
+    }
+    for (std::uint32_t c = 0; c < oldCount; ++c)
+        delete[] old[c].load(std::memory_order_relaxed);
+}
+
+void TNodeTree::compactChildSlots()
+{
+    std::vector<std::uint32_t> slots;
+    slots.reserve(childIds_.size() - std::min<std::uint64_t>(deadSlots_, childIds_.size()));
+    for (NodeId id = 0; id < IdLimit(); ++id) {
+        Node &n = node(id);
+        if (n.childCount == 0)
+            n.childCap = 0; // its list, if it had one, goes
+        if (n.childCount == 0 || (id != Root() && n.parent == kNoNode))
+            continue;
+        const auto begin = std::uint32_t(slots.size());
+        slots.insert(slots.end(), childIds_.begin() + n.childBegin, childIds_.begin() + n.childBegin + n.childCount);
+        n.childBegin = begin;
+        n.childCap = n.childCount;
+    }
+    childIds_ = std::move(slots);
+    deadSlots_ = 0;
 }
 
 void CopyNodeData(const TNodeTree &sourceTree, NodeId source, TNodeTree &destinationTree, NodeId destination)

@@ -8,6 +8,12 @@
 //
 // Storage grows in fixed chunks that never move, so a scan may add blocks of nodes from several
 // threads (AddChildBlock) while the nodes already handed out stay where they are.
+//
+// A catalogue can be changed in place (RemoveSubtrees, CopySubtree): a removed node's number is
+// no longer valid and is given to the next node added, so numbers stay below the most nodes the
+// tree ever held at once. Names and child lists left behind by removed nodes are counted, and
+// once they are as big as what is still in use they are compacted (numbers do not change), so
+// repeated changes do not make the tree grow without bound.
 
 #include <atomic>
 #include <cstdint>
@@ -58,7 +64,12 @@ public:
     std::uint32_t Level(NodeId node) const;      // 0 for top-level nodes and for no node
     std::uint32_t TotalCount(NodeId node) const; // the node and every node below it
     std::uint32_t NodeCount() const;             // every node but the invisible root
-    bool IsValid(NodeId node) const { return node != Root() && node < nodeCount_.load(std::memory_order_relaxed); }
+    // One past the highest node number: loops over all numbers stop here and skip invalid ones.
+    NodeId IdLimit() const { return nodeCount_.load(std::memory_order_relaxed); }
+    bool IsValid(NodeId node) const
+    {
+        return node != Root() && node < nodeCount_.load(std::memory_order_relaxed) && this->node(node).parent != kNoNode;
+    }
 
     // Puts the children of `parent` in the given order (a permutation of its children).
     void ReorderChildren(NodeId parent, std::span<const NodeId> order);
@@ -89,6 +100,20 @@ public:
     void ClearField(NodeId node, int field);
     // The written text of a field, if it holds one that is not a rendered value.
     const std::string *Override(NodeId node, int field) const;
+
+    // --- Changing a catalogue in place -----------------------------------------------------
+    // Removes each node with everything below it; their numbers become invalid. The counts of the
+    // nodes above shrink, and the siblings that remain keep their order. Numbers that are not
+    // valid (a node below one removed earlier in the list) are passed over.
+    void RemoveSubtrees(std::span<const NodeId> nodes);
+    // Adds a copy of `source` of `from` with everything below it, in the same order, as the last
+    // child of `parent`, and answers the copy of `source`. Records are copied whole (names keep
+    // their bytes; a node holding its whole path keeps it); the expanded state goes too.
+    NodeId CopySubtree(NodeId parent, const TNodeTree &from, NodeId source);
+    // Makes the record of `to` a copy of the record of `source` of `from`, as CopySubtree does.
+    void CopyRecord(NodeId to, const TNodeTree &from, NodeId source);
+    // The bytes the tree holds: nodes, names and child lists, used or not.
+    std::uint64_t StorageBytes() const;
 
     // --- Bulk building for the scan -------------------------------------------------------
     // Per-thread writer into the name store: each thread appends to a chunk of its own.
@@ -133,6 +158,11 @@ private:
         return nodeChunks_[id >> kNodeShift].load(std::memory_order_relaxed)[id & (kNodesPerChunk - 1)];
     }
     NodeId allocateNodes(std::uint32_t count); // under mutex_
+    NodeId newNode();                          // a removed node's number, else a new one
+    void freeSubtree(NodeId top);
+    void compactIfWasteful();
+    void compactText();
+    void compactChildSlots();
     void addToAncestors(NodeId parent, std::uint32_t count);
     std::uint64_t newTextChunk(std::uint32_t minSize, std::uint32_t &capacity);
     std::string_view text(std::uint64_t ref, std::uint32_t len) const;
@@ -152,6 +182,10 @@ private:
     std::int64_t bulkDelta_ = 0; // child slot minus node number for blocks added in bulk
     std::unique_ptr<TextWriter> writer_; // for single-threaded changes
     std::unordered_map<std::uint64_t, std::string> overrides_;
+    std::vector<NodeId> freeIds_;      // numbers of removed nodes, to be given again
+    std::uint64_t textAllocated_ = 0;  // bytes of the name store's chunks
+    std::uint64_t deadText_ = 0;       // of which no node uses any more
+    std::uint64_t deadSlots_ = 0;      // slots of childIds_ that no node uses any more
     mutable std::mutex mutex_;
     bool bulk_ = false;
 };

@@ -33,7 +33,7 @@ std::uint64_t exactSizeOf(const TNodeTree &tree, NodeId node)
 
 std::uint64_t RollUpFolderSize(TNodeTree &tree, NodeId node)
 {
-    if (node == kNoNode || node >= tree.NodeCount() + 1)
+    if (node != TNodeTree::Root() && !tree.IsValid(node))
         return 0;
     // Post-order without recursion, so that no folder depth can exhaust the stack: a folder's sum
     // is complete, and written, before it is added to its parent's.
@@ -67,8 +67,9 @@ std::uint64_t RollUpFolderSize(TNodeTree &tree, NodeId node)
 void FillPercentagesAndCounts(TNodeTree &tree, double total)
 {
     // Every node once, in storage order: the order does not change any result.
-    NodeId last = tree.NodeCount();
-    for (NodeId id = 1; id <= last; ++id) {
+    for (NodeId id = 1; id < tree.IdLimit(); ++id) {
+        if (!tree.IsValid(id))
+            continue;
         const TFileNodeData &d = tree.Data(id);
         std::uint64_t size = exactSizeOf(tree, id);
         tree.SetPercentage(id, size, total);

@@ -213,11 +213,27 @@ ScanOutcome ScanFolder(TNodeTree &tree, std::string_view path, const ScanOptions
     ScanOutcome outcome;
     NodeId top = tree.AddTopLevel();
     std::string folder(path);
+    std::size_t nameLen = folder.size();
+    if (!options.below.empty()) {
+        if (folder.empty() || folder.back() != '/')
+            folder += '/';
+        folder += options.below;
+        nameLen = folder.size() - folder.rfind('/') - 1;
+    }
     // The top node stands for the folder as the caller named it.
-    tree.SetExplicitPath(top, folder, folder.size());
+    tree.SetExplicitPath(top, folder, nameLen);
     TFileNodeData &data = tree.Data(top);
     data.flags |= TFileNodeData::Folder;
     data.present |= (1u << FileName) | (1u << FullPath) | (1u << FileType);
+    struct statx st;
+    if (!options.below.empty() &&
+        ::statx(AT_FDCWD, folder.c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                STATX_TYPE | STATX_ATIME | STATX_MTIME | STATX_BTIME, &st) == 0) {
+        data.times[2] = ToLocalSeconds(st.stx_mtime.tv_sec);
+        data.times[1] = ToLocalSeconds(st.stx_atime.tv_sec);
+        data.times[0] = ToLocalSeconds((st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_mtime.tv_sec);
+        data.present |= kScannedFields;
+    }
 
     if (folder.empty() || folder.back() != '/')
         folder += '/';

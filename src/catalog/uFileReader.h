@@ -20,6 +20,10 @@ struct ScanOptions {
     unsigned threads = 0;
     // Lets tests make the enumeration of a folder fail as an unreadable folder does.
     std::function<bool(std::string_view folderPath)> denyFolder;
+    // A folder below the chosen one, as "/"-separated names: only that folder is walked, as part
+    // of a catalogue of the chosen folder (to refresh it there). Its top node is then filled as
+    // an entry of that catalogue: its name and its own status, times included.
+    std::string below;
 };
 
 struct ScanOutcome {

@@ -53,8 +53,9 @@ void SortSiblings(std::vector<NodeId> &nodes, const NodeCompare &compare, SortDi
 void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection direction)
 {
     std::vector<NodeId> nodes, buffer;
-    // Nodes are numbered 0 (the invisible root) to NodeCount(): every parent is among them.
-    for (NodeId parent = 0; parent <= tree.NodeCount(); ++parent) {
+    // Nodes are numbered from 0 (the invisible root) to below IdLimit(): every parent is among
+    // them, and a number no longer in use has no children.
+    for (NodeId parent = 0; parent < tree.IdLimit(); ++parent) {
         if (tree.ChildCount(parent) < 2)
             continue;
         nodes = tree.Children(parent);

@@ -692,9 +692,8 @@ void TFACtrl::ClassifyFiles()
         return;
     TNodeTree &tree = Tree->Nodes();
     const LocalMillis now = Now ? Now() : LocalNow();
-    const NodeId last = tree.NodeCount();
-    for (NodeId n = 1; n <= last; ++n) {
-        if (!isFile(tree, n))
+    for (NodeId n = 1; n < tree.IdLimit(); ++n) {
+        if (!tree.IsValid(n) || !isFile(tree, n))
             continue;
         // A record whose size or times do not read as such is left as it is.
         auto size = sizeOf(tree, n);

@@ -1,0 +1,146 @@
+#include "CatalogEdit.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "catalog/RollUp.h"
+
+namespace folvane {
+
+namespace {
+
+// The bytes a node adds to the folders above it.
+std::uint64_t bytesOf(const TNodeTree &tree, NodeId node)
+{
+    const TFileNodeData &d = tree.Data(node);
+    if (d.Has(FileSize) && !tree.Override(node, FileSize))
+        return d.size;
+    const double v = SizeOf(tree, node);
+    return v <= 0 ? 0 : std::uint64_t(v);
+}
+
+// Adds `delta` (a difference in two's complement) to the size of every folder above `node`.
+void addAbove(TNodeTree &tree, NodeId node, std::uint64_t delta)
+{
+    for (NodeId up = tree.Parent(node); up != TNodeTree::Root() && up != kNoNode; up = tree.Parent(up))
+        if (!tree.Override(up, FileSize))
+            tree.SetSize(up, tree.Data(up).size + delta);
+}
+
+void fillShares(TNodeTree &tree, NodeId anyNode)
+{
+    const NodeId top = TopOf(tree, anyNode);
+    FillPercentagesAndCounts(tree, tree.IsValid(top) ? double(bytesOf(tree, top)) : 0.0);
+}
+
+NodeId childNamed(const TNodeTree &tree, NodeId parent, std::string_view name)
+{
+    for (NodeId child = tree.FirstChild(parent); child != kNoNode; child = tree.NextSibling(child))
+        if (tree.NameBytes(child) == name)
+            return child;
+    return kNoNode;
+}
+
+// The names leading from `folder` down to each expanded node below it.
+std::vector<std::vector<std::string>> expandedBelow(const TNodeTree &tree, NodeId folder)
+{
+    std::vector<std::vector<std::string>> found;
+    std::vector<std::pair<NodeId, std::size_t>> stack; // node, depth below folder
+    std::vector<std::string_view> chain;
+    for (NodeId child = tree.FirstChild(folder); child != kNoNode; child = tree.NextSibling(child))
+        stack.emplace_back(child, 0);
+    while (!stack.empty()) {
+        const auto [node, depth] = stack.back();
+        stack.pop_back();
+        chain.resize(depth);
+        chain.push_back(tree.NameBytes(node));
+        if (tree.Expanded(node))
+            found.emplace_back(chain.begin(), chain.end());
+        for (NodeId child = tree.FirstChild(node); child != kNoNode; child = tree.NextSibling(child))
+            stack.emplace_back(child, depth + 1);
+    }
+    return found;
+}
+
+} // namespace
+
+NodeId TopOf(const TNodeTree &tree, NodeId node)
+{
+    if (!tree.IsValid(node))
+        return kNoNode;
+    while (tree.Parent(node) != TNodeTree::Root())
+        node = tree.Parent(node);
+    return node;
+}
+
+bool IsWithin(const TNodeTree &tree, NodeId node, NodeId ancestor)
+{
+    if (!tree.IsValid(node) || !tree.IsValid(ancestor))
+        return false;
+    for (NodeId at = node; at != TNodeTree::Root() && at != kNoNode; at = tree.Parent(at))
+        if (at == ancestor)
+            return true;
+    return false;
+}
+
+void RemoveEntries(TNodeTree &tree, std::span<const NodeId> nodes)
+{
+    const std::unordered_set<NodeId> listed(nodes.begin(), nodes.end());
+    std::vector<NodeId> outermost;
+    for (NodeId node : nodes) {
+        if (!tree.IsValid(node))
+            continue;
+        bool below = false;
+        for (NodeId up = tree.Parent(node); up != TNodeTree::Root() && !below; up = tree.Parent(up))
+            below = listed.count(up) > 0;
+        if (!below && std::find(outermost.begin(), outermost.end(), node) == outermost.end())
+            outermost.push_back(node);
+    }
+    if (outermost.empty())
+        return;
+    const NodeId top = TopOf(tree, outermost.front());
+    for (NodeId node : outermost)
+        addAbove(tree, node, std::uint64_t(0) - bytesOf(tree, node));
+    tree.RemoveSubtrees(outermost);
+    fillShares(tree, tree.IsValid(top) ? top : tree.First());
+}
+
+void ReplaceFolder(TNodeTree &tree, NodeId folder, const TNodeTree &walked)
+{
+    const NodeId source = walked.First();
+    if (!tree.IsValid(folder) || !walked.IsValid(source))
+        return;
+    const std::uint64_t before = bytesOf(tree, folder);
+    const std::vector<std::vector<std::string>> expanded = expandedBelow(tree, folder);
+
+    // The folder's own record: what the walk found, under the name it has here.
+    const std::string name(tree.NameBytes(folder));
+    const bool wasExpanded = tree.Expanded(folder);
+    const bool explicitPath = tree.Data(folder).flags & TFileNodeData::ExplicitPath;
+    const std::string path = explicitPath ? tree.PathBytes(folder) : std::string();
+    tree.CopyRecord(folder, walked, source);
+    if (explicitPath)
+        tree.SetExplicitPath(folder, path, name.size());
+    else
+        tree.SetName(folder, name);
+    tree.SetExpanded(folder, wasExpanded);
+
+    tree.RemoveSubtrees(tree.Children(folder));
+    for (NodeId child = walked.FirstChild(source); child != kNoNode; child = walked.NextSibling(child))
+        tree.CopySubtree(folder, walked, child);
+    for (const std::vector<std::string> &chain : expanded) {
+        NodeId at = folder;
+        for (const std::string &step : chain)
+            if (at != kNoNode)
+                at = childNamed(tree, at, step);
+        if (at != kNoNode)
+            tree.SetExpanded(at, true);
+    }
+
+    addAbove(tree, folder, bytesOf(tree, folder) - before);
+    fillShares(tree, folder);
+}
+
+} // namespace folvane

@@ -1,0 +1,32 @@
+#pragma once
+// Changing a catalogue in place, without a new scan: entries leave it (moved to the trash), or a
+// folder is walked again and replaces what the catalogue held of it.
+//
+// Afterwards the catalogue is what a new scan would give: every folder above the change has its
+// new size and entry count, and every percentage is the share of the new total. The cost grows
+// with the entries removed or walked and the depth of the change, plus one flat pass over all
+// records for the percentages (each is a share of the whole total, so all of them change).
+
+#include <span>
+
+#include "catalog/NodeTree.h"
+
+namespace folvane {
+
+// Removes the entries, each with everything below it; an entry below another one of the list
+// goes with that one. Numbers that are not valid are passed over.
+void RemoveEntries(TNodeTree &tree, std::span<const NodeId> nodes);
+
+// Replaces the folder `folder` by `walked`, a catalogue of that same folder made by a scan (its
+// top node stands for the folder): the folder's record takes the walked values but keeps its
+// name and its expanded state; its children become copies of the walked ones, in the walked
+// order; entries that were expanded before and are still there stay expanded.
+void ReplaceFolder(TNodeTree &tree, NodeId folder, const TNodeTree &walked);
+
+// The top-level node above (or at) `node`.
+NodeId TopOf(const TNodeTree &tree, NodeId node);
+
+// Whether `node` is `ancestor` or lies below it.
+bool IsWithin(const TNodeTree &tree, NodeId node, NodeId ancestor);
+
+} // namespace folvane
