@@ -1,10 +1,12 @@
 #include "app/QtUiServices.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QThread>
 #include <QUrl>
 
@@ -14,6 +16,8 @@
 #include "app/ChooseFolder.h"
 #include "app/UAbout.h"
 #include "app/uWaitForm.h"
+#include "common/Utf8.h"
+#include "common/uFunction.h"
 #include "config/uConfigEx.h"
 
 namespace folvane {
@@ -154,6 +158,22 @@ void QtUiServices::OpenUrl(const std::string &url)
         QUrl target = url.rfind('/', 0) == 0 ? QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(url)))
                                              : QUrl(QString::fromStdString(url));
         QDesktopServices::openUrl(target);
+    });
+}
+
+void QtUiServices::CopyPaths(const std::vector<std::string> &paths)
+{
+    onUiThread([&] {
+        auto *data = new QMimeData;
+        QStringList lines;
+        QList<QUrl> urls;
+        for (const std::string &path : paths) {
+            lines << QString::fromStdString(ValidUtf8(path));
+            urls << QUrl(QString::fromStdString(FileUrlOf(path)));
+        }
+        data->setText(lines.join(QLatin1Char('\n')));
+        data->setUrls(urls);
+        QGuiApplication::clipboard()->setMimeData(data);
     });
 }
 

@@ -29,6 +29,7 @@ public:
     bool ShowColumnDialog() override;
     void ShowAbout() override;
     void OpenUrl(const std::string &url) override;
+    void CopyPaths(const std::vector<std::string> &paths) override;
 
     // "Description|*.ext|Description|*.ext" as a Qt name filter list.
     static QString QtFilter(const std::string &filter);

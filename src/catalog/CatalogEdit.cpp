@@ -85,6 +85,88 @@ bool IsWithin(const TNodeTree &tree, NodeId node, NodeId ancestor)
     return false;
 }
 
+bool PrecedesInPreOrder(const TNodeTree &tree, NodeId a, NodeId b)
+{
+    if (a == b || !tree.IsValid(a) || !tree.IsValid(b))
+        return false;
+    auto chain = [&](NodeId n) {
+        std::vector<NodeId> up;
+        for (; n != TNodeTree::Root() && n != kNoNode; n = tree.Parent(n))
+            up.push_back(n);
+        return std::vector<NodeId>(up.rbegin(), up.rend()); // from the top level down
+    };
+    const std::vector<NodeId> ca = chain(a), cb = chain(b);
+    std::size_t i = 0;
+    while (i < ca.size() && i < cb.size() && ca[i] == cb[i])
+        ++i;
+    if (i == ca.size())
+        return true; // a is above b
+    if (i == cb.size())
+        return false; // b is above a
+    return tree.Row(ca[i]) < tree.Row(cb[i]);
+}
+
+TEntryPath EntryPathOf(const TNodeTree &tree, NodeId node)
+{
+    TEntryPath path;
+    if (!tree.IsValid(node))
+        return path;
+    std::vector<std::string_view> names;
+    NodeId at = node;
+    for (; tree.Parent(at) != TNodeTree::Root(); at = tree.Parent(at))
+        names.push_back(tree.NameBytes(at));
+    path.top = tree.PathBytes(at);
+    path.names.assign(names.rbegin(), names.rend());
+    return path;
+}
+
+bool PathWithin(std::string_view path, std::string_view ancestor)
+{
+    if (!path.starts_with(ancestor))
+        return false;
+    return path.size() == ancestor.size() || ancestor.ends_with('/') || path[ancestor.size()] == '/';
+}
+
+NodeId TPathFinder::child(NodeId parent, std::string_view name)
+{
+    constexpr std::uint32_t kIndexFrom = 32;
+    if (tree_.ChildCount(parent) < kIndexFrom) {
+        for (NodeId c = tree_.FirstChild(parent); c != kNoNode; c = tree_.NextSibling(c))
+            if (tree_.NameBytes(c) == name)
+                return c;
+        return kNoNode;
+    }
+    auto [it, made] = index_.try_emplace(parent);
+    if (made)
+        for (NodeId c = tree_.FirstChild(parent); c != kNoNode; c = tree_.NextSibling(c))
+            it->second.emplace(tree_.NameBytes(c), c);
+    auto found = it->second.find(name);
+    return found == it->second.end() ? kNoNode : found->second;
+}
+
+NodeId TPathFinder::Find(std::string_view path)
+{
+    for (NodeId top = tree_.First(); top != kNoNode; top = tree_.NextSibling(top)) {
+        const std::string topPath = tree_.PathBytes(top);
+        if (!PathWithin(path, topPath))
+            continue;
+        std::string_view rest = path.substr(topPath.size());
+        NodeId at = top;
+        while (at != kNoNode && !rest.empty()) {
+            const std::size_t start = rest.find_first_not_of('/');
+            if (start == std::string_view::npos)
+                break;
+            rest.remove_prefix(start);
+            const std::size_t end = std::min(rest.find('/'), rest.size());
+            at = child(at, rest.substr(0, end));
+            rest.remove_prefix(end);
+        }
+        if (at != kNoNode)
+            return at;
+    }
+    return kNoNode;
+}
+
 void RemoveEntries(TNodeTree &tree, std::span<const NodeId> nodes)
 {
     const std::unordered_set<NodeId> listed(nodes.begin(), nodes.end());

@@ -8,8 +8,11 @@
 // records for the percentages (each is a share of the whole total, so all of them change).
 
 #include <span>
+#include <string_view>
+#include <unordered_map>
 
 #include "catalog/NodeTree.h"
+#include "common/EntryPath.h"
 
 namespace folvane {
 
@@ -28,5 +31,28 @@ NodeId TopOf(const TNodeTree &tree, NodeId node);
 
 // Whether `node` is `ancestor` or lies below it.
 bool IsWithin(const TNodeTree &tree, NodeId node, NodeId ancestor);
+
+// Whether `a` comes before `b` in depth-first pre-order (a folder before everything below it).
+bool PrecedesInPreOrder(const TNodeTree &tree, NodeId a, NodeId b);
+
+// The catalogue's folder (its top node's path, as named) and the names that lead down to `node`.
+TEntryPath EntryPathOf(const TNodeTree &tree, NodeId node);
+
+// Whether the path `path` is `ancestor` or lies below it (paths as bytes).
+bool PathWithin(std::string_view path, std::string_view ancestor);
+
+// Finds nodes by their full path (bytes, as PathBytes gives it). A folder's children are looked
+// up through an index made the first time one of many is asked for, so that finding many entries
+// of one big folder stays linear. The finder lives while the tree is unchanged.
+class TPathFinder {
+public:
+    explicit TPathFinder(const TNodeTree &tree) : tree_(tree) {}
+    NodeId Find(std::string_view path);
+
+private:
+    NodeId child(NodeId parent, std::string_view name);
+    const TNodeTree &tree_;
+    std::unordered_map<NodeId, std::unordered_map<std::string_view, NodeId>> index_;
+};
 
 } // namespace folvane

@@ -1,6 +1,7 @@
 #include "EntryPath.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -146,6 +147,24 @@ TUniqueFd OpenFolderAt(const TEntryPath &path, std::size_t depth, int &error, co
         if (!down(path.names[i], false))
             return {};
     return fd;
+}
+
+bool StatEntry(const TEntryPath &path, struct stat &st, int &error)
+{
+    error = 0;
+    if (path.names.empty()) {
+        if (::stat(path.top.c_str(), &st) == 0)
+            return true;
+        error = errno;
+        return false;
+    }
+    TUniqueFd parent = OpenFolderAt(path, path.names.size() - 1, error);
+    if (!parent.Valid())
+        return false;
+    if (::fstatat(parent.Get(), path.names.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return true;
+    error = errno;
+    return false;
 }
 
 std::string ErrorText(int error)

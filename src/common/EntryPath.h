@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+struct stat;
+
 namespace folvane {
 
 // Owns one file descriptor.
@@ -78,6 +80,10 @@ using WalkVisit = std::function<void(std::size_t step, int folderFd)>;
 // descriptor with `error` set when a step fails: ENOENT when a name is gone, ELOOP or ENOTDIR
 // when it is no longer a folder (a link below the top is never followed).
 TUniqueFd OpenFolderAt(const TEntryPath &path, std::size_t depth, int &error, const WalkVisit &visit = {});
+
+// The status of the entry itself (a link is not followed); false with `error` set when it
+// cannot be had (ENOENT: it is gone).
+bool StatEntry(const TEntryPath &path, struct stat &st, int &error);
 
 // The system's words for an error number ("Permission denied").
 std::string ErrorText(int error);

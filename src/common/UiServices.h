@@ -7,6 +7,7 @@
 // thread they are on.
 
 #include <string>
+#include <vector>
 
 namespace folvane {
 
@@ -42,6 +43,10 @@ public:
 
     // Hands a URL (a web address, "mailto:...", a local folder as file URL) to the desktop.
     virtual void OpenUrl(const std::string &url) = 0;
+
+    // Puts paths (bytes, as the file system knows them) on the clipboard: as text, one per line
+    // (shown with U+FFFD where a name is not UTF-8), and as file URLs, which keep every byte.
+    virtual void CopyPaths(const std::vector<std::string> &paths) = 0;
 };
 
 // The services in force. Until one is installed, a silent implementation answers every dialog

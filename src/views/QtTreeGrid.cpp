@@ -2,6 +2,8 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QScrollBar>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 
+#include "catalog/CatalogEdit.h"
 #include "views/QtIconList.h"
 #include "views/TreeSort.h"
 
@@ -428,6 +431,8 @@ void QtTreeGrid::BeginUpdate()
     };
     selected_ = remember(SelectedNode());
     focused_ = remember(FocusedNode());
+    topRow_ = remember(NodeOf(indexAt(QPoint(0, 0))));
+    horizontalScroll_ = horizontalScrollBar()->value();
     model_->BeginReset();
 }
 
@@ -446,8 +451,31 @@ void QtTreeGrid::EndUpdate()
         selectionModel()->select(IndexOf(node), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     if (const NodeId node = still(focused_); node != kNoNode)
         selectionModel()->setCurrentIndex(IndexOf(node), QItemSelectionModel::NoUpdate);
-    selected_ = focused_ = {};
+    // The view stays where it was: the row at its top stays there (or, when that row is gone,
+    // the nearest folder above it that is still there), unless a whole new tree came in.
+    if (keepView_ && !topRow_.path.empty()) {
+        NodeId top = still(topRow_);
+        TPathFinder finder(tree_);
+        for (std::string path = topRow_.path; top == kNoNode && path.size() > 1;) {
+            path = path.substr(0, std::max<std::size_t>(path.find_last_of('/'), 1));
+            top = finder.Find(path);
+        }
+        if (top != kNoNode) {
+            doItemsLayout();
+            scrollTo(IndexOf(top), QAbstractItemView::PositionAtTop);
+            horizontalScrollBar()->setValue(horizontalScroll_);
+        }
+    }
+    selected_ = focused_ = topRow_ = {};
+    keepView_ = false;
     quiet_ = false;
+}
+
+void QtTreeGrid::BeginChangeInPlace()
+{
+    if (updateDepth_ == 0)
+        keepView_ = true;
+    BeginUpdate();
 }
 
 void QtTreeGrid::restoreExpansion(NodeId parent)
@@ -550,6 +578,47 @@ void QtTreeGrid::SelectNode(NodeId node)
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     if (updateDepth_ == 0)
         scrollTo(index);
+}
+
+std::vector<NodeId> QtTreeGrid::SelectedNodes() const
+{
+    std::vector<NodeId> nodes;
+    for (const QModelIndex &row : selectionModel()->selectedRows())
+        if (const NodeId node = NodeOf(row); tree_.IsValid(node))
+            nodes.push_back(node);
+    std::sort(nodes.begin(), nodes.end(), [this](NodeId a, NodeId b) { return PrecedesInPreOrder(tree_, a, b); });
+    return nodes;
+}
+
+std::vector<NodeId> QtTreeGrid::RowsToActOn(NodeId first) const
+{
+    std::vector<NodeId> rows = SelectedNodes();
+    if (!tree_.IsValid(first))
+        return rows;
+    std::erase(rows, first);
+    rows.insert(rows.begin(), first);
+    return rows;
+}
+
+void QtTreeGrid::contextMenuEvent(QContextMenuEvent *event)
+{
+    // On a row: a right click has selected it already (or it was one of the rows selected); the
+    // menu key acts on the current row, and the menu opens below it.
+    NodeId row = kNoNode;
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        row = NodeOf(indexAt(viewport()->mapFromGlobal(event->globalPos())));
+    } else {
+        row = NodeOf(currentIndex());
+        if (tree_.IsValid(row))
+            at = viewport()->mapToGlobal(visualRect(currentIndex()).bottomLeft());
+    }
+    if (!tree_.IsValid(row)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit ContextMenuRequested(RowsToActOn(row), at);
 }
 
 void QtTreeGrid::onSelectionChanged()

@@ -34,6 +34,9 @@ public:
     struct Entry {
         std::string ext; // as met first, valid UTF-8
         std::uint64_t count = 0;
+        // The node of the file counted first under this entry, where the counting says (kept so
+        // that counts can be brought up to date in place: entries are met in the order of these).
+        std::uint32_t first = UINT32_MAX;
     };
 
     void Clear();
@@ -43,6 +46,8 @@ public:
     std::size_t AddBytes(std::string_view extBytes);
     // Position of the entry for an extension, or -1.
     std::ptrdiff_t Find(std::string_view ext) const;
+    // Notes the node counted first under an entry.
+    void SetFirst(std::size_t position, std::uint32_t node) { entries_[position].first = node; }
 
     // Orders the entries by count, largest first, by exactly this exchange: for i from 0 to m-1
     // and j from i to m-1, exchange entries i and j when count(j) > count(i). Equal counts land

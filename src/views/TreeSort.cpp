@@ -50,6 +50,33 @@ void SortSiblings(std::vector<NodeId> &nodes, const NodeCompare &compare, SortDi
     sortWith(nodes, buffer, compare, direction);
 }
 
+bool SortChildren(TNodeTree &tree, NodeId parent, const NodeCompare &compare, SortDirection direction)
+{
+    if (tree.ChildCount(parent) < 2)
+        return false;
+    std::vector<NodeId> nodes = tree.Children(parent), buffer;
+    sortWith(nodes, buffer, compare, direction);
+    bool changed = false;
+    for (std::uint32_t row = 0; row < nodes.size() && !changed; ++row)
+        changed = tree.Child(parent, row) != nodes[row];
+    if (changed)
+        tree.ReorderChildren(parent, nodes);
+    return changed;
+}
+
+void SortSubtree(TNodeTree &tree, NodeId node, const NodeCompare &compare, SortDirection direction)
+{
+    std::vector<NodeId> folders{node};
+    while (!folders.empty()) {
+        const NodeId folder = folders.back();
+        folders.pop_back();
+        SortChildren(tree, folder, compare, direction);
+        for (NodeId child = tree.FirstChild(folder); child != kNoNode; child = tree.NextSibling(child))
+            if (tree.ChildCount(child) > 0)
+                folders.push_back(child);
+    }
+}
+
 void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection direction)
 {
     std::vector<NodeId> nodes, buffer;

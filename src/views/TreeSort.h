@@ -19,6 +19,11 @@ using NodeCompare = std::function<int(NodeId a, NodeId b)>;
 // first when the comparison answers negative; descending reverses the sense of the answer.
 void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection direction);
 
+// Sorts the children of `parent` alone; true when their order changed.
+bool SortChildren(TNodeTree &tree, NodeId parent, const NodeCompare &compare, SortDirection direction);
+// Sorts the children of `node` and of every node below it.
+void SortSubtree(TNodeTree &tree, NodeId node, const NodeCompare &compare, SortDirection direction);
+
 // Sorts one sibling list in place the same way.
 void SortSiblings(std::vector<NodeId> &nodes, const NodeCompare &compare, SortDirection direction);
 

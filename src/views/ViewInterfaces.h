@@ -58,6 +58,10 @@ public:
     virtual TNodeTree &Nodes() = 0;
     virtual void BeginUpdate() = 0;
     virtual void EndUpdate() = 0;
+    // BeginUpdate for a change of the tree in place (a folder refreshed, entries removed): at its
+    // end the grid goes on showing the rows it showed, where they still are, instead of starting
+    // again from the top.
+    virtual void BeginChangeInPlace() { BeginUpdate(); }
     // Swaps in a whole new tree (a finished scan) and shows it.
     virtual void ReplaceNodes(TNodeTree &&tree) = 0;
     virtual void SetExpanded(NodeId node, bool expanded) = 0;
@@ -75,6 +79,8 @@ public:
     virtual void SetFocusedNode(NodeId node) = 0;
     virtual NodeId SelectedNode() const = 0;
     virtual void SelectNode(NodeId node) = 0;
+    // Every selected row, in the order shown (the lists select several; VT one at a time).
+    virtual std::vector<NodeId> SelectedNodes() const = 0;
 
     // Columns: paired with configuration entries by number, never by display position.
     virtual void ClearColumns() = 0;

@@ -283,6 +283,28 @@ std::vector<ChartPoint> classPoints(TXMLItemCollection items, std::size_t boundC
 
 // --- Free routines ------------------------------------------------------------------------------
 
+namespace {
+
+std::string sizeText(double x)
+{
+    struct Unit {
+        double limit, divisor;
+        const char *suffix;
+    };
+    static const Unit kUnits[] = {{1024.0, 1.0, " B"}, {1048576.0, 1024.0, " KB"}, {1073741824.0, 1048576.0, " MB"}};
+    for (const Unit &u : kUnits)
+        if (x < u.limit)
+            return FormatFixed2(x / u.divisor, true) + u.suffix;
+    return FormatFixed2(x / 1073741824.0, true) + " GB";
+}
+
+} // namespace
+
+std::string ByteSizeText(std::uint64_t bytes)
+{
+    return sizeText(double(bytes));
+}
+
 std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node)
 {
     if (!tree || !tree->IsValid(node))
@@ -290,19 +312,7 @@ std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node)
     try {
         if (field == FileSize) {
             auto x = sizeOf(*tree, node);
-            if (!x)
-                return {};
-            struct Unit {
-                double limit, divisor;
-                const char *suffix;
-            };
-            static const Unit kUnits[] = {{1024.0, 1.0, " B"},
-                                          {1048576.0, 1024.0, " KB"},
-                                          {1073741824.0, 1048576.0, " MB"}};
-            for (const Unit &u : kUnits)
-                if (*x < u.limit)
-                    return FormatFixed2(*x / u.divisor, true) + u.suffix;
-            return FormatFixed2(*x / 1073741824.0, true) + " GB";
+            return x ? sizeText(*x) : std::string();
         }
         if (field == SizePercentage) {
             std::string text = tree->Field(node, field);
@@ -692,21 +702,26 @@ void TFACtrl::ClassifyFiles()
         return;
     TNodeTree &tree = Tree->Nodes();
     const LocalMillis now = Now ? Now() : LocalNow();
-    for (NodeId n = 1; n < tree.IdLimit(); ++n) {
-        if (!tree.IsValid(n) || !isFile(tree, n))
-            continue;
-        // A record whose size or times do not read as such is left as it is.
-        auto size = sizeOf(tree, n);
-        auto created = timeOf(tree, n, CreateTime);
-        auto accessed = timeOf(tree, n, AccessTime);
-        auto written = timeOf(tree, n, WriteTime);
-        if (!size || !created || !accessed || !written)
-            continue;
-        setClassField(tree, n, SizeRange, SizeClassIndex(*size, SizeBounds));
-        setClassField(tree, n, CreateAgeRange, AgeClassIndex(*created, now, AgeBounds));
-        setClassField(tree, n, AccessAgeRange, AgeClassIndex(*accessed, now, AgeBounds));
-        setClassField(tree, n, WriteAgeRange, AgeClassIndex(*written, now, AgeBounds));
-    }
+    for (NodeId n = 1; n < tree.IdLimit(); ++n)
+        if (tree.IsValid(n))
+            classifyFile(tree, n, now);
+}
+
+void TFACtrl::classifyFile(TNodeTree &tree, NodeId n, LocalMillis now) const
+{
+    if (!isFile(tree, n))
+        return;
+    // A record whose size or times do not read as such is left as it is.
+    auto size = sizeOf(tree, n);
+    auto created = timeOf(tree, n, CreateTime);
+    auto accessed = timeOf(tree, n, AccessTime);
+    auto written = timeOf(tree, n, WriteTime);
+    if (!size || !created || !accessed || !written)
+        return;
+    setClassField(tree, n, SizeRange, SizeClassIndex(*size, SizeBounds));
+    setClassField(tree, n, CreateAgeRange, AgeClassIndex(*created, now, AgeBounds));
+    setClassField(tree, n, AccessAgeRange, AgeClassIndex(*accessed, now, AgeBounds));
+    setClassField(tree, n, WriteAgeRange, AgeClassIndex(*written, now, AgeBounds));
 }
 
 void TFACtrl::CountClasses()
@@ -715,24 +730,48 @@ void TFACtrl::CountClasses()
     if (!Tree || !Tree->Nodes().IsValid(CurrentNode))
         return;
     const TNodeTree &tree = Tree->Nodes();
+    TClassCounts counted = emptyCounts();
     const std::uint32_t total = tree.TotalCount(CurrentNode);
     NodeId n = CurrentNode;
-    for (std::uint32_t i = 0; i < total && n != kNoNode; ++i, n = tree.Next(n)) {
-        if (!isFile(tree, n))
-            continue;
-        bump(SizeCounts, classIndexOf(tree, n, SizeRange));
-        bump(CreateCounts, classIndexOf(tree, n, CreateAgeRange));
-        bump(AccessCounts, classIndexOf(tree, n, AccessAgeRange));
-        bump(WriteCounts, classIndexOf(tree, n, WriteAgeRange));
-        const TFileNodeData &d = tree.Data(n);
-        if (const std::string *written = writtenText(tree, n, FileExt))
-            TypeCounts.AddText(*written);
-        else if (!d.Has(FileExt))
-            TypeCounts.AddText({});
-        else
-            TypeCounts.AddBytes(ExtensionOf(tree.NameBytes(n)));
-    }
-    SortTypeCounts(TypeCounts);
+    for (std::uint32_t i = 0; i < total && n != kNoNode; ++i, n = tree.Next(n))
+        countFile(tree, n, counted);
+    SortTypeCounts(counted.TypeCounts);
+    SizeCounts = std::move(counted.SizeCounts);
+    CreateCounts = std::move(counted.CreateCounts);
+    AccessCounts = std::move(counted.AccessCounts);
+    WriteCounts = std::move(counted.WriteCounts);
+    TypeCounts = std::move(counted.TypeCounts);
+}
+
+TFACtrl::TClassCounts TFACtrl::emptyCounts() const
+{
+    TClassCounts counts;
+    counts.SizeCounts.assign(SizeBounds.size() + 1, 0);
+    counts.CreateCounts.assign(AgeBounds.size() + 1, 0);
+    counts.AccessCounts.assign(AgeBounds.size() + 1, 0);
+    counts.WriteCounts.assign(AgeBounds.size() + 1, 0);
+    return counts;
+}
+
+void TFACtrl::countFile(const TNodeTree &tree, NodeId n, TClassCounts &counts) const
+{
+    if (!isFile(tree, n))
+        return;
+    bump(counts.SizeCounts, classIndexOf(tree, n, SizeRange));
+    bump(counts.CreateCounts, classIndexOf(tree, n, CreateAgeRange));
+    bump(counts.AccessCounts, classIndexOf(tree, n, AccessAgeRange));
+    bump(counts.WriteCounts, classIndexOf(tree, n, WriteAgeRange));
+    const TFileNodeData &d = tree.Data(n);
+    const std::size_t types = counts.TypeCounts.Size();
+    std::size_t at;
+    if (const std::string *written = writtenText(tree, n, FileExt))
+        at = counts.TypeCounts.AddText(*written);
+    else if (!d.Has(FileExt))
+        at = counts.TypeCounts.AddText({});
+    else
+        at = counts.TypeCounts.AddBytes(ExtensionOf(tree.NameBytes(n)));
+    if (counts.TypeCounts.Size() > types)
+        counts.TypeCounts.SetFirst(at, n);
 }
 
 void TFACtrl::SortTypeCounts(TTypeCounts &typeCounts)
@@ -818,22 +857,34 @@ bool TFACtrl::matchesKey(const TNodeTree &tree, NodeId node, int keyKind, std::s
 
 void TFACtrl::FillClassList(ITreeGrid &list, int keyKind, std::string_view key)
 {
+    const bool shown = Tree && Tree->Nodes().IsValid(CurrentNode);
+    fillClassList(list, shown ? CurrentNode : kNoNode, keyKind, key);
+    auto known = std::find_if(drillDowns_.begin(), drillDowns_.end(), [&](const DrillDown &d) { return d.list == &list; });
+    if (known == drillDowns_.end())
+        known = drillDowns_.insert(drillDowns_.end(), DrillDown{&list});
+    known->keyKind = keyKind;
+    known->key = std::string(key);
+    known->folderPath = shown ? Tree->Nodes().PathBytes(CurrentNode) : std::string();
+}
+
+void TFACtrl::fillClassList(ITreeGrid &list, NodeId folder, int keyKind, std::string_view key)
+{
     {
         UpdateGuard update(list);
         TNodeTree &to = list.Nodes();
         to.Clear();
-        if (Tree && Tree->Nodes().IsValid(CurrentNode)) {
+        if (Tree && Tree->Nodes().IsValid(folder)) {
             const TNodeTree &from = Tree->Nodes();
             // The files counted in the point clicked, and only those: a shown file only under its own class.
             auto take = [&](NodeId n) {
                 if (isFile(from, n) && matchesKey(from, n, keyKind, key))
                     addCopy(from, n, to);
             };
-            if (!isFolder(from, CurrentNode)) {
-                take(CurrentNode);
+            if (!isFolder(from, folder)) {
+                take(folder);
             } else {
-                const std::uint32_t below = from.TotalCount(CurrentNode) - 1;
-                NodeId n = from.Next(CurrentNode);
+                const std::uint32_t below = from.TotalCount(folder) - 1;
+                NodeId n = from.Next(folder);
                 for (std::uint32_t i = 0; i < below && n != kNoNode; ++i, n = from.Next(n))
                     take(n);
             }

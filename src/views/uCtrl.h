@@ -26,6 +26,8 @@ namespace folvane {
 // decimals, grouped), percentages followed by "%", any other field as it is. Empty without a
 // record, for an empty field, or for a size that is not a number.
 std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node);
+// A number of bytes as a size cell shows it ("1.50 MB").
+std::string ByteSizeText(std::uint64_t bytes);
 
 // The icon of a record, from what the scan recorded of it: the folder icon for a folder, else the
 // icon of its name's extension; -1 for a record without a path. It never looks at the disk and
@@ -94,6 +96,11 @@ public:
     void SelectChild(std::string_view name);
 
     // --- Statistics ---------------------------------------------------------------------------
+    // The class counts of a folder and everything below it, as CountClasses fills the fields.
+    struct TClassCounts {
+        std::vector<std::uint64_t> SizeCounts, CreateCounts, AccessCounts, WriteCounts;
+        TTypeCounts TypeCounts;
+    };
     void LoadRanges();
     void ResetCounters();
     void ClassifyFiles();
@@ -122,6 +129,10 @@ public:
     void OpenExplorer(ITreeGrid &grid);
 
 private:
+    // Updates the views in place after the catalogue changed (CatalogUpdate.h): it counts,
+    // classifies, sorts, refills and redraws as the operations here do.
+    friend class TCatalogUpdate;
+
     void wire();
     void drawCharts();
     int fieldOfColumn(int column) const;
@@ -129,6 +140,11 @@ private:
     const ColumnSpec *columnSpec(const ITreeGrid &grid, int column) const;
     int ageTimeKind() const;
     bool matchesKey(const TNodeTree &tree, NodeId node, int keyKind, std::string_view key) const;
+    void classifyFile(TNodeTree &tree, NodeId node, LocalMillis now) const;
+    // Counts one entry (a file; other entries count nowhere), noting the node that starts a type.
+    void countFile(const TNodeTree &tree, NodeId node, TClassCounts &counts) const;
+    TClassCounts emptyCounts() const;
+    void fillClassList(ITreeGrid &list, NodeId folder, int keyKind, std::string_view key);
     template <typename Run> void runExport(Run run);
 
     int sortingField_ = -1; // the field of the sort in progress, resolved once for all its comparisons
@@ -138,6 +154,14 @@ private:
         std::vector<ColumnSpec> columns;
     };
     std::vector<GridColumns> columns_;
+    // What each drill-down list was last filled with, to fill it again when the catalogue changes.
+    struct DrillDown {
+        ITreeGrid *list = nullptr;
+        int keyKind = 0;
+        std::string key;
+        std::string folderPath; // of the entry shown then, as the file system knows it
+    };
+    std::vector<DrillDown> drillDowns_;
     bool wired_ = false;
 };
 

@@ -78,6 +78,7 @@ public:
     }
     void ShowAbout() override { s.ShowAbout(); }
     void OpenUrl(const std::string &url) override { s.OpenUrl(url); }
+    void CopyPaths(const std::vector<std::string> &paths) override { s.CopyPaths(paths); }
 
 private:
     test::ScriptedUi &s;

@@ -15,6 +15,7 @@ void TPlainTreeGrid::ReplaceNodes(TNodeTree &&tree)
 {
     nodes_ = std::move(tree);
     focused_ = selected_ = kNoNode;
+    selection_.clear();
 }
 
 void TPlainTreeGrid::Sort(int column, SortDirection direction)
@@ -25,10 +26,18 @@ void TPlainTreeGrid::Sort(int column, SortDirection direction)
     SortTree(nodes_, [&](NodeId a, NodeId b) { return events_.compare(a, b, column); }, direction);
 }
 
+void TPlainTreeGrid::SelectNodes(std::vector<NodeId> nodes)
+{
+    selection_ = std::move(nodes);
+    selected_ = selection_.empty() ? kNoNode : selection_.front();
+    focused_ = selected_;
+}
+
 void TPlainTreeGrid::SelectNode(NodeId node)
 {
     selected_ = node;
     focused_ = node;
+    selection_ = node == kNoNode ? std::vector<NodeId>{} : std::vector<NodeId>{node};
     if (events_.selectionChange)
         events_.selectionChange(node);
 }
@@ -99,6 +108,7 @@ void TPlainTreeGrid::ClickHeader(int column, MouseButton button)
 void TPlainTreeGrid::DoubleClick(NodeId node)
 {
     focused_ = selected_ = node;
+    selection_ = {node};
     if (events_.doubleClick)
         events_.doubleClick();
 }

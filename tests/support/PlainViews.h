@@ -41,6 +41,9 @@ public:
     void SetFocusedNode(NodeId node) override { focused_ = node; }
     NodeId SelectedNode() const override { return selected_; }
     void SelectNode(NodeId node) override;
+    std::vector<NodeId> SelectedNodes() const override { return selection_; }
+    // Selects several rows, as a list does with Ctrl and Shift (no event: lists raise none).
+    void SelectNodes(std::vector<NodeId> nodes);
 
     void ClearColumns() override;
     void BeginColumnUpdate() override { ++columnUpdateDepth_; }
@@ -89,6 +92,7 @@ private:
     SortDirection direction_ = SortDirection::Ascending;
     int sorts_ = 0;
     NodeId focused_ = kNoNode, selected_ = kNoNode;
+    std::vector<NodeId> selection_;
     std::vector<Column> columns_;
     std::vector<int> order_; // column numbers in display order
 };

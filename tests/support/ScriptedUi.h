@@ -31,6 +31,7 @@ public:
     std::vector<Message> messages;
     std::vector<SaveRequest> saveRequests;
     std::vector<std::string> opened;
+    std::vector<std::vector<std::string>> copied; // each CopyPaths call
     std::vector<std::string> waitLog; // "show", "hide", "text:<message>"
     bool waitVisible = false;
     bool cancelVisible = false;
@@ -83,6 +84,7 @@ public:
     }
     void ShowAbout() override { ++abouts; }
     void OpenUrl(const std::string &url) override { opened.push_back(url); }
+    void CopyPaths(const std::vector<std::string> &paths) override { copied.push_back(paths); }
 
 private:
     template <typename T> static T take(std::deque<T> &queue, T fallback)
