@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
@@ -34,6 +35,7 @@
 #include "common/UiServices.h"
 #include "config/ConfigStore.h"
 #include "views/QtChart.h"
+#include "views/QtEntryMenu.h"
 #include "views/QtIconList.h"
 #include "views/QtTreeGrid.h"
 #include "views/uCtrl.h"
@@ -199,6 +201,9 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
     VTAge = new QtTreeGrid("VTAge");
     VTSize = new QtTreeGrid("VTSize");
     VTType = new QtTreeGrid("VTType");
+    // The lists select several rows, to act on them at once; Total Tree one node at a time.
+    for (QtTreeGrid *list : {VTList, VTAge, VTSize, VTType})
+        list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ChartFile = new QtChart("ChartFile", true);
     AgeChart = new QtChart("AgeChart", false);
     SizeChart = new QtChart("SizeChart", false);
@@ -376,7 +381,8 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
 TFMMain::~TFMMain()
 {
     qApp->removeEventFilter(this);
-    // The controller unwires the grids, so it goes before them.
+    // The controller unwires the grids, so it goes before them; the actions go before it.
+    actions_.reset();
     ctrl_.reset();
 }
 
@@ -642,12 +648,16 @@ void TFMMain::InitMainWindow()
 {
     // The shared icon list needs nothing up front: icons are looked up and cached as cells ask.
     ctrl_ = std::make_unique<TFACtrl>(*this);
+    actions_ = std::make_unique<TEntryActions>(*ctrl_, *this);
     for (QtTreeGrid *grid : {VT, VTList, VTAge, VTSize, VTType}) {
         try {
             ctrl_->SetupColumns(*grid);
         } catch (...) {
             IgnoreException();
         }
+        connect(grid, &QtTreeGrid::ContextMenuRequested, this,
+                [this, grid](std::vector<NodeId> rows, QPoint at) { guard([&] { entryMenu(grid, rows, at); }); });
+        AddEntryKeys(*actions_, *grid);
     }
     pcTotal->setCurrentIndex(0);
     pcAge->setCurrentIndex(0);
@@ -685,6 +695,7 @@ void TFMMain::closeEvent(QCloseEvent *event)
     } catch (...) {
         // A layout that cannot be saved does not keep the program open.
     }
+    actions_.reset();
     ctrl_.reset();
     event->accept();
 }
@@ -748,9 +759,8 @@ bool TFMMain::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool TFMMain::scanFolder(const std::string &folder)
+bool TFMMain::walkWithProgress(const std::function<bool(const ScanOptions &options)> &walk)
 {
-    auto tree = std::make_unique<TNodeTree>();
     std::atomic<std::uint64_t> entries{0}, bytes{0};
     std::atomic<bool> cancel{false};
     ScanOptions options;
@@ -771,7 +781,7 @@ bool TFMMain::scanFolder(const std::string &folder)
         connect(&counts, &QTimer::timeout, wait_, [&] { wait_->SetCounts(entries.load(), bytes.load()); });
         counts.start(100);
     }
-    ScanOutcome outcome;
+    bool finished = false;
     struct Hide {
         TWaitForm *wait;
         ~Hide()
@@ -782,15 +792,55 @@ bool TFMMain::scanFolder(const std::string &folder)
             }
         }
     } hide{wait_};
-    runOffUiThread([&] { outcome = ScanFolder(*tree, folder, options); });
+    runOffUiThread([&] { finished = walk(options); });
     counts.stop();
-    if (outcome.cancelled)
+    return finished;
+}
+
+bool TFMMain::scanFolder(const std::string &folder)
+{
+    auto tree = std::make_unique<TNodeTree>();
+    if (!walkWithProgress([&](const ScanOptions &options) { return !ScanFolder(*tree, folder, options).cancelled; }))
         return false;
     // The scan replaced every node: the controller's current node goes with the old catalogue.
     if (ctrl_)
         ctrl_->CurrentNode = kNoNode;
     VT->ReplaceNodes(std::move(*tree));
     return true;
+}
+
+std::optional<std::vector<TNodeTree>> TFMMain::WalkFolders(const std::vector<TEntryPath> &folders)
+{
+    std::vector<TNodeTree> trees(folders.size());
+    const bool finished = walkWithProgress([&](const ScanOptions &given) {
+        for (std::size_t i = 0; i < folders.size(); ++i) {
+            ScanOptions options = given;
+            options.below = folders[i].RelativeFromStep(folders[i].TopSteps() - 1);
+            if (ScanFolder(trees[i], folders[i].top, options).cancelled)
+                return false;
+        }
+        return true;
+    });
+    if (!finished)
+        return std::nullopt;
+    return trees;
+}
+
+void TFMMain::ScanAgain()
+{
+    if (busy_ || !ctrl_ || ctrl_->RootPath.empty())
+        return;
+    if (scanFolder(ctrl_->RootPath))
+        showCatalogue();
+}
+
+void TFMMain::entryMenu(QtTreeGrid *grid, const std::vector<NodeId> &rows, const QPoint &at)
+{
+    if (busy_ || !actions_)
+        return;
+    QMenu *menu = NewEntryMenu(*actions_, *grid, rows, this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(at);
 }
 
 void TFMMain::showCatalogue()

@@ -14,6 +14,7 @@
 
 #include "catalog/uFileReader.h"
 #include "config/XmlDocument.h"
+#include "views/EntryActions.h"
 #include "views/ViewInterfaces.h"
 
 class QLabel;
@@ -42,7 +43,7 @@ void InstallSystemForms();
 // keep their bytes and long names are taken whole.
 std::vector<std::string> LocalPathsOfUriList(const QByteArray &uriList);
 
-class TFMMain final : public QMainWindow, public IMainView {
+class TFMMain final : public QMainWindow, public IMainView, public IEntryActionHost {
     Q_OBJECT
 public:
     explicit TFMMain(QWidget *parent = nullptr);
@@ -75,10 +76,15 @@ public:
     // The drop flow for the bytes of a text/uri-list; false when it was refused (work running).
     bool DropUriList(const QByteArray &uriList);
 
+    // --- IEntryActionHost: what the context menu's actions need ------------------------------
+    std::optional<std::vector<TNodeTree>> WalkFolders(const std::vector<TEntryPath> &folders) override;
+    void ScanAgain() override;
+
     TFACtrl *Ctrl() const { return ctrl_.get(); }
+    TEntryActions *Actions() const { return actions_.get(); }
     // Lets a test or a benchmark adjust the options of the next scans (a slower walk, a probe).
     void SetScanHook(std::function<void(ScanOptions &)> hook) { scanHook_ = std::move(hook); }
-    bool Busy() const { return busy_; }
+    bool Busy() const override { return busy_; }
     // A tool button or speed button by its component name ("tbPieFile", "ToolButton8", ...).
     QToolButton *Button(const QString &name) const;
 
@@ -104,9 +110,15 @@ private:
     // Runs `work` on a worker thread while the UI thread goes on painting; input to the main
     // window is refused meanwhile. Rethrows what the work threw.
     void runOffUiThread(const std::function<void()> &work);
+    // Runs a walk on a worker thread while the progress window shows what was found, with its
+    // Cancel; `walk` is given the scan options with progress and cancel set and answers false
+    // when it was cancelled. False when cancelled.
+    bool walkWithProgress(const std::function<bool(const ScanOptions &options)> &walk);
     // Scans `folder` into a new catalogue and swaps it into VT; false when the scan was cancelled
     // (the catalogue shown before stays).
     bool scanFolder(const std::string &folder);
+    // The context menu of a grid's rows.
+    void entryMenu(QtTreeGrid *grid, const std::vector<NodeId> &rows, const QPoint &at);
     // Sort VT, classify and show its first top-level node.
     void showCatalogue();
     void exportCommand(void (TFACtrl::*command)(ITreeGrid &), QtTreeGrid *grid);
@@ -120,6 +132,7 @@ private:
     QToolButton *speedButton(QToolBar *bar, const QString &name, const QString &caption);
 
     std::unique_ptr<TFACtrl> ctrl_;
+    std::unique_ptr<TEntryActions> actions_; // acts through ctrl_: goes before it
     TWaitForm *wait_ = nullptr;
     TXmlDocument xmlDoc_;
     bool initialised_ = false;

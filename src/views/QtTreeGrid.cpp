@@ -456,9 +456,10 @@ void QtTreeGrid::EndUpdate()
     if (keepView_ && !topRow_.path.empty()) {
         NodeId top = still(topRow_);
         TPathFinder finder(tree_);
-        for (std::string path = topRow_.path; top == kNoNode && path.size() > 1;) {
-            path = path.substr(0, std::max<std::size_t>(path.find_last_of('/'), 1));
+        for (std::string path = topRow_.path; top == kNoNode && !path.empty();) {
             top = finder.Find(path);
+            const std::size_t slash = path.find_last_of('/');
+            path = slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
         }
         if (top != kNoNode) {
             doItemsLayout();
@@ -595,6 +596,9 @@ std::vector<NodeId> QtTreeGrid::RowsToActOn(NodeId first) const
     std::vector<NodeId> rows = SelectedNodes();
     if (!tree_.IsValid(first))
         return rows;
+    // A row outside the selection is acted on alone.
+    if (std::find(rows.begin(), rows.end(), first) == rows.end())
+        return {first};
     std::erase(rows, first);
     rows.insert(rows.begin(), first);
     return rows;

@@ -74,7 +74,7 @@ public:
     static QColor TooltipColor();
 
     // The rows a context menu or a key acts on: the row it was asked on (or the current row)
-    // first, then the other selected rows in the order shown.
+    // first, then the other selected rows in the order shown; a row outside the selection alone.
     std::vector<NodeId> RowsToActOn(NodeId first) const;
 
 signals:
