@@ -718,6 +718,7 @@ NodeId TNodeTree::CopySubtree(NodeId parent, const TNodeTree &from, NodeId sourc
     CopyRecord(top, from, source);
     // Each copied folder gets a child list of exactly its size, filled in row order.
     std::vector<std::pair<NodeId, NodeId>> stack{{top, source}};
+    std::vector<NodeId> ids;
     while (!stack.empty()) {
         const auto [to, src] = stack.back();
         stack.pop_back();
@@ -730,8 +731,14 @@ NodeId TNodeTree::CopySubtree(NodeId parent, const TNodeTree &from, NodeId sourc
         node(to).childBegin = begin;
         node(to).childCount = count;
         node(to).childCap = count;
+        // Numbers ascending in row order, as a scan numbers a folder's entries, so that among
+        // siblings the numbers keep the order the directory delivered them in.
+        ids.clear();
+        for (std::uint32_t r = 0; r < count; ++r)
+            ids.push_back(newNode());
+        std::sort(ids.begin(), ids.end());
         for (std::uint32_t r = 0; r < count; ++r) {
-            const NodeId child = newNode();
+            const NodeId child = ids[r];
             node(child) = Node{};
             node(child).parent = to;
             node(child).row = r;

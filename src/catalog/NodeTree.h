@@ -108,7 +108,8 @@ public:
     void RemoveSubtrees(std::span<const NodeId> nodes);
     // Adds a copy of `source` of `from` with everything below it, in the same order, as the last
     // child of `parent`, and answers the copy of `source`. Records are copied whole (names keep
-    // their bytes; a node holding its whole path keeps it); the expanded state goes too.
+    // their bytes; a node holding its whole path keeps it); the expanded state goes too. The
+    // children of each copied folder are numbered in ascending order, as a scan numbers them.
     NodeId CopySubtree(NodeId parent, const TNodeTree &from, NodeId source);
     // Makes the record of `to` a copy of the record of `source` of `from`, as CopySubtree does.
     void CopyRecord(NodeId to, const TNodeTree &from, NodeId source);
