@@ -9,6 +9,7 @@
 
 #include "catalog/uFileReader.h"
 #include "common/Utf8.h"
+#include "common/uFunction.h"
 
 namespace folvane {
 
@@ -469,12 +470,19 @@ void TNodeTree::SetCount(NodeId id, std::uint32_t count)
     Data(id).present |= bit(FileCount);
 }
 
-void TNodeTree::SetPercentage(NodeId id, std::uint64_t size, double total)
+void TNodeTree::SetPercentage(NodeId id, std::uint64_t size, std::uint64_t total)
 {
     eraseOverride(id, SizePercentage);
     TFileNodeData &d = Data(id);
-    d.percent = total == 0 ? TFileNodeData::kZeroTotal
-                           : std::int32_t(ToHundredths(double(size) / total * 100.0));
+    if (total == 0) {
+        d.percent = TFileNodeData::kZeroTotal;
+    } else if (Hundredths h = PercentHundredths(size, total); h <= INT32_MAX) {
+        d.percent = std::int32_t(h);
+    } else {
+        // Only a total far below the size gets here (above 21 million per cent): kept as text.
+        setOverride(id, SizePercentage, PercentText(size, total));
+        return;
+    }
     d.present |= bit(SizePercentage);
 }
 
@@ -540,7 +548,7 @@ void TNodeTree::SetField(NodeId id, int field, std::string_view value)
             return;
         }
         if (auto v = ParseFloat(value)) {
-            std::int64_t h = ToHundredths(*v);
+            Hundredths h = ToHundredths(*v);
             if (h >= INT32_MIN + 1 && h <= INT32_MAX && FormatHundredths(h, false) == value) {
                 d.percent = std::int32_t(h);
                 markRendered();

@@ -87,7 +87,8 @@ public:
     void SetExplicitPath(NodeId node, std::string_view pathBytes, std::size_t nameLen);
     void SetSize(NodeId node, std::uint64_t size);
     void SetCount(NodeId node, std::uint32_t count);
-    void SetPercentage(NodeId node, std::uint64_t size, double total); // "0" when total is 0
+    // The share of `size` bytes in `total` bytes, exactly rounded (PercentText); "0" when total is 0.
+    void SetPercentage(NodeId node, std::uint64_t size, std::uint64_t total);
     void SetClass(NodeId node, int field, std::uint8_t index);          // fields 15 to 18
     void ClearField(NodeId node, int field);
     // The written text of a field, if it holds one that is not a rendered value.

@@ -54,7 +54,7 @@ public:
     {
         std::uint64_t total = RollUpFolderSize(tree_, top);
         tree_.SetSize(top, total);
-        FillPercentagesAndCounts(tree_, double(total));
+        FillPercentagesAndCounts(tree_, total);
     }
 
     NodeId top;
