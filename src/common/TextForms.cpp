@@ -1,5 +1,6 @@
 #include "TextForms.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -428,17 +429,36 @@ Hundredths ToHundredths(double value)
         return 0;
     if (std::isinf(value))
         return value > 0 ? kMaxHundredths : -kMaxHundredths;
-    // |value| = m × 2^e exactly, with m a whole number of at most 53 bits.
+    // The shortest decimal digits that read back as this double: "d.ddde±x".
+    char text[64];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific);
+    (void)ec;
+    const char *e = std::find(text, end, 'e');
+    unsigned __int128 digits = 0;
+    int count = 0;
+    for (const char *p = text; p != e; ++p)
+        if (*p != '.') {
+            digits = digits * 10 + unsigned(*p - '0');
+            ++count;
+        }
     int exponent = 0;
-    const double fraction = std::frexp(std::fabs(value), &exponent);
-    const auto m = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-    const int e = exponent - 53;
-    const unsigned __int128 scaled = static_cast<unsigned __int128>(m) * 100; // below 2^60
+    std::from_chars(*(e + 1) == '+' ? e + 2 : e + 1, end, exponent);
+    // |value| × 100 = digits × 10^shift.
+    const int shift = exponent - (count - 1) + 2;
     unsigned __int128 magnitude;
-    if (e >= 0)
-        magnitude = e >= 60 ? kMaxHundredths : std::min<unsigned __int128>(scaled << e, kMaxHundredths);
-    else
-        magnitude = -e > 127 ? 0 : RoundedQuotient(scaled, static_cast<unsigned __int128>(1) << -e);
+    if (shift >= 0) {
+        magnitude = digits;
+        for (int k = 0; k < shift && magnitude < kMaxHundredths; ++k)
+            magnitude *= 10;
+        magnitude = std::min<unsigned __int128>(magnitude, kMaxHundredths);
+    } else if (shift < -20) { // digits < 10^17: far below one half
+        magnitude = 0;
+    } else {
+        unsigned __int128 divisor = 1;
+        for (int k = 0; k < -shift; ++k)
+            divisor *= 10;
+        magnitude = RoundedQuotient(digits, divisor);
+    }
     return value < 0 ? -Hundredths(magnitude) : Hundredths(magnitude);
 }
 

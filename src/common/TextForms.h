@@ -59,9 +59,10 @@ unsigned __int128 RoundedQuotient(unsigned __int128 n, unsigned __int128 d);
 std::string FormatFixed2(double value, bool grouped, const TextForms &forms = Forms());
 // The same from a value already scaled to hundredths.
 std::string FormatHundredths(Hundredths hundredths, bool grouped, const TextForms &forms = Forms());
-// Rounds value × 100 half away from zero, exactly for the value the double holds (1.125 gives
-// 113; 1.005, held as 1.00499999..., gives 100). Beyond ±2^120 the result is clamped there; a
-// value that is not a number gives 0.
+// Rounds value × 100 half away from zero, taking the value as its shortest decimal form (the
+// fewest digits that read back as the same double), so a number keeps the ties it was written
+// with: 1.005 and 0.285, held as binary fractions just below them, give 101 and 29, as 1.125
+// gives 113. Beyond ±2^120 the result is clamped there; a value that is not a number gives 0.
 Hundredths ToHundredths(double value);
 
 // Reads a floating-point number written with the user's decimal separator, no grouping, an
