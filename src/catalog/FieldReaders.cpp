@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "catalog/uFileReader.h"
 #include "common/Utf8.h"
@@ -10,10 +11,19 @@ namespace folvane {
 
 namespace {
 
+constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+
 bool isAscii(std::string_view s)
 {
-    for (char c : s)
-        if (static_cast<unsigned char>(c) >= 0x80)
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) { // eight bytes at a time
+        std::uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & kHighBits)
+            return false;
+    }
+    for (; i < s.size(); ++i)
+        if (static_cast<unsigned char>(s[i]) >= 0x80)
             return false;
     return true;
 }
@@ -71,20 +81,29 @@ SizeNumber sizeFromValue(double value)
     return size;
 }
 
+// Eight bytes with a to z as A to Z, all at once: a byte below 0x80 whose low seven bits lie
+// from 'a' to 'z' loses 0x20.
+std::uint64_t upperAscii(std::uint64_t bytes)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    const std::uint64_t low = bytes & ~kHighBits;
+    const std::uint64_t atLeastA = low + (0x80 - 'a') * kOnes; // high bit: byte >= 'a'
+    const std::uint64_t beyondZ = low + (0x80 - 'z' - 1) * kOnes; // high bit: byte > 'z'
+    const std::uint64_t lower = atLeastA & ~beyondZ & ~bytes & kHighBits;
+    return bytes - (lower >> 2);
+}
+
 // The first 16 bytes of a text with a to z as A to Z, as two big-endian words, padded with zero
 // bytes: words in this order compare as CompareTextIgnoreAsciiCase compares those bytes.
 void packPrefix(std::string_view text, std::uint64_t (&prefix)[2])
 {
-    const std::size_t n = text.size() < 16 ? text.size() : 16;
+    unsigned char bytes[16] = {};
+    std::memcpy(bytes, text.data(), text.size() < 16 ? text.size() : 16);
     for (int w = 0; w < 2; ++w) {
         std::uint64_t word = 0;
-        for (std::size_t i = std::size_t(w) * 8; i < std::size_t(w) * 8 + 8; ++i) {
-            unsigned char c = i < n ? static_cast<unsigned char>(text[i]) : 0;
-            if (c >= 'a' && c <= 'z')
-                c -= 32;
-            word = (word << 8) | c;
-        }
-        prefix[w] = word;
+        for (int i = 0; i < 8; ++i) // big-endian, whatever the machine's order
+            word = (word << 8) | bytes[w * 8 + i];
+        prefix[w] = upperAscii(word);
     }
 }
 

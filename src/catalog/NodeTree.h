@@ -73,7 +73,7 @@ public:
     bool Expanded(NodeId node) const { return Data(node).flags & TFileNodeData::Expanded; }
     void SetExpanded(NodeId node, bool expanded);
 
-    // Field text by index, as Part of the record's contract: rendered from typed values, or as written.
+    // Field text by index, as part of the record's contract: rendered from typed values, or as written.
     std::string Field(NodeId node, int field) const;
     void SetField(NodeId node, int field, std::string_view text);
     bool FieldEmpty(NodeId node, int field) const;

@@ -345,8 +345,10 @@ void TFACtrl::HeaderClick(ITreeGrid &grid, int column, MouseButton button)
 // each node's read once for the whole list rather than at every comparison. A list's keys are
 // read in the order of the nodes' numbers, which is their order in memory.
 struct TFACtrl::SortContext {
+    const ITreeGrid *grid;
     const TNodeTree *tree;
     int field;
+    bool ascending;
     std::vector<NodeId> ids;     // the list's nodes, ascending
     std::vector<FieldKey> keys;  // keys[i] is the key of ids[i]
     bool consecutive = false;    // ids are first, first + 1, ... (a list added in one block)
@@ -390,33 +392,43 @@ void TFACtrl::SortGrid(ITreeGrid &grid)
         std::unique_ptr<SortContext> &context;
         ~Reset() { context.reset(); }
     } reset{sorting_};
-    sorting_ = std::make_unique<SortContext>(SortContext{&grid.Nodes(), fieldOfColumn(column)});
+    sorting_ = std::make_unique<SortContext>(SortContext{&grid, &grid.Nodes(), fieldOfColumn(column),
+                                                         grid.GetSortDirection() == SortDirection::Ascending});
     grid.Sort(column, grid.GetSortDirection());
 }
 
+namespace {
+
+// Folders before files in both directions, then the field.
+int compareKeyed(const FieldKey &a, const FieldKey &b, int field, bool ascending)
+{
+    if (KindsDiffer(a, b))
+        return (a.kind == NodeKind::Folder) == ascending ? -1 : 1;
+    return CompareKeys(a, b, field);
+}
+
+} // namespace
+
 int TFACtrl::CompareNodes(ITreeGrid &grid, NodeId a, NodeId b, int column)
 {
+    if (sorting_ && &grid == sorting_->grid) {
+        // Inside SortGrid: the grid, its direction and the field stay as the sort found them.
+        SortContext &sort = *sorting_;
+        const FieldKey *ka = sort.Find(a), *kb = sort.Find(b);
+        if ((!ka || !kb) && sort.tree->IsValid(a) && sort.tree->Parent(a) == sort.tree->Parent(b)) {
+            sort.Load(sort.tree->Parent(a)); // the sort is at the next list
+            ka = sort.Find(a);
+            kb = sort.Find(b);
+        }
+        if (ka && kb)
+            return compareKeyed(*ka, *kb, sort.field, sort.ascending);
+    }
     const TNodeTree &tree = grid.Nodes();
     if (!tree.IsValid(a) || !tree.IsValid(b))
         return 0;
-    const bool ascending = grid.GetSortDirection() == SortDirection::Ascending;
-    auto compare = [ascending](const FieldKey &ka, const FieldKey &kb, int field) {
-        if (KindsDiffer(ka, kb)) // folders first in both directions
-            return (ka.kind == NodeKind::Folder) == ascending ? -1 : 1;
-        return CompareKeys(ka, kb, field);
-    };
-    if (sorting_ && sorting_->tree == &tree) {
-        const FieldKey *ka = sorting_->Find(a), *kb = sorting_->Find(b);
-        if ((!ka || !kb) && tree.Parent(a) == tree.Parent(b)) { // the sort is at the next list
-            sorting_->Load(tree.Parent(a));
-            ka = sorting_->Find(a);
-            kb = sorting_->Find(b);
-        }
-        if (ka && kb)
-            return compare(*ka, *kb, sorting_->field);
-    }
     const int field = sorting_ ? sorting_->field : fieldOfColumn(column);
-    return compare(KeyOf(tree, a, field), KeyOf(tree, b, field), field);
+    return compareKeyed(KeyOf(tree, a, field), KeyOf(tree, b, field), field,
+                        grid.GetSortDirection() == SortDirection::Ascending);
 }
 
 // --- Navigation ---------------------------------------------------------------------------------

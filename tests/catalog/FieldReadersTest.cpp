@@ -192,7 +192,9 @@ TEST_F(FieldReadersTest, KeysCompareAsTheTextRules)
                            "abcdefghijklmnoP",  "abcdefghijklmnopQ", "abcdefghijklmnopa", "abcdefghijklmno\xC3\xA4",
                            "abcdefghijklmnop\xC3\xA4", "zx",      "_x",                "[x",
                            "ZX",                "\xFF\xFE",         "a",                 "A",
-                           "",                  "abcdefghijklmnopqrstuvwxyz-1",        "ABCDEFGHIJKLMNOPQRSTUVWXYZ-10"};
+                           "",                  "abcdefghijklmnopqrstuvwxyz-1",        "ABCDEFGHIJKLMNOPQRSTUVWXYZ-10",
+                           "`x",                "{x",               "@x",                "\xE1x",
+                           "\xFAx",             "abcdefgh`{@[\xE1\xFAzA"};
     TNodeTree tree;
     std::vector<NodeId> nodes;
     for (const char *name : names) {
