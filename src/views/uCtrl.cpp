@@ -15,7 +15,6 @@
 #include "catalog/uFileReader.h"
 #include "common/SafeFile.h"
 #include "common/UiServices.h"
-#include "common/Utf8.h"
 #include "common/uFunction.h"
 #include "config/ConfigStore.h"
 #include "export/FileInfo.h"
@@ -119,12 +118,10 @@ std::string sizeText(const SizeNumber &size)
         if (u.limit != 0 && !(size.value < u.limit))
             continue;
         // Whole bytes are shown exactly; a written size that is not one, as the number it reads as.
-        if (size.whole)
-            return FormatHundredths(
-                       Hundredths(RoundedQuotient(static_cast<unsigned __int128>(size.bytes) * 100, std::uint64_t(u.divisor))),
-                       true) +
-                   u.suffix;
-        return FormatFixed2(size.value / u.divisor, true) + u.suffix;
+        if (!size.whole)
+            return FormatFixed2(size.value / u.divisor, true) + u.suffix;
+        const auto hundredths = RoundedQuotient(static_cast<unsigned __int128>(size.bytes) * 100, std::uint64_t(u.divisor));
+        return FormatHundredths(Hundredths(hundredths), true) + u.suffix;
     }
     return {};
 }
