@@ -231,7 +231,6 @@ std::optional<int> ClassIndexOf(const TNodeTree &tree, NodeId node, int field)
 FieldKey KeyOf(const TNodeTree &tree, NodeId node, int field)
 {
     FieldKey key;
-    key.node = node;
     key.kind = tree.Override(node, FileType) ? NodeKind::Other : tree.Data(node).Kind();
     if (key.kind == NodeKind::Other) {
         // A written FileType is a kind by its text; "folder" and "file" stand for the typed kinds.
@@ -276,11 +275,6 @@ int CompareKeys(const FieldKey &a, const FieldKey &b, int field)
     case Compared::Text: return compareTextKeys(a, b);
     }
     return 1;
-}
-
-int CompareFields(const TNodeTree &tree, NodeId a, NodeId b, int field)
-{
-    return CompareKeys(KeyOf(tree, a, field), KeyOf(tree, b, field), field);
 }
 
 } // namespace folvane

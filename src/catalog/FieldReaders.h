@@ -64,9 +64,8 @@ std::optional<int> ClassIndexOf(const TNodeTree &tree, NodeId node, int field);
 
 // One node's field reduced to what the sort compares: its kind (FileType) and the field as a
 // number, a date-time or a text by the field's kind. A sort reads each node's key once instead
-// of reading both records at every comparison.
+// of reading both records at every comparison. A key lives while the tree is unchanged.
 struct FieldKey {
-    NodeId node = kNoNode;
     NodeKind kind = NodeKind::Other;
     std::string_view kindText;  // trimmed FileType when `kind` is Other
     double number = 0;
@@ -90,6 +89,5 @@ bool KindsDiffer(const FieldKey &a, const FieldKey &b);
 // CompareNumericText, date-times as CompareDateText, FileType always 1, any other field as text
 // with a to z taken as A to Z (CompareTextIgnoreAsciiCase).
 int CompareKeys(const FieldKey &a, const FieldKey &b, int field);
-int CompareFields(const TNodeTree &tree, NodeId a, NodeId b, int field);
 
 } // namespace folvane

@@ -210,7 +210,7 @@ TEST_F(FieldReadersTest, KeysCompareAsTheTextRules)
     for (NodeId a : nodes)
         for (NodeId b : nodes) {
             int rule = CompareTextIgnoreAsciiCase(tree.Field(a, FileName), tree.Field(b, FileName));
-            ASSERT_EQ(CompareFields(tree, a, b, FileName), rule)
+            ASSERT_EQ(CompareKeys(KeyOf(tree, a, FileName), KeyOf(tree, b, FileName), FileName), rule)
                 << "'" << tree.Field(a, FileName) << "' vs '" << tree.Field(b, FileName) << "'";
         }
 }
