@@ -98,7 +98,8 @@ std::uint64_t upperAscii(std::uint64_t bytes)
 void packPrefix(std::string_view text, std::uint64_t (&prefix)[2])
 {
     unsigned char bytes[16] = {};
-    std::memcpy(bytes, text.data(), text.size() < 16 ? text.size() : 16);
+    if (!text.empty())
+        std::memcpy(bytes, text.data(), text.size() < 16 ? text.size() : 16);
     for (int w = 0; w < 2; ++w) {
         std::uint64_t word = 0;
         for (int i = 0; i < 8; ++i) // big-endian, whatever the machine's order
