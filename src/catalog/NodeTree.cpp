@@ -5,9 +5,11 @@
 #include <cstring>
 #include <numeric>
 #include <stdexcept>
+#include <utility>
 
 #include "catalog/uFileReader.h"
 #include "common/Utf8.h"
+#include "common/uFunction.h"
 
 namespace folvane {
 
@@ -37,33 +39,6 @@ constexpr std::uint32_t bit(int field) { return 1u << field; }
 
 } // namespace
 
-TNodeTree::TNodeTree()
-{
-    reset();
-}
-
-TNodeTree::~TNodeTree()
-{
-    freeStorage();
-}
-
-void TNodeTree::freeStorage()
-{
-    if (!nodeChunks_)
-        return;
-    for (std::uint32_t c = 0; c < kMaxNodeChunks; ++c) {
-        Node *chunk = nodeChunks_[c].load(std::memory_order_relaxed);
-        if (!chunk)
-            break;
-        delete[] chunk;
-    }
-    for (std::uint32_t c = 0; c < textChunkCount_; ++c)
-        delete[] textChunks_[c].load(std::memory_order_relaxed);
-    nodeChunks_.reset();
-    textChunks_.reset();
-    textChunkCount_ = 0;
-}
-
 TNodeTree::TNodeTree(TNodeTree &&other) noexcept
 {
     *this = std::move(other);
@@ -73,54 +48,41 @@ TNodeTree &TNodeTree::operator=(TNodeTree &&other) noexcept
 {
     if (this == &other)
         return *this;
-    freeStorage();
-    nodeChunks_ = std::move(other.nodeChunks_);
-    nodeCount_.store(other.nodeCount_.load());
+    // Every member moves without allocating; the source is left an empty tree.
+    nodes_ = std::move(other.nodes_);
+    nodeCount_.store(other.nodeCount_.exchange(0));
     childIds_ = std::move(other.childIds_);
+    other.childIds_.clear();
     textChunks_ = std::move(other.textChunks_);
-    textChunkCount_ = other.textChunkCount_;
     overrides_ = std::move(other.overrides_);
-    bulk_ = other.bulk_;
-    bulkDelta_ = other.bulkDelta_;
-    writer_ = std::make_unique<TextWriter>(*this);
-    other.textChunkCount_ = 0;
-    other.reset();
+    other.overrides_.clear();
+    bulk_ = std::exchange(other.bulk_, false);
+    bulkDelta_ = std::exchange(other.bulkDelta_, 0);
+    writer_.chunk_ = other.writer_.chunk_;
+    writer_.used_ = other.writer_.used_;
+    writer_.capacity_ = other.writer_.capacity_;
+    other.writer_ = TextWriter(other);
     return *this;
-}
-
-void TNodeTree::reset()
-{
-    nodeChunks_.reset(new std::atomic<Node *>[kMaxNodeChunks]());
-    textChunks_.reset(new std::atomic<char *>[kMaxTextChunks]());
-    textChunkCount_ = 0;
-    nodeCount_.store(0);
-    childIds_.clear();
-    childIds_.shrink_to_fit();
-    overrides_.clear();
-    bulk_ = false;
-    bulkDelta_ = 0;
-    writer_ = std::make_unique<TextWriter>(*this);
-    allocateNodes(1); // the invisible root
-    node(Root()).data.present = 0;
 }
 
 void TNodeTree::Clear()
 {
-    TNodeTree empty;
-    *this = std::move(empty);
+    *this = TNodeTree();
 }
 
 NodeId TNodeTree::allocateNodes(std::uint32_t count)
 {
-    std::uint32_t first = nodeCount_.load(std::memory_order_relaxed);
-    if (std::uint64_t(first) + count >= std::uint64_t(kNoNode))
+    if (std::uint64_t(nodes_.Size()) + count >= std::uint64_t(kNoNode))
         throw std::length_error("too many entries for one catalogue");
-    std::uint32_t last = first + count; // one past
-    for (std::uint32_t c = first >> kNodeShift; c <= (last - 1) >> kNodeShift; ++c)
-        if (!nodeChunks_[c].load(std::memory_order_relaxed))
-            nodeChunks_[c].store(new Node[kNodesPerChunk], std::memory_order_relaxed);
-    nodeCount_.store(last, std::memory_order_release);
+    NodeId first = nodes_.Append(count);
+    nodeCount_.store(nodes_.Size(), std::memory_order_release);
     return first;
+}
+
+void TNodeTree::ensureRoot()
+{
+    if (nodes_.Size() == 0)
+        allocateNodes(1); // the invisible root
 }
 
 void TNodeTree::addToAncestors(NodeId parent, std::uint32_t count)
@@ -137,10 +99,12 @@ NodeId TNodeTree::AddChild(NodeId parent)
 {
     if (bulk_)
         throw std::logic_error("AddChild during a bulk build");
+    ensureRoot();
+    if (parent >= nodes_.Size())
+        throw std::out_of_range("AddChild: no such parent");
     NodeId id = allocateNodes(1);
     Node &p = node(parent);
     Node &n = node(id);
-    n = Node{};
     n.parent = parent;
     n.row = p.childCount;
     if (p.childCount == p.childCap) {
@@ -163,6 +127,7 @@ NodeId TNodeTree::AddChild(NodeId parent)
 void TNodeTree::BeginBulk()
 {
     std::lock_guard lock(mutex_);
+    ensureRoot();
     bulk_ = true;
     bulkDelta_ = std::int64_t(childIds_.size()) - std::int64_t(nodeCount_.load());
 }
@@ -182,7 +147,6 @@ NodeId TNodeTree::AddChildBlock(NodeId parent, std::uint32_t count)
     p.childCap = count;
     for (std::uint32_t r = 0; r < count; ++r) {
         Node &n = node(first + r);
-        n = Node{};
         n.parent = parent;
         n.row = r;
     }
@@ -273,19 +237,24 @@ std::uint32_t TNodeTree::Level(NodeId id) const
 
 std::uint32_t TNodeTree::TotalCount(NodeId id) const
 {
-    return id < nodeCount_.load(std::memory_order_relaxed) ? node(id).subtree : 0;
+    if (id < nodeCount_.load(std::memory_order_relaxed))
+        return node(id).subtree;
+    return id == Root() ? 1 : 0; // the root of a tree that has had no node yet
 }
 
 std::uint32_t TNodeTree::NodeCount() const
 {
-    return nodeCount_.load(std::memory_order_relaxed) - 1;
+    std::uint32_t n = nodeCount_.load(std::memory_order_relaxed);
+    return n ? n - 1 : 0;
 }
 
 void TNodeTree::ReorderChildren(NodeId parent, std::span<const NodeId> order)
 {
-    Node &p = node(parent);
-    if (order.size() != p.childCount)
+    if (order.size() != ChildCount(parent))
         throw std::invalid_argument("ReorderChildren: not a permutation of the children");
+    if (order.empty())
+        return; // also the root of a tree that has no node yet
+    Node &p = node(parent);
     for (std::uint32_t r = 0; r < p.childCount; ++r) {
         if (!IsValid(order[r]) || node(order[r]).parent != parent)
             throw std::invalid_argument("ReorderChildren: not a child of the node");
@@ -323,12 +292,12 @@ void TNodeTree::SetExpanded(NodeId id, bool expanded)
 
 std::uint64_t TNodeTree::newTextChunk(std::uint32_t minSize, std::uint32_t &capacity)
 {
+    // Each writer's chunks double from 4 KiB to 1 MiB; a longer text gets a chunk of its own size.
+    capacity = std::max(minSize, std::clamp(capacity * 2, kFirstTextChunk, kMaxTextChunk));
+    auto chunk = std::make_unique_for_overwrite<char[]>(capacity);
     std::lock_guard lock(mutex_);
-    if (textChunkCount_ >= kMaxTextChunks)
-        throw std::length_error("too much name text for one catalogue");
-    capacity = std::max(minSize, kTextChunk);
-    std::uint32_t index = textChunkCount_++;
-    textChunks_[index].store(new char[capacity], std::memory_order_relaxed);
+    std::uint32_t index = textChunks_.Append(1);
+    textChunks_[index] = std::move(chunk);
     return index;
 }
 
@@ -341,7 +310,7 @@ std::uint64_t TNodeTree::TextWriter::Append(std::string_view bytes)
         chunk_ = tree_->newTextChunk(len, capacity_);
         used_ = 0;
     }
-    char *base = tree_->textChunks_[chunk_].load(std::memory_order_relaxed);
+    char *base = tree_->textChunks_[std::uint32_t(chunk_)].get();
     std::memcpy(base + used_, bytes.data(), len);
     std::uint64_t ref = (chunk_ << 32) | used_;
     used_ += len;
@@ -352,7 +321,7 @@ std::string_view TNodeTree::text(std::uint64_t ref, std::uint32_t len) const
 {
     if (len == 0)
         return {};
-    const char *base = textChunks_[ref >> 32].load(std::memory_order_relaxed);
+    const char *base = textChunks_[std::uint32_t(ref >> 32)].get();
     return std::string_view(base + (ref & 0xFFFFFFFFu), len);
 }
 
@@ -390,7 +359,7 @@ std::string TNodeTree::PathBytes(NodeId id) const
 void TNodeTree::SetName(NodeId id, std::string_view nameBytes)
 {
     TFileNodeData &d = Data(id);
-    d.textRef = writer_->Append(nameBytes);
+    d.textRef = writer_.Append(nameBytes);
     d.textLen = std::uint32_t(nameBytes.size());
     d.nameLen = std::uint16_t(std::min<std::size_t>(nameBytes.size(), UINT16_MAX));
     d.flags &= ~TFileNodeData::ExplicitPath;
@@ -401,7 +370,7 @@ void TNodeTree::SetName(NodeId id, std::string_view nameBytes)
 void TNodeTree::SetExplicitPath(NodeId id, std::string_view pathBytes, std::size_t nameLen)
 {
     TFileNodeData &d = Data(id);
-    d.textRef = writer_->Append(pathBytes);
+    d.textRef = writer_.Append(pathBytes);
     d.textLen = std::uint32_t(pathBytes.size());
     d.nameLen = std::uint16_t(std::min<std::size_t>({nameLen, pathBytes.size(), UINT16_MAX}));
     d.flags |= TFileNodeData::ExplicitPath;
@@ -501,12 +470,19 @@ void TNodeTree::SetCount(NodeId id, std::uint32_t count)
     Data(id).present |= bit(FileCount);
 }
 
-void TNodeTree::SetPercentage(NodeId id, std::uint64_t size, double total)
+void TNodeTree::SetPercentage(NodeId id, std::uint64_t size, std::uint64_t total)
 {
     eraseOverride(id, SizePercentage);
     TFileNodeData &d = Data(id);
-    d.percent = total == 0 ? TFileNodeData::kZeroTotal
-                           : std::int32_t(ToHundredths(double(size) / total * 100.0));
+    if (total == 0) {
+        d.percent = TFileNodeData::kZeroTotal;
+    } else if (Hundredths h = PercentHundredths(size, total); h <= INT32_MAX) {
+        d.percent = std::int32_t(h);
+    } else {
+        // Only a total far below the size gets here (above 21 million per cent): kept as text.
+        setOverride(id, SizePercentage, PercentText(size, total));
+        return;
+    }
     d.present |= bit(SizePercentage);
 }
 
@@ -572,7 +548,7 @@ void TNodeTree::SetField(NodeId id, int field, std::string_view value)
             return;
         }
         if (auto v = ParseFloat(value)) {
-            std::int64_t h = ToHundredths(*v);
+            Hundredths h = ToHundredths(*v);
             if (h >= INT32_MIN + 1 && h <= INT32_MAX && FormatHundredths(h, false) == value) {
                 d.percent = std::int32_t(h);
                 markRendered();

@@ -230,7 +230,7 @@ ScanOutcome ScanFolder(TNodeTree &tree, std::string_view path, const ScanOptions
     try {
         std::uint64_t total = RollUpFolderSize(tree, top);
         tree.SetSize(top, total);
-        FillPercentagesAndCounts(tree, double(total));
+        FillPercentagesAndCounts(tree, total);
         tree.SetCount(top, tree.NodeCount() - 1);
     } catch (const std::exception &) {
         // A size that is not a number leaves the top node's totals unset; the walk stands.

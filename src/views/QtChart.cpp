@@ -8,7 +8,6 @@
 #include <QGraphicsLayout>
 #include <QImage>
 #include <QLinearGradient>
-#include <QLocale>
 #include <QPainter>
 #include <QPieSeries>
 #include <QPieSlice>
@@ -21,6 +20,8 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "common/uFunction.h"
+
 namespace folvane {
 
 namespace {
@@ -28,8 +29,9 @@ namespace {
 // Up to this many points a bar chart gives each point a category of its own, with its label on
 // the axis; beyond it the bars stand side by side in one category.
 constexpr int kMaxCategories = 64;
-// A pie slice carries its mark when it is at least this share of the whole.
-constexpr double kMinMarkShare = 0.015;
+// A pie slice carries its mark when it is at least this share of the whole, in hundredths of a
+// per cent (1.5 %).
+constexpr Hundredths kMinMarkShare = 150;
 // Up to this many points each is drawn on its own; beyond it, only the largest this many are,
 // and the others (far below a pixel each) are drawn merged with their neighbours, so that a
 // folder of a hundred thousand entries draws as fast as one of a few hundred.
@@ -131,7 +133,7 @@ void QtChart::AddPoints(std::span<const ChartPoint> points)
     points_.insert(points_.end(), points.begin(), points.end());
     total_ = 0;
     for (const ChartPoint &p : points_)
-        total_ += std::max(p.value, 0.0);
+        total_ = AddBytes(total_, p.value);
     rebuild();
 }
 
@@ -140,8 +142,9 @@ QString QtChart::MarkText(int index) const
     if (index < 0 || index >= int(points_.size()))
         return {};
     const ChartPoint &p = points_[std::size_t(index)];
-    const double share = total_ > 0 ? std::max(p.value, 0.0) * 100.0 / total_ : 0.0;
-    return QString::fromStdString(p.label) + QLatin1Char(' ') + QLocale().toString(share, 'f', 1) + QLatin1Char('%');
+    // The share as the lists show it: the same exact rounding and the same decimal separator.
+    return QString::fromStdString(p.label) + QLatin1Char(' ') + QString::fromStdString(PercentText(p.value, total_)) +
+           QLatin1Char('%');
 }
 
 void QtChart::ClickPoint(int index)
@@ -162,7 +165,7 @@ void QtChart::layoutItems()
 {
     items_.clear();
     const int n = int(points_.size());
-    auto value = [this](int i) { return std::max(points_[std::size_t(i)].value, 0.0); };
+    auto value = [this](int i) { return points_[std::size_t(i)].value; };
     if (n <= kMaxSingleItems) {
         for (int i = 0; i < n; ++i)
             items_.push_back({i, 1, value(i)});
@@ -190,7 +193,7 @@ void QtChart::layoutItems()
             if (run.count == 0)
                 run.first = i;
             ++run.count;
-            run.value += value(i);
+            run.value = AddBytes(run.value, value(i));
         }
     }
     if (run.count > 0)
@@ -201,8 +204,9 @@ QString QtChart::itemText(const Item &item) const
 {
     if (item.count == 1)
         return MarkText(item.first);
-    const double share = total_ > 0 ? item.value * 100.0 / total_ : 0.0;
-    return QStringLiteral("%1 small entries %2%").arg(item.count).arg(QLocale().toString(share, 'f', 1));
+    return QStringLiteral("%1 small entries %2%")
+        .arg(item.count)
+        .arg(QString::fromStdString(PercentText(item.value, total_)));
 }
 
 void QtChart::rebuild()
@@ -225,12 +229,13 @@ void QtChart::buildPie()
     int marks = 0;
     for (std::size_t k = 0; k < items_.size(); ++k) {
         const Item &item = items_[k];
-        auto *slice = new QPieSlice(itemText(item), item.value);
+        auto *slice = new QPieSlice(itemText(item), qreal(item.value));
         const QColor color = item.count == 1 ? PointColor(item.first) : kMergedColor;
         slice->setColor(color);
         slice->setBorderColor(color.darker(130));
         // Marks only where they fit: a thin slice would put its label over its neighbours'.
-        const bool mark = item.count == 1 && total_ > 0 && item.value / total_ >= kMinMarkShare && marks < 40;
+        const bool mark =
+            item.count == 1 && total_ > 0 && PercentHundredths(item.value, total_) >= kMinMarkShare && marks < 40;
         marks += mark;
         slice->setLabelVisible(mark);
         slice->setLabelArmLengthFactor(0.12);
@@ -264,18 +269,18 @@ void QtChart::buildBars()
     QList<QBarSet *> sets;
     sets.reserve(n);
     QStringList categories;
-    double top = 0;
+    qreal top = 0;
     for (int k = 0; k < n; ++k) {
         const Item &item = items_[std::size_t(k)];
         const QString label =
             item.count == 1 ? QString::fromStdString(points_[std::size_t(item.first)].label) : itemText(item);
         auto *set = new QBarSet(label);
-        top = std::max(top, item.value);
+        top = std::max(top, qreal(item.value));
         if (stacked_) {
             // Each point is one set with its value in its own category and nothing elsewhere,
             // so every bar gets a colour of its own and a category label under it.
             QList<qreal> values(n, 0.0);
-            values[k] = item.value;
+            values[k] = qreal(item.value);
             set->append(values);
             // The axis drops a category it already has, so a repeated label gets an invisible twin.
             QString category = label;
@@ -283,7 +288,7 @@ void QtChart::buildBars()
                 category += QChar(0x200B);
             categories << category;
         } else {
-            set->append(item.value);
+            set->append(qreal(item.value));
         }
         const QColor color = item.count == 1 ? PointColor(item.first) : kMergedColor;
         set->setColor(color);
@@ -353,7 +358,8 @@ void QtChart::drawForeground(QPainter *painter, const QRectF &rect)
         const qreal slot = std::abs(next.x() - origin.x());
         const QRectF plot = chart_->mapToScene(chart_->plotArea()).boundingRect();
         for (int k = 0; k < int(items_.size()); ++k) {
-            const QPointF top = chart_->mapToScene(chart_->mapToPosition(QPointF(k, items_[std::size_t(k)].value), series_));
+            const QPointF top =
+                chart_->mapToScene(chart_->mapToPosition(QPointF(k, qreal(items_[std::size_t(k)].value)), series_));
             const QPointF base = chart_->mapToScene(chart_->mapToPosition(QPointF(k, 0), series_));
             const QString text = itemText(items_[std::size_t(k)]);
             const int width = metrics.horizontalAdvance(text) + 6;

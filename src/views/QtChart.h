@@ -64,7 +64,7 @@ private:
     std::vector<std::string> title_;
     SeriesKind kind_ = SeriesKind::None;
     std::vector<ChartPoint> points_;
-    double total_ = 0;
+    std::uint64_t total_ = 0; // the sum of the points' values
     std::function<void(int)> click_;
     QAbstractSeries *series_ = nullptr;
     bool stacked_ = false; // bars as one category per point (few points) or side by side in one
@@ -72,7 +72,7 @@ private:
     // too small to see merged into one grey item that carries no mark and takes no click.
     struct Item {
         int first = 0, count = 1;
-        double value = 0;
+        std::uint64_t value = 0;
     };
     std::vector<Item> items_;
     void layoutItems();

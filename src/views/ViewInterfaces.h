@@ -100,7 +100,7 @@ enum class SeriesKind { None, Pie, Bar };
 
 struct ChartPoint {
     std::string label;
-    double value = 0;
+    std::uint64_t value = 0; // bytes or files: whole numbers, so that shares round exactly
 };
 
 class IChart {

@@ -5,16 +5,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numeric>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <unistd.h>
 
-#include "catalog/RollUp.h"
+#include "catalog/FieldReaders.h"
 #include "catalog/uFileReader.h"
 #include "common/SafeFile.h"
 #include "common/UiServices.h"
-#include "common/Utf8.h"
 #include "common/uFunction.h"
 #include "config/ConfigStore.h"
 #include "export/FileInfo.h"
@@ -53,175 +53,6 @@ ColumnSpec specOf(TXMLNodeType entry)
     const std::string align = entry.Align();
     spec.alignment = align == "right" ? Alignment::Right : align == "center" ? Alignment::Center : Alignment::Left;
     return spec;
-}
-
-// --- Record values, typed where the text would read back as the same value ---------------------
-
-bool isAscii(std::string_view s)
-{
-    for (char c : s)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
-
-// Bytes of a name as shown: themselves when they are UTF-8, else with U+FFFD (in `scratch`).
-std::string_view shown(std::string_view bytes, std::string &scratch)
-{
-    if (isAscii(bytes) || IsValidUtf8(bytes))
-        return bytes;
-    scratch = ValidUtf8(bytes);
-    return scratch;
-}
-
-const std::string *writtenText(const TNodeTree &tree, NodeId node, int field)
-{
-    return (tree.Data(node).flags & TFileNodeData::HasOverride) ? tree.Override(node, field) : nullptr;
-}
-
-// The text of a field, without building a string where the record holds it as bytes.
-std::string_view fieldText(const TNodeTree &tree, NodeId node, int field, std::string &scratch)
-{
-    const TFileNodeData &d = tree.Data(node);
-    if (!d.Has(field))
-        return {};
-    if (const std::string *written = writtenText(tree, node, field))
-        return *written;
-    switch (field) {
-    case FileName:
-    case DOSName: return shown(tree.NameBytes(node), scratch);
-    case FileExt: return shown(ExtensionOf(tree.NameBytes(node)), scratch);
-    default: scratch = tree.Field(node, field); return scratch;
-    }
-}
-
-// The extension text of a file as counted and matched for the type classes.
-std::string_view extText(const TNodeTree &tree, NodeId node, std::string &scratch)
-{
-    return fieldText(tree, node, FileExt, scratch);
-}
-
-// A numeric field as CompareNumericText reads its text: 0 when empty or not a number.
-double numberOf(const TNodeTree &tree, NodeId node, int field)
-{
-    const TFileNodeData &d = tree.Data(node);
-    if (!d.Has(field))
-        return 0;
-    if (const std::string *written = writtenText(tree, node, field))
-        return ParseFloat(*written).value_or(0.0);
-    switch (field) {
-    case FileSize: return double(d.size);
-    case FileCount: return double(d.count);
-    case SizePercentage:
-        if (d.percent == TFileNodeData::kZeroTotal)
-            return 0;
-        if (!Forms().decimal.empty())
-            return double(d.percent) / 100.0; // what the text "0.00" of these hundredths reads as
-        break;
-    case FileNameLength: return double(CodePointCount(tree.NameBytes(node)));
-    case PathNameLength: return double(CodePointCount(tree.PathBytes(node)));
-    default: break;
-    }
-    return ParseFloat(tree.Field(node, field)).value_or(0.0);
-}
-
-// A time field as its text reads back.
-DateKey dateKeyOf(const TNodeTree &tree, NodeId node, int field)
-{
-    const TFileNodeData &d = tree.Data(node);
-    if (!d.Has(field))
-        return {};
-    if (const std::string *written = writtenText(tree, node, field))
-        return DateKeyOf(*written);
-    LocalSeconds t = d.times[field - CreateTime];
-    if (DateTextRoundTrips(t))
-        return {DateKey::Valid, t};
-    return DateKeyOf(FormatDateTime(t));
-}
-
-std::optional<LocalSeconds> timeOf(const TNodeTree &tree, NodeId node, int field)
-{
-    DateKey key = dateKeyOf(tree, node, field);
-    if (key.state != DateKey::Valid)
-        return std::nullopt;
-    return key.t;
-}
-
-// A size as the text reads: nothing when empty or not a number.
-std::optional<double> sizeOf(const TNodeTree &tree, NodeId node)
-{
-    const TFileNodeData &d = tree.Data(node);
-    if (!d.Has(FileSize))
-        return std::nullopt;
-    if (const std::string *written = writtenText(tree, node, FileSize))
-        return ParseFloat(*written);
-    return double(d.size);
-}
-
-// A class field read as an integer, an empty one as 0; nothing when the text is not an integer.
-std::optional<int> classIndexOf(const TNodeTree &tree, NodeId node, int field)
-{
-    const TFileNodeData &d = tree.Data(node);
-    if (!d.Has(field))
-        return 0;
-    if (const std::string *written = writtenText(tree, node, field)) {
-        int value = 0;
-        std::string_view s = *written;
-        auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-        if (ec != std::errc() || ptr != s.data() + s.size())
-            return std::nullopt;
-        return value;
-    }
-    return d.classes[field - CreateAgeRange];
-}
-
-bool isFolder(const TNodeTree &tree, NodeId node)
-{
-    return tree.Data(node).Kind() == NodeKind::Folder;
-}
-bool isFile(const TNodeTree &tree, NodeId node)
-{
-    return tree.Data(node).Kind() == NodeKind::File;
-}
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
-// FileType with blanks trimmed, as the comparison looks at it.
-std::string_view kindText(const TNodeTree &tree, NodeId node)
-{
-    if (const std::string *written = writtenText(tree, node, FileType))
-        return trimmed(*written);
-    switch (tree.Data(node).Kind()) {
-    case NodeKind::Folder: return "folder";
-    case NodeKind::File: return "file";
-    default: return {};
-    }
-}
-
-int compareField(const TNodeTree &tree, NodeId a, NodeId b, int field)
-{
-    switch (field) {
-    case FileSize:
-    case FileNameLength:
-    case PathNameLength:
-    case SizePercentage:
-    case FileCount: return CompareNumbers(numberOf(tree, a, field), numberOf(tree, b, field));
-    case CreateTime:
-    case AccessTime:
-    case WriteTime: return CompareDateKeys(dateKeyOf(tree, a, field), dateKeyOf(tree, b, field));
-    case FileType: return 1;
-    default: {
-        std::string sa, sb;
-        return CompareTextIgnoreAsciiCase(fieldText(tree, a, field, sa), fieldText(tree, b, field, sb));
-    }
-    }
 }
 
 // Adds `count` to a counter of the class a file is in; a class the counters do not have counts nowhere.
@@ -273,7 +104,7 @@ std::vector<ChartPoint> classPoints(TXMLItemCollection items, std::size_t boundC
     for (std::size_t k = 0; k <= boundCount; ++k) {
         ChartPoint p;
         p.label = k < boundCount ? label(k) : boundCount > 0 ? "above " + label(boundCount - 1) : "above ";
-        p.value = k < counts.size() ? double(counts[k]) : 0.0;
+        p.value = k < counts.size() ? counts[k] : 0;
         points.push_back(std::move(p));
     }
     return points;
@@ -283,26 +114,40 @@ std::vector<ChartPoint> classPoints(TXMLItemCollection items, std::size_t boundC
 
 // --- Free routines ------------------------------------------------------------------------------
 
+namespace {
+
+// A size in B, KB, MB or GB: the first unit whose limit the size is below, the last for any size.
+struct SizeUnit {
+    double limit, divisor;
+    const char *suffix;
+};
+constexpr SizeUnit kSizeUnits[] = {
+    {1024.0, 1.0, " B"}, {1048576.0, 1024.0, " KB"}, {1073741824.0, 1048576.0, " MB"}, {0, 1073741824.0, " GB"}};
+
+std::string sizeText(const SizeNumber &size)
+{
+    for (const SizeUnit &u : kSizeUnits) {
+        if (u.limit != 0 && !(size.value < u.limit))
+            continue;
+        // Whole bytes are shown exactly; a written size that is not one, as the number it reads as.
+        if (!size.whole)
+            return FormatFixed2(size.value / u.divisor, true) + u.suffix;
+        const auto hundredths = RoundedQuotient(static_cast<unsigned __int128>(size.bytes) * 100, std::uint64_t(u.divisor));
+        return FormatHundredths(Hundredths(hundredths), true) + u.suffix;
+    }
+    return {};
+}
+
+} // namespace
+
 std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node)
 {
     if (!tree || !tree->IsValid(node))
         return {};
     try {
         if (field == FileSize) {
-            auto x = sizeOf(*tree, node);
-            if (!x)
-                return {};
-            struct Unit {
-                double limit, divisor;
-                const char *suffix;
-            };
-            static const Unit kUnits[] = {{1024.0, 1.0, " B"},
-                                          {1048576.0, 1024.0, " KB"},
-                                          {1073741824.0, 1048576.0, " MB"}};
-            for (const Unit &u : kUnits)
-                if (*x < u.limit)
-                    return FormatFixed2(*x / u.divisor, true) + u.suffix;
-            return FormatFixed2(*x / 1073741824.0, true) + " GB";
+            auto size = SizeOf(*tree, node);
+            return size ? sizeText(*size) : std::string();
         }
         if (field == SizePercentage) {
             std::string text = tree->Field(node, field);
@@ -540,32 +385,94 @@ void TFACtrl::HeaderClick(ITreeGrid &grid, int column, MouseButton button)
     SortGrid(grid);
 }
 
+// While SortGrid runs: the field it sorts by, and the keys of the sibling list the sort is at,
+// each node's read once for the whole list rather than at every comparison. A list's keys are
+// read in the order of the nodes' numbers, which is their order in memory.
+struct TFACtrl::SortContext {
+    const ITreeGrid *grid;
+    const TNodeTree *tree;
+    int field;
+    bool ascending;
+    std::vector<NodeId> ids;     // the list's nodes, ascending
+    std::vector<FieldKey> keys;  // keys[i] is the key of ids[i]
+    bool consecutive = false;    // ids are first, first + 1, ... (a list added in one block)
+
+    const FieldKey *Find(NodeId node) const
+    {
+        if (ids.empty())
+            return nullptr;
+        if (consecutive)
+            return node - ids.front() < ids.size() ? &keys[node - ids.front()] : nullptr;
+        auto at = std::lower_bound(ids.begin(), ids.end(), node);
+        return at != ids.end() && *at == node ? &keys[std::size_t(at - ids.begin())] : nullptr;
+    }
+
+    void Load(NodeId parent)
+    {
+        const std::uint32_t n = tree->ChildCount(parent);
+        ids.resize(n);
+        NodeId low = kNoNode, high = 0;
+        for (std::uint32_t r = 0; r < n; ++r) {
+            ids[r] = tree->Child(parent, r);
+            low = std::min(low, ids[r]);
+            high = std::max(high, ids[r]);
+        }
+        consecutive = n > 0 && high - low == n - 1;
+        if (consecutive) // distinct numbers spanning exactly n: no need to sort them
+            std::iota(ids.begin(), ids.end(), low);
+        else
+            std::sort(ids.begin(), ids.end());
+        keys.clear();
+        keys.reserve(n);
+        for (NodeId id : ids)
+            keys.push_back(KeyOf(*tree, id, field));
+    }
+};
+
 void TFACtrl::SortGrid(ITreeGrid &grid)
 {
     const int column = grid.SortColumn();
     struct Reset {
-        int &field;
-        ~Reset() { field = -1; }
-    } reset{sortingField_};
-    sortingField_ = fieldOfColumn(column);
+        std::unique_ptr<SortContext> &context;
+        ~Reset() { context.reset(); }
+    } reset{sorting_};
+    sorting_ = std::make_unique<SortContext>(SortContext{&grid, &grid.Nodes(), fieldOfColumn(column),
+                                                         grid.GetSortDirection() == SortDirection::Ascending});
     grid.Sort(column, grid.GetSortDirection());
 }
 
+namespace {
+
+// Folders before files in both directions, then the field.
+int compareKeyed(const FieldKey &a, const FieldKey &b, int field, bool ascending)
+{
+    if (KindsDiffer(a, b))
+        return (a.kind == NodeKind::Folder) == ascending ? -1 : 1;
+    return CompareKeys(a, b, field);
+}
+
+} // namespace
+
 int TFACtrl::CompareNodes(ITreeGrid &grid, NodeId a, NodeId b, int column)
 {
+    if (sorting_ && &grid == sorting_->grid) {
+        // Inside SortGrid: the grid, its direction and the field stay as the sort found them.
+        SortContext &sort = *sorting_;
+        const FieldKey *ka = sort.Find(a), *kb = sort.Find(b);
+        if ((!ka || !kb) && sort.tree->IsValid(a) && sort.tree->Parent(a) == sort.tree->Parent(b)) {
+            sort.Load(sort.tree->Parent(a)); // the sort is at the next list
+            ka = sort.Find(a);
+            kb = sort.Find(b);
+        }
+        if (ka && kb)
+            return compareKeyed(*ka, *kb, sort.field, sort.ascending);
+    }
     const TNodeTree &tree = grid.Nodes();
     if (!tree.IsValid(a) || !tree.IsValid(b))
         return 0;
-    const bool ascending = grid.GetSortDirection() == SortDirection::Ascending;
-    const TFileNodeData &da = tree.Data(a), &db = tree.Data(b);
-    const bool typedKinds = !((da.flags | db.flags) & TFileNodeData::HasOverride) ||
-                            (!writtenText(tree, a, FileType) && !writtenText(tree, b, FileType));
-    if (typedKinds ? da.Kind() != db.Kind() : kindText(tree, a) != kindText(tree, b)) {
-        bool firstIsFolder = typedKinds ? da.Kind() == NodeKind::Folder : kindText(tree, a) == "folder";
-        return firstIsFolder == ascending ? -1 : 1;
-    }
-    const int field = sortingField_ >= 0 ? sortingField_ : fieldOfColumn(column);
-    return compareField(tree, a, b, field);
+    const int field = sorting_ ? sorting_->field : fieldOfColumn(column);
+    return compareKeyed(KeyOf(tree, a, field), KeyOf(tree, b, field), field,
+                        grid.GetSortDirection() == SortDirection::Ascending);
 }
 
 // --- Navigation ---------------------------------------------------------------------------------
@@ -611,7 +518,7 @@ void TFACtrl::FillFileList(ITreeGrid &list)
         to.Clear();
         if (Tree && Tree->Nodes().IsValid(CurrentNode)) {
             const TNodeTree &from = Tree->Nodes();
-            if (!isFolder(from, CurrentNode))
+            if (!IsFolder(from, CurrentNode))
                 addCopy(from, CurrentNode, to);
             else
                 for (NodeId child = from.FirstChild(CurrentNode); child != kNoNode; child = from.NextSibling(child))
@@ -625,15 +532,17 @@ void TFACtrl::UpdateListPercentages(ITreeGrid &list)
 {
     UpdateGuard update(list);
     TNodeTree &tree = list.Nodes();
-    double total = 0;
+    // An entry whose size is not a number adds nothing to the total and has no share, rather
+    // than stopping the pass with the list's percentages half recomputed.
+    std::uint64_t total = 0;
     for (NodeId n = tree.First(); n != kNoNode; n = tree.Next(n))
-        total += SizeOf(tree, n);
+        if (auto size = SizeOf(tree, n))
+            total = AddBytes(total, size->bytes);
     for (NodeId n = tree.First(); n != kNoNode; n = tree.Next(n)) {
-        if (!writtenText(tree, n, FileSize))
-            tree.SetPercentage(n, tree.Data(n).size, total);
+        if (auto size = SizeOf(tree, n))
+            tree.SetPercentage(n, size->bytes, total);
         else
-            tree.SetField(n, SizePercentage, total == 0 ? std::string("0")
-                                                         : FormatFixed2(SizeOf(tree, n) / total * 100.0, false));
+            tree.ClearField(n, SizePercentage);
     }
 }
 
@@ -653,7 +562,7 @@ void TFACtrl::SelectChild(std::string_view name)
     const TNodeTree &tree = Tree->Nodes();
     std::string scratch;
     for (NodeId child = tree.FirstChild(CurrentNode); child != kNoNode; child = tree.NextSibling(child)) {
-        if (fieldText(tree, child, FileName, scratch) == name) {
+        if (FieldText(tree, child, FileName, scratch) == name) {
             Tree->SelectNode(child);
             Tree->SetFocusedNode(child);
             return;
@@ -694,16 +603,16 @@ void TFACtrl::ClassifyFiles()
     const LocalMillis now = Now ? Now() : LocalNow();
     const NodeId last = tree.NodeCount();
     for (NodeId n = 1; n <= last; ++n) {
-        if (!isFile(tree, n))
+        if (!IsFile(tree, n))
             continue;
         // A record whose size or times do not read as such is left as it is.
-        auto size = sizeOf(tree, n);
-        auto created = timeOf(tree, n, CreateTime);
-        auto accessed = timeOf(tree, n, AccessTime);
-        auto written = timeOf(tree, n, WriteTime);
+        auto size = SizeOf(tree, n);
+        auto created = TimeOf(tree, n, CreateTime);
+        auto accessed = TimeOf(tree, n, AccessTime);
+        auto written = TimeOf(tree, n, WriteTime);
         if (!size || !created || !accessed || !written)
             continue;
-        setClassField(tree, n, SizeRange, SizeClassIndex(*size, SizeBounds));
+        setClassField(tree, n, SizeRange, SizeClassIndex(size->value, SizeBounds));
         setClassField(tree, n, CreateAgeRange, AgeClassIndex(*created, now, AgeBounds));
         setClassField(tree, n, AccessAgeRange, AgeClassIndex(*accessed, now, AgeBounds));
         setClassField(tree, n, WriteAgeRange, AgeClassIndex(*written, now, AgeBounds));
@@ -719,14 +628,14 @@ void TFACtrl::CountClasses()
     const std::uint32_t total = tree.TotalCount(CurrentNode);
     NodeId n = CurrentNode;
     for (std::uint32_t i = 0; i < total && n != kNoNode; ++i, n = tree.Next(n)) {
-        if (!isFile(tree, n))
+        if (!IsFile(tree, n))
             continue;
-        bump(SizeCounts, classIndexOf(tree, n, SizeRange));
-        bump(CreateCounts, classIndexOf(tree, n, CreateAgeRange));
-        bump(AccessCounts, classIndexOf(tree, n, AccessAgeRange));
-        bump(WriteCounts, classIndexOf(tree, n, WriteAgeRange));
+        bump(SizeCounts, ClassIndexOf(tree, n, SizeRange));
+        bump(CreateCounts, ClassIndexOf(tree, n, CreateAgeRange));
+        bump(AccessCounts, ClassIndexOf(tree, n, AccessAgeRange));
+        bump(WriteCounts, ClassIndexOf(tree, n, WriteAgeRange));
         const TFileNodeData &d = tree.Data(n);
-        if (const std::string *written = writtenText(tree, n, FileExt))
+        if (const std::string *written = tree.Override(n, FileExt))
             TypeCounts.AddText(*written);
         else if (!d.Has(FileExt))
             TypeCounts.AddText({});
@@ -749,7 +658,7 @@ void TFACtrl::ShowFileChart(IChart &chart, bool asBar)
     if (List) {
         const TNodeTree &tree = List->Nodes();
         for (NodeId n = tree.First(); n != kNoNode; n = tree.NextSibling(n))
-            points.push_back({tree.Field(n, FileName), sizeOf(tree, n).value_or(0.0)});
+            points.push_back({tree.Field(n, FileName), SizeOf(tree, n).value_or(SizeNumber{}).bytes});
     }
     drawSeries(chart, CurrentPath, asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
 }
@@ -773,7 +682,7 @@ void TFACtrl::ShowTypeChart(IChart &chart, bool asBar, bool showAll)
     const std::size_t shownCount = showAll || m <= 10 ? m : 10;
     std::vector<ChartPoint> points;
     for (std::size_t i = 0; i < shownCount; ++i)
-        points.push_back({TypeCounts[i].ext, double(TypeCounts[i].count)});
+        points.push_back({TypeCounts[i].ext, TypeCounts[i].count});
     drawSeries(chart, "File Type Chart", asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
 }
 
@@ -807,12 +716,12 @@ bool TFACtrl::matchesKey(const TNodeTree &tree, NodeId node, int keyKind, std::s
         auto [ptr, ec] = std::from_chars(key.data(), key.data() + key.size(), wanted);
         if (ec != std::errc() || ptr != key.data() + key.size())
             return false;
-        auto index = classIndexOf(tree, node, kFields[keyKind]);
+        auto index = ClassIndexOf(tree, node, kFields[keyKind]);
         return index && *index == wanted;
     }
     if (keyKind == 4) {
         std::string scratch;
-        return EqualIgnoreCase(extText(tree, node, scratch), key);
+        return EqualIgnoreCase(FieldText(tree, node, FileExt, scratch), key);
     }
     return false;
 }
@@ -827,10 +736,10 @@ void TFACtrl::FillClassList(ITreeGrid &list, int keyKind, std::string_view key)
             const TNodeTree &from = Tree->Nodes();
             // The files counted in the point clicked, and only those: a shown file only under its own class.
             auto take = [&](NodeId n) {
-                if (isFile(from, n) && matchesKey(from, n, keyKind, key))
+                if (IsFile(from, n) && matchesKey(from, n, keyKind, key))
                     addCopy(from, n, to);
             };
-            if (!isFolder(from, CurrentNode)) {
+            if (!IsFolder(from, CurrentNode)) {
                 take(CurrentNode);
             } else {
                 const std::uint32_t below = from.TotalCount(CurrentNode) - 1;
@@ -933,12 +842,8 @@ void TFACtrl::OpenExplorer(ITreeGrid &grid)
 {
     // Always a folder: a folder entry itself, the folder holding a file entry.
     auto folderOf = [](const TNodeTree &tree, NodeId node) {
-        std::string path;
-        if (const std::string *written = writtenText(tree, node, FullPath))
-            path = *written;
-        else if (tree.Data(node).Has(FullPath))
-            path = tree.PathBytes(node);
-        return isFile(tree, node) ? FolderOf(path) : path;
+        std::string path = PathBytesOf(tree, node);
+        return IsFile(tree, node) ? FolderOf(path) : path;
     };
     std::string path;
     const TNodeTree &tree = grid.Nodes();

@@ -11,6 +11,7 @@
 // charts' click handlers to itself at construction and unwires them when it is destroyed.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -131,13 +132,14 @@ private:
     bool matchesKey(const TNodeTree &tree, NodeId node, int keyKind, std::string_view key) const;
     template <typename Run> void runExport(Run run);
 
-    int sortingField_ = -1; // the field of the sort in progress, resolved once for all its comparisons
     // Each grid's column table, column i from configuration entry i; a grid not set up has none.
     struct GridColumns {
         const ITreeGrid *grid = nullptr;
         std::vector<ColumnSpec> columns;
     };
     std::vector<GridColumns> columns_;
+    struct SortContext;
+    std::unique_ptr<SortContext> sorting_; // while SortGrid runs
     bool wired_ = false;
 };
 

@@ -13,6 +13,7 @@
 
 #include "GuiTestSupport.h"
 #include "support/TempDir.h"
+#include "catalog/RollUp.h"
 #include "views/QtChart.h"
 
 using namespace folvane;
@@ -26,7 +27,7 @@ std::vector<ChartPoint> points(int n)
 {
     std::vector<ChartPoint> list;
     for (int i = 0; i < n; ++i)
-        list.push_back({"p" + std::to_string(i), double(i + 1)});
+        list.push_back({"p" + std::to_string(i), std::uint64_t(i + 1)});
     return list;
 }
 
@@ -68,6 +69,39 @@ TEST_F(QtChartTest, PieHasASliceAndAColourPerPointWithLabelAndShare)
     ASSERT_EQ(chart.Points().size(), 3u);
     EXPECT_EQ(chart.Points()[1].label, "three days");
     EXPECT_EQ(chart.Points()[1].value, 3);
+}
+
+TEST_F(QtChartTest, MarksShowTheSharesTheRollUpAndTheListsShow)
+{
+    // 96, 23 and 41 of 160 bytes: 60, 14.375 and 25.625 %, in the catalogue as in the marks.
+    TNodeTree tree;
+    const NodeId top = tree.AddTopLevel();
+    tree.SetField(top, FileType, "folder");
+    std::vector<ChartPoint> list;
+    std::vector<NodeId> files;
+    for (auto [name, size] : {std::pair<const char *, const char *>{"sub", "96"}, {"a.txt", "23"}, {"b.txt", "41"}}) {
+        const NodeId n = tree.AddChild(top);
+        tree.SetField(n, FileType, "file");
+        tree.SetField(n, FileSize, size);
+        files.push_back(n);
+        list.push_back({name, std::stoull(size)});
+    }
+    const std::uint64_t total = RollUpFolderSize(tree, top);
+    tree.SetSize(top, total);
+    FillPercentagesAndCounts(tree, total);
+    QtChart chart("ChartFile", true);
+    for (const TextForms &forms : {TextForms::EnUs(), TextForms::DeDe()}) {
+        SetForms(forms);
+        draw(chart, SeriesKind::Pie, list);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(chart.MarkText(i).toStdString(), list[std::size_t(i)].label + " " +
+                                                            tree.Field(files[std::size_t(i)], SizePercentage) + "%");
+        EXPECT_EQ(chart.MarkText(1), QStringLiteral("a.txt 14") + QString::fromStdString(forms.decimal) +
+                                         QStringLiteral("38%"));
+    }
+    SetForms(TextForms::EnUs());
+    draw(chart, SeriesKind::Bar, {{"none", 0}, {"also none", 0}});
+    EXPECT_EQ(chart.MarkText(0), QStringLiteral("none 0%"));
 }
 
 TEST_F(QtChartTest, RedrawsDoNotPileUpSeriesOrAxes)

@@ -63,6 +63,38 @@ TEST_F(Navigation, TopNodeListsItsChildren)
     EXPECT_EQ(Tree().Field(pic, SizePercentage), "47.62");
 }
 
+TEST_F(Navigation, ListSharesAreTheRollUpsRoundingOfTheListsTotal)
+{
+    // docs holds sub (600 bytes), a.TXT (100) and b.txt (300): in the list, shares of 1000; and a
+    // list of sizes 96, 23 and 41 gives the texts the roll-up gives for 96, 23 and 41 of 160.
+    VT().SelectNode(docs);
+    EXPECT_EQ(Listed(VTList(), SizePercentage), (std::vector<std::string>{"60.00", "10.00", "30.00"}));
+    Tree().SetSize(a, 23);
+    Tree().SetSize(bTxt, 41);
+    Tree().SetSize(c, 96);
+    Tree().SetSize(sub, 96);
+    const std::uint64_t total = RollUpFolderSize(Tree(), top);
+    FillPercentagesAndCounts(Tree(), 160); // shares as if docs were the whole catalogue
+    VT().SelectNode(sub);
+    VT().SelectNode(docs);
+    EXPECT_EQ(total, 160u + 9999 + 10000);
+    const std::vector<std::string> rolledUp = {Tree().Field(sub, SizePercentage), Tree().Field(a, SizePercentage),
+                                               Tree().Field(bTxt, SizePercentage)};
+    EXPECT_EQ(rolledUp, (std::vector<std::string>{"60.00", "14.38", "25.63"}));
+    EXPECT_EQ(Listed(VTList(), SizePercentage), rolledUp);
+    SetForms(TextForms::DeDe());
+    EXPECT_EQ(Listed(VTList(), SizePercentage), (std::vector<std::string>{"60,00", "14,38", "25,63"}));
+}
+
+TEST_F(Navigation, AListEntryWhoseSizeIsNoNumberHasNoShareAndTheOthersStillGetTheirs)
+{
+    Tree().SetField(bTxt, FileSize, "300 bytes");
+    Tree().SetField(a, FileSize, "99.5"); // counts as 100 bytes
+    VT().SelectNode(docs);
+    EXPECT_EQ(Listed(VTList(), SizePercentage), (std::vector<std::string>{"85.71", "14.29", ""}));
+    EXPECT_EQ(Listed(VTList(), FileSize), (std::vector<std::string>{"600", "99.5", "300 bytes"}));
+}
+
 TEST_F(Navigation, FilesEmptyFoldersAndTheSameNodeTwice)
 {
     VT().SelectNode(pic);
