@@ -1,0 +1,92 @@
+#include "views/ChartLayout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <numeric>
+
+namespace folvane {
+
+std::vector<ChartItem> LayoutChartItems(std::span<const ChartPoint> points, int maxSingle)
+{
+    std::vector<ChartItem> items;
+    const int n = int(points.size());
+    auto value = [&](int i) { return std::max(points[std::size_t(i)].value, 0.0); };
+    if (n <= maxSingle) {
+        items.reserve(std::size_t(n));
+        for (int i = 0; i < n; ++i)
+            items.push_back({i, 1, value(i), false});
+        return items;
+    }
+    std::vector<int> order(static_cast<std::size_t>(n));
+    std::iota(order.begin(), order.end(), 0);
+    std::partial_sort(order.begin(), order.begin() + maxSingle, order.end(), [&](int a, int b) {
+        return value(a) > value(b) || (value(a) == value(b) && a < b);
+    });
+    std::vector<bool> single(static_cast<std::size_t>(n), false);
+    for (int k = 0; k < maxSingle; ++k)
+        single[std::size_t(order[std::size_t(k)])] = true;
+    ChartItem run{0, 0, 0, true};
+    for (int i = 0; i < n; ++i) {
+        if (single[std::size_t(i)]) {
+            if (run.count > 0)
+                items.push_back(run);
+            run = {i + 1, 0, 0, true};
+            items.push_back({i, 1, value(i), false});
+        } else {
+            if (run.count == 0)
+                run.first = i;
+            ++run.count;
+            run.value += value(i);
+        }
+    }
+    if (run.count > 0)
+        items.push_back(run);
+    return items;
+}
+
+AxisTicks ValueAxisTicks(double top)
+{
+    if (!(top > 0))
+        return {1, 2};
+    const double wanted = std::ceil(top);
+    // The smallest step of 1, 2 or 5 × 10^n that reaches the top in at most ten steps.
+    for (double power = 1;; power *= 10) {
+        for (double m : {1.0, 2.0, 5.0}) {
+            const double step = m * power;
+            const double steps = std::ceil(wanted / step);
+            if (steps <= 10)
+                return {step, int(std::max(steps, 1.0)) + 1};
+        }
+    }
+}
+
+bool PieLabelFits(double spanDegrees, double labelRadius, double labelHeight)
+{
+    if (!(spanDegrees > 0))
+        return false;
+    if (spanDegrees >= 180)
+        return true; // the slice's half-angle is a right angle or more: any label stays inside
+    const double halfAngle = spanDegrees / 2 * std::numbers::pi / 180;
+    return 2 * labelRadius * std::sin(halfAngle) >= labelHeight;
+}
+
+PieLegend LegendRows(std::span<const ChartItem> items, const std::vector<bool> &labelled, int maxRows)
+{
+    PieLegend legend;
+    std::vector<int> left;
+    for (int i = 0; i < int(items.size()); ++i)
+        if (std::size_t(i) >= labelled.size() || !labelled[std::size_t(i)])
+            left.push_back(i);
+    std::stable_sort(left.begin(), left.end(),
+                     [&](int a, int b) { return items[std::size_t(a)].value > items[std::size_t(b)].value; });
+    const int shown = int(left.size()) <= maxRows ? int(left.size()) : std::max(maxRows - 1, 0);
+    legend.rows.assign(left.begin(), left.begin() + shown);
+    for (std::size_t k = std::size_t(shown); k < left.size(); ++k) {
+        legend.more += items[std::size_t(left[k])].count;
+        legend.moreValue += items[std::size_t(left[k])].value;
+    }
+    return legend;
+}
+
+} // namespace folvane

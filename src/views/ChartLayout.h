@@ -1,0 +1,60 @@
+#pragma once
+// How a chart lays out what it draws, as plain rules the chart widget applies: which points are
+// drawn on their own and which merge into grey items, the ticks of a value axis, which pie slices
+// carry their label on the pie, and what the pie's legend lists.
+//
+// Nothing here knows Qt, so every rule is tested without a display.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "views/ViewInterfaces.h"
+
+namespace folvane {
+
+// At most this many points of a chart are drawn on their own; a folder of a hundred thousand
+// entries then draws as fast as one of a few hundred.
+inline constexpr int kMaxSingleItems = 400;
+
+// One drawn item: a point on its own, or a run of neighbouring points merged into one grey item.
+struct ChartItem {
+    int first = 0;     // the first point it stands for
+    int count = 1;     // how many points, in order from `first`
+    double value = 0;  // their values summed, a negative value counted as 0
+    bool merged = false;
+};
+
+// The items of a chart of these points. Up to `maxSingle` points each is an item of its own.
+// Beyond that the `maxSingle` largest (the first of equals) stay on their own, in their place,
+// and each run of the others between them is one merged item.
+std::vector<ChartItem> LayoutChartItems(std::span<const ChartPoint> points, int maxSingle = kMaxSingleItems);
+
+// The ticks of a value axis that starts at 0: `count` ticks at 0, step, 2 step, ..., 2 to 11 of
+// them, the step 1, 2 or 5 × 10^n and the last at or above `top`. With nothing to show (a top of
+// 0 or less) the axis reads 0 to 1.
+struct AxisTicks {
+    double step = 1;
+    int count = 2;
+    double Last() const { return step * (count - 1); }
+};
+AxisTicks ValueAxisTicks(double top);
+
+// Whether a pie slice of `spanDegrees` carries its label on the pie. The label is drawn along the
+// slice's middle ray, from `labelRadius` outwards, `labelHeight` thick; it fits when it stays
+// inside the slice's own angle, that is when the chord the slice spans at `labelRadius` is at
+// least the label's height. Labels of different slices then never overlap. A slice of zero never
+// carries one.
+bool PieLabelFits(double spanDegrees, double labelRadius, double labelHeight);
+
+// The rows of a pie's legend: the items that carry no label on the pie (`labelled` is per item),
+// largest first and equals in their order, at most `maxRows` rows. When more are left out than
+// there is room for, the last row stands for them: the `more` points they hold, `moreValue` together.
+struct PieLegend {
+    std::vector<int> rows; // item indexes
+    int more = 0;         // points, not items: a merged item counts every point it holds
+    double moreValue = 0;
+};
+PieLegend LegendRows(std::span<const ChartItem> items, const std::vector<bool> &labelled, int maxRows = 20);
+
+} // namespace folvane

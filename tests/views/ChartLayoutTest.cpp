@@ -1,0 +1,159 @@
+#include "views/ChartLayout.h"
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+namespace folvane {
+namespace {
+
+TEST(ValueAxisTicks, WholeRisingStepsOfOneTwoOrFiveReachingTheTop)
+{
+    struct Case {
+        double top;
+        double step;
+        int count;
+    } cases[] = {
+        {0, 1, 2},              // an empty chart reads 0 to 1
+        {1, 1, 2},
+        {3, 1, 4},              // 0 1 2 3
+        {89, 10, 10},           // 0 10 ... 90, not 0 22 44 66 89
+        {9355, 1000, 11},       // 0 1000 ... 10000
+        {1000000, 100000, 11},  // 0 100000 ... 1000000
+        {0.4, 1, 2},
+        {10, 1, 11},
+        {11, 2, 7},             // 0 2 ... 12
+        {22, 5, 6},             // 0 5 ... 25
+        {-5, 1, 2},
+    };
+    for (const Case &c : cases) {
+        const AxisTicks ticks = ValueAxisTicks(c.top);
+        EXPECT_EQ(ticks.step, c.step) << c.top;
+        EXPECT_EQ(ticks.count, c.count) << c.top;
+    }
+}
+
+TEST(ValueAxisTicks, EveryTopGetsTwoToElevenTicksTheLastAtOrAboveIt)
+{
+    auto isNiceStep = [](double step) {
+        while (step >= 10 && std::fmod(step, 10) == 0)
+            step /= 10;
+        return step == 1 || step == 2 || step == 5;
+    };
+    std::vector<double> tops;
+    for (int top = 0; top <= 20000; ++top)
+        tops.push_back(top);
+    for (double top = 1; top < 1e16; top *= 3.7)
+        tops.push_back(std::floor(top));
+    for (double top : tops) {
+        const AxisTicks ticks = ValueAxisTicks(top);
+        ASSERT_GE(ticks.count, 2) << top;
+        ASSERT_LE(ticks.count, 11) << top;
+        ASSERT_TRUE(isNiceStep(ticks.step)) << top << " step " << ticks.step;
+        ASSERT_GE(ticks.Last(), top) << top;
+        // No tick beyond the first one at or above the top.
+        ASSERT_TRUE(ticks.count == 2 || ticks.Last() - ticks.step < top) << top;
+    }
+}
+
+TEST(PieLabelFits, ASliceCarriesItsLabelWhenItsChordAtTheLabelsIsAtLeastTheirHeight)
+{
+    struct Case {
+        double span, radius, height;
+        bool fits;
+    } cases[] = {
+        {0, 100, 14, false},     // a slice of zero draws nothing
+        {8.0, 100, 14, false},   // chord 13.95
+        {8.1, 100, 14, true},    // chord 14.13
+        {11.4, 100, 20, false},  // a taller font needs a wider slice
+        {11.5, 100, 20, true},
+        {16.0, 50, 14, false},   // labels nearer the centre need a wider slice
+        {16.2, 50, 14, true},
+        {179, 5, 100, false},
+        {180, 5, 100, true},     // half the pie or more holds any label
+        {360, 100, 14, true},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(PieLabelFits(c.span, c.radius, c.height), c.fits)
+            << c.span << " degrees at " << c.radius << ", height " << c.height;
+
+    // Whole pies: which slices of each get a label.
+    struct Pie {
+        std::vector<double> spans;
+        double radius, height;
+        std::vector<bool> labelled;
+    } pies[] = {
+        {{180, 90, 60, 20, 6, 4}, 100, 14, {true, true, true, true, false, false}},
+        {{180, 90, 60, 20, 6, 4}, 100, 7, {true, true, true, true, true, false}},
+        {{180, 90, 60, 20, 6, 4}, 100, 36, {true, true, true, false, false, false}},
+        {{120, 120, 60, 30, 15, 15}, 60, 14, {true, true, true, true, true, true}},
+        {{120, 120, 60, 30, 15, 15}, 40, 14, {true, true, true, true, false, false}},
+    };
+    for (const Pie &pie : pies) {
+        std::vector<bool> labelled;
+        for (double span : pie.spans)
+            labelled.push_back(PieLabelFits(span, pie.radius, pie.height));
+        EXPECT_EQ(labelled, pie.labelled) << "radius " << pie.radius << ", height " << pie.height;
+    }
+}
+
+TEST(LegendRows, UnlabelledItemsLargestFirstAndTheRestInOneRow)
+{
+    std::vector<ChartItem> items = {{0, 1, 50, false}, {1, 1, 0, false}, {2, 1, 30, false},
+                                    {3, 1, 5, false},  {4, 3, 5, true},  {7, 1, 1, false}};
+    const std::vector<bool> labelled = {true, false, false, false, false, false};
+
+    PieLegend all = LegendRows(items, labelled, 20);
+    EXPECT_EQ(all.rows, (std::vector<int>{2, 3, 4, 5, 1})); // equals in their order, zero last
+    EXPECT_EQ(all.more, 0);
+
+    PieLegend three = LegendRows(items, labelled, 3);
+    EXPECT_EQ(three.rows, (std::vector<int>{2, 3})); // two rows and one for the rest
+    EXPECT_EQ(three.more, 5);                        // the merged item holds three points
+    EXPECT_EQ(three.moreValue, 6);
+
+    EXPECT_TRUE(LegendRows(items, std::vector<bool>(items.size(), true)).rows.empty());
+}
+
+TEST(LayoutChartItems, TheLargestPointsStayOnTheirOwnAndTheRunsBetweenThemMerge)
+{
+    std::vector<ChartPoint> few = {{"a", 3}, {"b", -2}, {"c", 0}};
+    const std::vector<ChartItem> items = LayoutChartItems(few);
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[1].first, 1);
+    EXPECT_EQ(items[1].value, 0); // a negative value counts as nothing
+    EXPECT_FALSE(items[2].merged);
+
+    // 100,000 points of 1 and three of 50,000: the three and the first 397 small ones on their
+    // own, in their place; the runs after them merged.
+    std::vector<ChartPoint> many(100000, ChartPoint{"small", 1});
+    for (int at : {50000, 70000, 99999})
+        many[std::size_t(at)] = {"large", 50000};
+    const std::vector<ChartItem> drawn = LayoutChartItems(many);
+    ASSERT_EQ(drawn.size(), 403u);
+    int singles = 0, points = 0;
+    for (std::size_t k = 0; k < drawn.size(); ++k) {
+        EXPECT_EQ(drawn[k].first, points) << k; // every point in exactly one item, in order
+        points += drawn[k].count;
+        singles += !drawn[k].merged;
+        EXPECT_EQ(drawn[k].merged, k == 397 || k == 399 || k == 401) << k;
+    }
+    EXPECT_EQ(points, 100000);
+    EXPECT_EQ(singles, kMaxSingleItems);
+    EXPECT_EQ(drawn[397].first, 397);
+    EXPECT_EQ(drawn[397].count, 50000 - 397);
+    EXPECT_EQ(drawn[397].value, 50000 - 397);
+    EXPECT_EQ(drawn[398].first, 50000);
+    EXPECT_EQ(drawn[398].value, 50000);
+
+    // One point more than fits: the smallest merges, even alone.
+    std::vector<ChartPoint> justOver(kMaxSingleItems + 1, ChartPoint{"p", 2});
+    justOver[7].value = 1;
+    const std::vector<ChartItem> over = LayoutChartItems(justOver);
+    ASSERT_EQ(over.size(), justOver.size());
+    EXPECT_TRUE(over[7].merged);
+    EXPECT_EQ(over[7].count, 1);
+}
+
+} // namespace
+} // namespace folvane
