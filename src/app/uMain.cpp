@@ -584,6 +584,8 @@ const char *buttonName(ButtonId id)
     case ButtonId::tbBarType: return "tbBarType";
     case ButtonId::sbTop: return "sbTop";
     case ButtonId::sbAll: return "sbAll";
+    case ButtonId::sbFiles: return "sbFiles";
+    case ButtonId::sbSize: return "sbSize";
     }
     return "";
 }

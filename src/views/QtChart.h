@@ -34,7 +34,12 @@ public:
     void AddPoints(std::span<const ChartPoint> points) override;
     SeriesKind Kind() const override { return kind_; }
     std::vector<ChartPoint> Points() const override { return points_; }
+    void SetValueUnit(ValueUnit unit) override { unit_ = unit; }
     void SetPointClickHandler(std::function<void(int point)> handler) override { click_ = std::move(handler); }
+    void SetMergedClickHandler(std::function<void(int first, int count)> handler) override
+    {
+        mergedClick_ = std::move(handler);
+    }
 
     void SaveBitmap(const std::string &path) override;
 
@@ -65,7 +70,9 @@ private:
     SeriesKind kind_ = SeriesKind::None;
     std::vector<ChartPoint> points_;
     double total_ = 0;
+    ValueUnit unit_ = ValueUnit::Files;
     std::function<void(int)> click_;
+    std::function<void(int, int)> mergedClick_;
     QAbstractSeries *series_ = nullptr;
     bool stacked_ = false; // bars as one category per point (few points) or side by side in one
     // What is drawn: each point on its own, or, in a chart of very many points, runs of points

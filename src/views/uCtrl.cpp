@@ -7,6 +7,7 @@
 #include <iterator>
 #include <optional>
 #include <sstream>
+#include <unordered_set>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -146,6 +147,14 @@ std::optional<double> sizeOf(const TNodeTree &tree, NodeId node)
     return double(d.size);
 }
 
+// A size as a whole number of bytes for summing: nothing below 0, at most what 64 bits hold.
+std::uint64_t wholeBytes(double size)
+{
+    if (!(size > 0))
+        return 0;
+    return size >= 18446744073709551615.0 ? UINT64_MAX : std::uint64_t(size);
+}
+
 // A class field read as an integer, an empty one as 0; nothing when the text is not an integer.
 std::optional<int> classIndexOf(const TNodeTree &tree, NodeId node, int field)
 {
@@ -241,17 +250,6 @@ void addCopy(const TNodeTree &from, NodeId node, TNodeTree &to)
     CopyNodeData(from, node, to, to.AddTopLevel());
 }
 
-void drawSeries(IChart &chart, const std::string &title, bool asBar, const std::vector<ChartPoint> &points,
-                std::function<void(int)> onClick)
-{
-    chart.ClearTitle();
-    chart.AddTitleLine(title);
-    chart.RemoveAllSeries();
-    chart.AddSeries(asBar ? SeriesKind::Bar : SeriesKind::Pie);
-    chart.AddPoints(points);
-    chart.SetPointClickHandler(std::move(onClick));
-}
-
 std::vector<ChartPoint> classPoints(TXMLItemCollection items, std::size_t boundCount,
                                     const std::vector<std::uint64_t> &counts)
 {
@@ -266,6 +264,44 @@ std::vector<ChartPoint> classPoints(TXMLItemCollection items, std::size_t boundC
     }
     return points;
 }
+
+// The files a drill-down list takes: those whose class or extension is one of the keys.
+class KeyMatcher {
+public:
+    KeyMatcher(int keyKind, std::span<const std::string> keys) : kind_(keyKind)
+    {
+        for (const std::string &key : keys) {
+            if (kind_ == 4) {
+                extensions_.insert(FoldCase(key));
+            } else if (kind_ >= 0 && kind_ <= 3) {
+                int index = 0;
+                auto [ptr, ec] = std::from_chars(key.data(), key.data() + key.size(), index);
+                if (ec == std::errc() && ptr == key.data() + key.size())
+                    classes_.insert(index);
+            }
+        }
+    }
+    bool operator()(const TNodeTree &tree, NodeId node)
+    {
+        if (kind_ >= 0 && kind_ <= 3) {
+            static const int kFields[] = {CreateAgeRange, AccessAgeRange, WriteAgeRange, SizeRange};
+            auto index = classIndexOf(tree, node, kFields[kind_]);
+            return index && classes_.count(*index);
+        }
+        if (kind_ == 4) {
+            // By the same case-insensitive key that counted the file.
+            FoldCaseInto(extText(tree, node, scratch_), folded_);
+            return extensions_.count(folded_) > 0;
+        }
+        return false;
+    }
+
+private:
+    int kind_;
+    std::unordered_set<int> classes_;
+    std::unordered_set<std::string> extensions_;
+    std::string scratch_, folded_;
+};
 
 } // namespace
 
@@ -355,8 +391,10 @@ void TFACtrl::Destroy()
     if (wired_ && Main) {
         for (GridId id : {GridId::VT, GridId::VTList, GridId::VTAge, GridId::VTSize, GridId::VTType})
             Main->Grid(id).SetEvents({});
-        for (ChartId id : {ChartId::ChartFile, ChartId::AgeChart, ChartId::SizeChart, ChartId::TypeChart})
+        for (ChartId id : {ChartId::ChartFile, ChartId::AgeChart, ChartId::SizeChart, ChartId::TypeChart}) {
             Main->Chart(id).SetPointClickHandler(nullptr);
+            Main->Chart(id).SetMergedClickHandler(nullptr);
+        }
         wired_ = false;
     }
     Tree = nullptr;
@@ -553,7 +591,8 @@ void TFACtrl::drawCharts()
     ShowFileChart(Main->Chart(ChartId::ChartFile), Main->IsDown(ButtonId::tbBarFile));
     ShowAgeChart(Main->Chart(ChartId::AgeChart), !Main->IsDown(ButtonId::tbPie), ageTimeKind());
     ShowSizeChart(Main->Chart(ChartId::SizeChart), !Main->IsDown(ButtonId::tbPieSize));
-    ShowTypeChart(Main->Chart(ChartId::TypeChart), !Main->IsDown(ButtonId::tbPieType), !Main->IsDown(ButtonId::sbTop));
+    ShowTypeChart(Main->Chart(ChartId::TypeChart), !Main->IsDown(ButtonId::tbPieType), !Main->IsDown(ButtonId::sbTop),
+                  Main->IsDown(ButtonId::sbSize));
 }
 
 int TFACtrl::ageTimeKind() const
@@ -684,12 +723,13 @@ void TFACtrl::CountClasses()
         bump(AccessCounts, classIndexOf(tree, n, AccessAgeRange));
         bump(WriteCounts, classIndexOf(tree, n, WriteAgeRange));
         const TFileNodeData &d = tree.Data(n);
+        const std::uint64_t bytes = wholeBytes(sizeOf(tree, n).value_or(0.0));
         if (const std::string *written = writtenText(tree, n, FileExt))
-            TypeCounts.AddText(*written);
+            TypeCounts.AddText(*written, bytes);
         else if (!d.Has(FileExt))
-            TypeCounts.AddText({});
+            TypeCounts.AddText({}, bytes);
         else
-            TypeCounts.AddBytes(ExtensionOf(tree.NameBytes(n)));
+            TypeCounts.AddBytes(ExtensionOf(tree.NameBytes(n)), bytes);
     }
     SortTypeCounts(TypeCounts);
 }
@@ -701,6 +741,19 @@ void TFACtrl::SortTypeCounts(TTypeCounts &typeCounts)
 
 // --- Charts and drill-down lists ----------------------------------------------------------------
 
+void TFACtrl::drawSeries(IChart &chart, const std::string &title, bool asBar, ValueUnit unit,
+                         const std::vector<ChartPoint> &points)
+{
+    chart.ClearTitle();
+    chart.AddTitleLine(title);
+    chart.RemoveAllSeries();
+    chart.AddSeries(asBar ? SeriesKind::Bar : SeriesKind::Pie);
+    chart.SetValueUnit(unit);
+    chart.AddPoints(points);
+    chart.SetPointClickHandler([this, &chart](int point) { SeriesClick(chart, point); });
+    chart.SetMergedClickHandler([this, &chart](int first, int count) { MergedPointsClick(chart, first, count); });
+}
+
 void TFACtrl::ShowFileChart(IChart &chart, bool asBar)
 {
     std::vector<ChartPoint> points;
@@ -709,30 +762,42 @@ void TFACtrl::ShowFileChart(IChart &chart, bool asBar)
         for (NodeId n = tree.First(); n != kNoNode; n = tree.NextSibling(n))
             points.push_back({tree.Field(n, FileName), sizeOf(tree, n).value_or(0.0)});
     }
-    drawSeries(chart, CurrentPath, asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
+    drawSeries(chart, CurrentPath, asBar, ValueUnit::Bytes, points);
 }
 
 void TFACtrl::ShowAgeChart(IChart &chart, bool asBar, int timeKind)
 {
     const std::vector<std::uint64_t> &counts = timeKind == 0 ? CreateCounts : timeKind == 1 ? AccessCounts : WriteCounts;
     auto points = classPoints(GetConfig().XMLConfig()->Agerange(), AgeBounds.size(), counts);
-    drawSeries(chart, "File Age Chart", asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
+    drawSeries(chart, "File Age Chart", asBar, ValueUnit::Files, points);
 }
 
 void TFACtrl::ShowSizeChart(IChart &chart, bool asBar)
 {
     auto points = classPoints(GetConfig().XMLConfig()->Sizerange(), SizeBounds.size(), SizeCounts);
-    drawSeries(chart, "File Size Chart", asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
+    drawSeries(chart, "File Size Chart", asBar, ValueUnit::Files, points);
 }
 
-void TFACtrl::ShowTypeChart(IChart &chart, bool asBar, bool showAll)
+void TFACtrl::ShowTypeChart(IChart &chart, bool asBar, bool showAll, bool bySize)
 {
     const std::size_t m = TypeCounts.Size();
     const std::size_t shownCount = showAll || m <= 10 ? m : 10;
+    std::vector<std::uint32_t> order;
+    if (bySize)
+        order = TypeCounts.OrderByBytes();
     std::vector<ChartPoint> points;
-    for (std::size_t i = 0; i < shownCount; ++i)
-        points.push_back({TypeCounts[i].ext, double(TypeCounts[i].count)});
-    drawSeries(chart, "File Type Chart", asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
+    for (std::size_t i = 0; i < shownCount; ++i) {
+        const TTypeCounts::Entry &entry = TypeCounts[bySize ? order[i] : i];
+        points.push_back({entry.ext, double(bySize ? entry.bytes : entry.count)});
+    }
+    drawSeries(chart, "File Type Chart", asBar, bySize ? ValueUnit::Bytes : ValueUnit::Files, points);
+}
+
+void TFACtrl::drill(GridId grid, PageControlId pages, int keyKind, std::span<const std::string> keys)
+{
+    FillClassList(Main->Grid(grid), keyKind, keys);
+    if (Tree && Tree->Nodes().IsValid(CurrentNode)) // before anything is shown the click only empties the list
+        Main->ShowPage(pages, 1);
 }
 
 void TFACtrl::SeriesClick(IChart &chart, int point)
@@ -741,41 +806,61 @@ void TFACtrl::SeriesClick(IChart &chart, int point)
     if (point < 0 || std::size_t(point) >= points.size())
         return;
     const std::string label = points[point].label;
-    const bool shown = Tree && Tree->Nodes().IsValid(CurrentNode);
-    auto drill = [&](GridId grid, PageControlId pages, int keyKind, const std::string &key) {
-        FillClassList(Main->Grid(grid), keyKind, key);
-        if (shown) // before anything is shown the click only empties the list
-            Main->ShowPage(pages, 1);
-    };
+    const std::string index[] = {std::to_string(point)}, extension[] = {label};
     if (&chart == &Main->Chart(ChartId::ChartFile))
         SelectChild(label);
     else if (&chart == &Main->Chart(ChartId::AgeChart))
-        drill(GridId::VTAge, PageControlId::pcAge, ageTimeKind(), std::to_string(point));
+        drill(GridId::VTAge, PageControlId::pcAge, ageTimeKind(), index);
     else if (&chart == &Main->Chart(ChartId::SizeChart))
-        drill(GridId::VTSize, PageControlId::pcSize, 3, std::to_string(point));
+        drill(GridId::VTSize, PageControlId::pcSize, 3, index);
     else if (&chart == &Main->Chart(ChartId::TypeChart))
-        drill(GridId::VTType, PageControlId::pcType, 4, label);
+        drill(GridId::VTType, PageControlId::pcType, 4, extension);
 }
 
-bool TFACtrl::matchesKey(const TNodeTree &tree, NodeId node, int keyKind, std::string_view key) const
+void TFACtrl::MergedPointsClick(IChart &chart, int first, int count)
 {
-    if (keyKind >= 0 && keyKind <= 3) {
-        static const int kFields[] = {CreateAgeRange, AccessAgeRange, WriteAgeRange, SizeRange};
-        int wanted = 0;
-        auto [ptr, ec] = std::from_chars(key.data(), key.data() + key.size(), wanted);
-        if (ec != std::errc() || ptr != key.data() + key.size())
-            return false;
-        auto index = classIndexOf(tree, node, kFields[keyKind]);
-        return index && *index == wanted;
-    }
-    if (keyKind == 4) {
+    const std::vector<ChartPoint> points = chart.Points();
+    if (first < 0 || count < 1 || std::size_t(first) + std::size_t(count) > points.size())
+        return;
+    if (&chart == &Main->Chart(ChartId::ChartFile)) {
+        // The entries by name, so the list may have been sorted since the chart was drawn.
+        if (!List)
+            return;
+        std::unordered_set<std::string_view> names;
+        for (int i = first; i < first + count; ++i)
+            names.insert(points[std::size_t(i)].label);
+        const TNodeTree &tree = List->Nodes();
         std::string scratch;
-        return EqualIgnoreCase(extText(tree, node, scratch), key);
+        for (NodeId n = tree.First(); n != kNoNode; n = tree.NextSibling(n)) {
+            if (names.count(fieldText(tree, n, FileName, scratch))) {
+                Main->ShowPage(PageControlId::pcTotal, 1);
+                List->SelectNode(n);
+                List->SetFocusedNode(n);
+                return;
+            }
+        }
+        return;
     }
-    return false;
+    // A class chart: the files of every merged point, keyed as a click on each would key them.
+    const bool byExtension = &chart == &Main->Chart(ChartId::TypeChart);
+    std::vector<std::string> keys;
+    for (int i = first; i < first + count; ++i)
+        keys.push_back(byExtension ? points[std::size_t(i)].label : std::to_string(i));
+    if (byExtension)
+        drill(GridId::VTType, PageControlId::pcType, 4, keys);
+    else if (&chart == &Main->Chart(ChartId::AgeChart))
+        drill(GridId::VTAge, PageControlId::pcAge, ageTimeKind(), keys);
+    else if (&chart == &Main->Chart(ChartId::SizeChart))
+        drill(GridId::VTSize, PageControlId::pcSize, 3, keys);
 }
 
 void TFACtrl::FillClassList(ITreeGrid &list, int keyKind, std::string_view key)
+{
+    const std::string keys[] = {std::string(key)};
+    FillClassList(list, keyKind, keys);
+}
+
+void TFACtrl::FillClassList(ITreeGrid &list, int keyKind, std::span<const std::string> keys)
 {
     {
         UpdateGuard update(list);
@@ -783,9 +868,10 @@ void TFACtrl::FillClassList(ITreeGrid &list, int keyKind, std::string_view key)
         to.Clear();
         if (Tree && Tree->Nodes().IsValid(CurrentNode)) {
             const TNodeTree &from = Tree->Nodes();
-            // The files counted in the point clicked, and only those: a shown file only under its own class.
+            KeyMatcher matches(keyKind, keys);
+            // The files counted in the points clicked, and only those: a shown file only under its own class.
             auto take = [&](NodeId n) {
-                if (isFile(from, n) && matchesKey(from, n, keyKind, key))
+                if (isFile(from, n) && matches(from, n))
                     addCopy(from, n, to);
             };
             if (!isFolder(from, CurrentNode)) {
