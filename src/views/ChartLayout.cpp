@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <numeric>
 
 namespace folvane {
@@ -61,14 +60,31 @@ AxisTicks ValueAxisTicks(double top)
     }
 }
 
-bool PieLabelFits(double spanDegrees, double labelRadius, double labelHeight)
+std::vector<PieSlot> PieLabelSlots(std::span<const double> spansDegrees, double columnHeight, double labelHeight)
 {
-    if (!(spanDegrees > 0))
-        return false;
-    if (spanDegrees >= 180)
-        return true; // the slice's half-angle is a right angle or more: any label stays inside
-    const double halfAngle = spanDegrees / 2 * std::numbers::pi / 180;
-    return 2 * labelRadius * std::sin(halfAngle) >= labelHeight;
+    std::vector<PieSlot> slots;
+    slots.reserve(spansDegrees.size());
+    const double perDegree = columnHeight / 180;
+    double start = 0;
+    for (double span : spansDegrees) {
+        span = std::max(span, 0.0);
+        const double end = start + span;
+        PieSlot slot;
+        slot.right = start + span / 2 <= 180;
+        // The part of the slice on its label's half: the right column runs down from twelve
+        // o'clock to six, the left one up from six to twelve.
+        if (slot.right) {
+            slot.top = start * perDegree;
+            slot.bottom = std::min(end, 180.0) * perDegree;
+        } else {
+            slot.top = (360 - std::min(end, 360.0)) * perDegree;
+            slot.bottom = (360 - std::max(start, 180.0)) * perDegree;
+        }
+        slot.fits = span > 0 && slot.bottom - slot.top >= labelHeight - 1e-9;
+        slots.push_back(slot);
+        start = end;
+    }
+    return slots;
 }
 
 PieLegend LegendRows(std::span<const ChartItem> items, const std::vector<bool> &labelled, int maxRows)

@@ -40,12 +40,19 @@ struct AxisTicks {
 };
 AxisTicks ValueAxisTicks(double top);
 
-// Whether a pie slice of `spanDegrees` carries its label on the pie. The label is drawn along the
-// slice's middle ray, from `labelRadius` outwards, `labelHeight` thick; it fits when it stays
-// inside the slice's own angle, that is when the chord the slice spans at `labelRadius` is at
-// least the label's height. Labels of different slices then never overlap. A slice of zero never
-// carries one.
-bool PieLabelFits(double spanDegrees, double labelRadius, double labelHeight);
+// Where a pie's labels go. They stand level in two columns beside the pie, one for the slices
+// whose middle is on the right half (angles from twelve o'clock clockwise to six), one for the
+// left half; each column is `columnHeight` tall and gives each slice the stretch of it that its
+// angle on that half takes, top to bottom in the order the slices sit, so no two stretches
+// overlap. A slice carries its label there when its stretch is at least the label's height: a
+// slice too thin for its label does not carry one, and neither does a slice of zero.
+struct PieSlot {
+    bool right = true;   // which column
+    double top = 0;      // the slice's stretch of the column, from the column's top
+    double bottom = 0;
+    bool fits = false;   // the label fits in it
+};
+std::vector<PieSlot> PieLabelSlots(std::span<const double> spansDegrees, double columnHeight, double labelHeight);
 
 // The rows of a pie's legend: the items that carry no label on the pie (`labelled` is per item),
 // largest first and equals in their order, at most `maxRows` rows. When more are left out than

@@ -307,6 +307,19 @@ private:
 
 // --- Free routines ------------------------------------------------------------------------------
 
+std::string FormatBytes(double bytes)
+{
+    struct Unit {
+        double limit, divisor;
+        const char *suffix;
+    };
+    static const Unit kUnits[] = {{1024.0, 1.0, " B"}, {1048576.0, 1024.0, " KB"}, {1073741824.0, 1048576.0, " MB"}};
+    for (const Unit &u : kUnits)
+        if (bytes < u.limit)
+            return FormatFixed2(bytes / u.divisor, true) + u.suffix;
+    return FormatFixed2(bytes / 1073741824.0, true) + " GB";
+}
+
 std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node)
 {
     if (!tree || !tree->IsValid(node))
@@ -314,19 +327,7 @@ std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node)
     try {
         if (field == FileSize) {
             auto x = sizeOf(*tree, node);
-            if (!x)
-                return {};
-            struct Unit {
-                double limit, divisor;
-                const char *suffix;
-            };
-            static const Unit kUnits[] = {{1024.0, 1.0, " B"},
-                                          {1048576.0, 1024.0, " KB"},
-                                          {1073741824.0, 1048576.0, " MB"}};
-            for (const Unit &u : kUnits)
-                if (*x < u.limit)
-                    return FormatFixed2(*x / u.divisor, true) + u.suffix;
-            return FormatFixed2(*x / 1073741824.0, true) + " GB";
+            return x ? FormatBytes(*x) : std::string();
         }
         if (field == SizePercentage) {
             std::string text = tree->Field(node, field);

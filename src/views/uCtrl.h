@@ -23,6 +23,9 @@
 
 namespace folvane {
 
+// A size as the lists show it: in B, KB, MB or GB (divisor 1024), two decimals, grouped.
+std::string FormatBytes(double bytes);
+
 // The display text of one field of a record: sizes in B, KB, MB or GB (divisor 1024, two
 // decimals, grouped), percentages followed by "%", any other field as it is. Empty without a
 // record, for an empty field, or for a size that is not a number.

@@ -1,6 +1,7 @@
 #include "views/ChartLayout.h"
 
 #include <cmath>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -56,44 +57,71 @@ TEST(ValueAxisTicks, EveryTopGetsTwoToElevenTicksTheLastAtOrAboveIt)
     }
 }
 
-TEST(PieLabelFits, ASliceCarriesItsLabelWhenItsChordAtTheLabelsIsAtLeastTheirHeight)
+TEST(PieLabelSlots, ASliceCarriesItsLabelWhenItsStretchOfTheColumnHoldsIt)
 {
-    struct Case {
-        double span, radius, height;
-        bool fits;
-    } cases[] = {
-        {0, 100, 14, false},     // a slice of zero draws nothing
-        {8.0, 100, 14, false},   // chord 13.95
-        {8.1, 100, 14, true},    // chord 14.13
-        {11.4, 100, 20, false},  // a taller font needs a wider slice
-        {11.5, 100, 20, true},
-        {16.0, 50, 14, false},   // labels nearer the centre need a wider slice
-        {16.2, 50, 14, true},
-        {179, 5, 100, false},
-        {180, 5, 100, true},     // half the pie or more holds any label
-        {360, 100, 14, true},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(PieLabelFits(c.span, c.radius, c.height), c.fits)
-            << c.span << " degrees at " << c.radius << ", height " << c.height;
-
-    // Whole pies: which slices of each get a label.
+    // Which slices of a pie get a label, for a few pies and label heights. A column of 270
+    // pixels gives 1.5 pixels per degree of a half-turn.
     struct Pie {
         std::vector<double> spans;
-        double radius, height;
+        double column, height;
         std::vector<bool> labelled;
     } pies[] = {
-        {{180, 90, 60, 20, 6, 4}, 100, 14, {true, true, true, true, false, false}},
-        {{180, 90, 60, 20, 6, 4}, 100, 7, {true, true, true, true, true, false}},
-        {{180, 90, 60, 20, 6, 4}, 100, 36, {true, true, true, false, false, false}},
-        {{120, 120, 60, 30, 15, 15}, 60, 14, {true, true, true, true, true, true}},
-        {{120, 120, 60, 30, 15, 15}, 40, 14, {true, true, true, true, false, false}},
+        {{180, 90, 60, 20, 6, 4}, 270, 14, {true, true, true, true, false, false}},
+        {{180, 90, 60, 20, 6, 4}, 270, 8, {true, true, true, true, true, false}},
+        {{180, 90, 60, 20, 6, 4}, 270, 36, {true, true, true, false, false, false}},
+        {{200, 100, 40, 15, 5}, 135, 14, {true, true, true, false, false}}, // 15 degrees: 11.25 pixels
+        {{200, 100, 40, 15, 5}, 135, 11, {true, true, true, true, false}},
+        {{0, 360}, 100, 14, {false, true}},                                  // a slice of zero: never
+        {{9.9, 10, 340.1}, 270, 15, {false, true, true}},                    // 14.85 and 15 pixels
+        {{}, 270, 14, {}},
     };
     for (const Pie &pie : pies) {
         std::vector<bool> labelled;
-        for (double span : pie.spans)
-            labelled.push_back(PieLabelFits(span, pie.radius, pie.height));
-        EXPECT_EQ(labelled, pie.labelled) << "radius " << pie.radius << ", height " << pie.height;
+        for (const PieSlot &slot : PieLabelSlots(pie.spans, pie.column, pie.height))
+            labelled.push_back(slot.fits);
+        EXPECT_EQ(labelled, pie.labelled) << "column " << pie.column << ", height " << pie.height << ", "
+                                          << pie.spans.size() << " slices";
+    }
+
+    // A slice across six o'clock takes the column of its middle, and only its part on that side.
+    const std::vector<PieSlot> across = PieLabelSlots(std::vector<double>{100, 120, 140}, 180, 10);
+    EXPECT_TRUE(across[1].right);
+    EXPECT_EQ(across[1].top, 100);
+    EXPECT_EQ(across[1].bottom, 180);
+    EXPECT_FALSE(across[2].right);
+    EXPECT_EQ(across[2].top, 0);
+    EXPECT_EQ(across[2].bottom, 140);
+}
+
+TEST(PieLabelSlots, LabelledStretchesOfOneColumnNeverOverlap)
+{
+    std::mt19937 rng(14);
+    for (int round = 0; round < 500; ++round) {
+        const int n = std::uniform_int_distribution<int>(1, 60)(rng);
+        std::vector<double> values;
+        double sum = 0;
+        for (int i = 0; i < n; ++i) {
+            values.push_back(round % 2 ? std::uniform_real_distribution<double>(0, 1)(rng)
+                                       : std::pow(10.0, std::uniform_real_distribution<double>(0, 5)(rng)));
+            sum += values.back();
+        }
+        std::vector<double> spans;
+        for (double v : values)
+            spans.push_back(v / sum * 360);
+        const double column = std::uniform_real_distribution<double>(50, 600)(rng);
+        const double height = std::uniform_real_distribution<double>(8, 30)(rng);
+        const std::vector<PieSlot> slots = PieLabelSlots(spans, column, height);
+        for (std::size_t i = 0; i < slots.size(); ++i) {
+            if (!slots[i].fits)
+                continue;
+            ASSERT_GE(slots[i].bottom - slots[i].top, height - 1e-6);
+            ASSERT_GE(slots[i].top, -1e-6);
+            ASSERT_LE(slots[i].bottom, column + 1e-6);
+            for (std::size_t j = i + 1; j < slots.size(); ++j)
+                if (slots[j].fits && slots[j].right == slots[i].right)
+                    ASSERT_TRUE(slots[j].top >= slots[i].bottom - 1e-6 || slots[j].bottom <= slots[i].top + 1e-6)
+                        << "round " << round << ": slices " << i << " and " << j;
+        }
     }
 }
 
