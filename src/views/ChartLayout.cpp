@@ -6,24 +6,47 @@
 
 namespace folvane {
 
-std::vector<ChartItem> LayoutChartItems(std::span<const ChartPoint> points, int maxSingle)
+std::vector<ChartItem> LayoutChartItems(std::span<const ChartPoint> points, int maxItems)
 {
     std::vector<ChartItem> items;
     const int n = int(points.size());
     auto value = [&](int i) { return std::max(points[std::size_t(i)].value, 0.0); };
-    if (n <= maxSingle) {
+    if (n <= maxItems) {
         items.reserve(std::size_t(n));
         for (int i = 0; i < n; ++i)
             items.push_back({i, 1, value(i), false});
         return items;
     }
+    // The largest points first (the first of equals); at most maxItems of them stay on their own.
     std::vector<int> order(static_cast<std::size_t>(n));
     std::iota(order.begin(), order.end(), 0);
-    std::partial_sort(order.begin(), order.begin() + maxSingle, order.end(), [&](int a, int b) {
+    std::partial_sort(order.begin(), order.begin() + maxItems, order.end(), [&](int a, int b) {
         return value(a) > value(b) || (value(a) == value(b) && a < b);
     });
+    // How many items the `singles` largest on their own make: themselves and the runs between.
+    std::vector<int> places;
+    auto itemCount = [&](int singles) {
+        places.assign(order.begin(), order.begin() + singles);
+        std::sort(places.begin(), places.end());
+        int runs = 0, next = 0; // next: the first point after the last one on its own
+        for (int at : places) {
+            runs += at > next;
+            next = at + 1;
+        }
+        return singles + runs + (next < n);
+    };
+    // Each point more on its own adds an item or two, or takes a run of one away: the count
+    // never falls as `singles` grows, so the most that fit are found by halving.
+    int low = 0, high = maxItems;
+    while (low < high) {
+        const int mid = (low + high + 1) / 2;
+        if (itemCount(mid) <= maxItems)
+            low = mid;
+        else
+            high = mid - 1;
+    }
     std::vector<bool> single(static_cast<std::size_t>(n), false);
-    for (int k = 0; k < maxSingle; ++k)
+    for (int k = 0; k < low; ++k)
         single[std::size_t(order[std::size_t(k)])] = true;
     ChartItem run{0, 0, 0, true};
     for (int i = 0; i < n; ++i) {

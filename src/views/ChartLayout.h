@@ -13,9 +13,10 @@
 
 namespace folvane {
 
-// At most this many points of a chart are drawn on their own; a folder of a hundred thousand
-// entries then draws as fast as one of a few hundred.
-inline constexpr int kMaxSingleItems = 400;
+// At most this many items are drawn in a chart, points on their own and merged ones together,
+// so at most this many points on their own: a folder of a hundred thousand entries then draws as
+// fast as one of a few hundred.
+inline constexpr int kMaxDrawnItems = 400;
 
 // One drawn item: a point on its own, or a run of neighbouring points merged into one grey item.
 struct ChartItem {
@@ -25,10 +26,11 @@ struct ChartItem {
     bool merged = false;
 };
 
-// The items of a chart of these points. Up to `maxSingle` points each is an item of its own.
-// Beyond that the `maxSingle` largest (the first of equals) stay on their own, in their place,
-// and each run of the others between them is one merged item.
-std::vector<ChartItem> LayoutChartItems(std::span<const ChartPoint> points, int maxSingle = kMaxSingleItems);
+// The items of a chart of these points. Up to `maxItems` points each is an item of its own.
+// Beyond that the largest points (the first of equals) stay on their own, in their place, and
+// each run of the others between them is one merged item; as many of the largest stay on their
+// own as keep the items within `maxItems`.
+std::vector<ChartItem> LayoutChartItems(std::span<const ChartPoint> points, int maxItems = kMaxDrawnItems);
 
 // The ticks of a value axis that starts at 0: `count` ticks at 0, step, 2 step, ..., 2 to 11 of
 // them, the step 1, 2 or 5 × 10^n and the last at or above `top`. With nothing to show (a top of

@@ -13,7 +13,6 @@
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QScrollBar>
-#include <QStackedBarSeries>
 #include <QTimer>
 #include <QToolTip>
 #include <QValueAxis>
@@ -30,13 +29,11 @@ namespace folvane {
 
 namespace {
 
-// Up to this many items a bar chart gives each item a category of its own, with its label under
-// the bar; beyond it the bars stand side by side in one category (one category per item would
-// make Qt draw items × items bars).
+// Up to this many bars, each has its label under it on the category axis.
 constexpr int kMaxCategories = 64;
-// The share of a category the bars take: one per category, or all side by side in one.
-constexpr qreal kStackedBarWidth = 0.6;
-constexpr qreal kSideBySideWidth = 1.0;
+// The share of its slot a bar takes: a few with room between them, many nearly touching.
+constexpr qreal kCategoryBarWidth = 0.6;
+constexpr qreal kCrowdedBarWidth = 0.85;
 // At most this share of a bar chart's height is kept above the tallest bar for its turned mark.
 constexpr qreal kMarkRoomShare = 0.45;
 // Pie labels stand this far beside the pie.
@@ -327,7 +324,7 @@ void QtChart::buildPie()
         const ChartItem &item = items_[std::size_t(k)];
         if (!(item.value > 0))
             continue; // a slice of zero draws nothing
-        auto *slice = new QPieSlice(ItemMark(k), item.value);
+        auto *slice = new QPieSlice(QString(), item.value); // no text: labels are drawn over the chart
         const QColor color = itemColor(k);
         slice->setColor(color);
         // A slice of a degree or two would be all border: it is drawn in its own colour.
@@ -355,7 +352,7 @@ void QtChart::buildPie()
 void QtChart::buildBars()
 {
     const int n = int(items_.size());
-    stacked_ = n <= kMaxCategories;
+    categorised_ = n <= kMaxCategories;
     // Bytes on a class chart's axis read in the unit of the largest value: 0, 1, 2 GB, not 0,
     // 1073741824, 2147483648.
     double top = 0;
@@ -370,59 +367,55 @@ void QtChart::buildBars()
             ++unit;
         }
 
-    QAbstractBarSeries *bars = stacked_ ? static_cast<QAbstractBarSeries *>(new QStackedBarSeries)
-                                        : static_cast<QAbstractBarSeries *>(new QBarSeries);
-    bars->setBarWidth(stacked_ ? kStackedBarWidth : kSideBySideWidth);
-    QList<QBarSet *> sets;
-    sets.reserve(n);
-    QStringList categories;
-    for (int k = 0; k < n; ++k) {
-        const ChartItem &item = items_[std::size_t(k)];
-        const QString label =
-            item.merged ? mergedText(item.count) : QString::fromStdString(points_[std::size_t(item.first)].label);
-        auto *set = new QBarSet(label);
-        if (stacked_) {
-            // Each item is one set with its value in its own category and nothing elsewhere,
-            // so every bar gets a colour of its own and a category label under it.
-            QList<qreal> values(n, 0.0);
-            values[k] = item.value / scale_;
-            set->append(values);
-            // The axis drops a category it already has, so a repeated label gets an invisible twin.
-            QString category = label;
-            while (categories.contains(category))
-                category += QChar(0x200B);
-            categories << category;
-        } else {
-            set->append(item.value / scale_);
-        }
-        const QColor color = itemColor(k);
-        set->setColor(color);
-        set->setBorderColor(color.darker(130));
-        itemOf_.emplace(set, k);
-        sets.push_back(set);
-    }
-    bars->append(sets); // one batch
-    connect(bars, &QAbstractBarSeries::clicked, this, [this](int, QBarSet *set) {
-        if (auto found = itemOf_.find(set); found != itemOf_.end())
-            ClickItem(found->second);
-    });
-    connect(bars, &QAbstractBarSeries::hovered, this, [this](bool state, int, QBarSet *set) {
-        auto found = itemOf_.find(set);
-        if (state && found != itemOf_.end())
-            QToolTip::showText(QCursor::pos(), ItemHover(found->second), this);
+    // One set holds every bar, drawn clear: the chart lays the bars out, reports clicks and
+    // hovers by their index and draws the axes, and the bars are painted over it each in its own
+    // colour (a set has one colour; a set per bar would cost the chart time that grows with the
+    // square of the bars).
+    auto *bars = new QBarSeries;
+    bars->setBarWidth(barWidth());
+    auto *set = new QBarSet(QString());
+    QList<qreal> values;
+    values.reserve(n);
+    for (const ChartItem &item : items_)
+        values.push_back(item.value / scale_);
+    set->append(values);
+    set->setColor(Qt::transparent);
+    set->setBorderColor(Qt::transparent);
+    bars->append(set);
+    connect(bars, &QAbstractBarSeries::clicked, this, [this](int index, QBarSet *) { ClickItem(index); });
+    connect(bars, &QAbstractBarSeries::hovered, this, [this](bool state, int index, QBarSet *) {
+        if (state && index >= 0 && index < int(items_.size()))
+            QToolTip::showText(QCursor::pos(), ItemHover(index), this);
         else
             QToolTip::hideText();
     });
     chart_->addSeries(bars);
     series_ = bars;
 
+    // Few bars have their labels on the category axis; many have only their marks (the axis
+    // would make a label for each), and the series spans them by itself.
     x_->clear();
-    x_->append(stacked_ ? categories : QStringList{QString()});
+    if (categorised_) {
+        QStringList categories;
+        for (int k = 0; k < n; ++k) {
+            // The axis drops a category it already has, so a repeated label gets an invisible twin.
+            QString category = itemLabel(k);
+            while (categories.contains(category))
+                category += QChar(0x200B);
+            categories << category;
+        }
+        x_->append(categories);
+        bars->attachAxis(x_);
+    }
     y_->setLabelFormat(QStringLiteral("%.0f") + QString::fromLatin1(unit_ == ValueUnit::Bytes ? kUnits[unit] : ""));
-    bars->attachAxis(x_);
     bars->attachAxis(y_);
-    x_->setVisible(!plain_);
+    x_->setVisible(!plain_ && categorised_);
     y_->setVisible(!plain_);
+}
+
+qreal QtChart::barWidth() const
+{
+    return categorised_ ? kCategoryBarWidth : kCrowdedBarWidth;
 }
 
 // --- Layout --------------------------------------------------------------------------------------
@@ -462,8 +455,7 @@ void QtChart::layoutBars()
 
     // As wide as the view, or wider and scrolling sideways when the bars would be too narrow to
     // carry a turned mark.
-    const qreal fill = stacked_ ? 1.0 : kSideBySideWidth;
-    const qreal needed = overhead + n * (lineHeight + 6) / fill;
+    const qreal needed = overhead + n * (lineHeight + 6);
     const bool scrolls = n > 0 && needed > viewport()->width() + 0.5;
     setHorizontalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     const QSizeF size(scrolls ? std::ceil(needed) : viewport()->width(), viewport()->height());
@@ -473,7 +465,7 @@ void QtChart::layoutBars()
 
     // Marks stand level on one line when every one fits its bar's slot, else on two (label, then
     // share), else they all turn.
-    const qreal slot = n > 0 ? (size.width() - overhead) * fill / n : 0;
+    const qreal slot = n > 0 ? (size.width() - overhead) / n : 0;
     qreal widest = 0, widestPart = 0;
     for (int k = 0; k < n; ++k) {
         widest = std::max(widest, metrics.horizontalAdvance(ItemMark(k)) + 8);
@@ -497,7 +489,7 @@ void QtChart::layoutBars()
     y->setTickCount(ticks.count);
     // Labels under the bars only where each bar has its category and the marks stand level:
     // turned marks name their bars, and the labels would only crowd.
-    x->setLabelsVisible(stacked_ && markLines_ > 0);
+    x->setLabelsVisible(categorised_ && markLines_ > 0);
 }
 
 void QtChart::layoutPie()
@@ -591,19 +583,11 @@ QRectF QtChart::BarRect(int item) const
 {
     if (kind_ != SeriesKind::Bar || !series_ || item < 0 || item >= int(items_.size()))
         return {};
-    const int n = int(items_.size());
-    // Bar k spans its share of its category (k, or all of category 0 side by side), as Qt lays it.
-    qreal left, right;
-    if (stacked_) {
-        left = item - kStackedBarWidth / 2;
-        right = item + kStackedBarWidth / 2;
-    } else {
-        left = -kSideBySideWidth / 2 + item * kSideBySideWidth / n;
-        right = left + kSideBySideWidth / n;
-    }
+    // Bar k stands in the middle of its slot, k, as the chart lays it out.
+    const qreal half = barWidth() / 2;
     const qreal value = items_[std::size_t(item)].value / scale_;
-    const QPointF topLeft = chart_->mapToScene(chart_->mapToPosition(QPointF(left, value), series_));
-    const QPointF bottomRight = chart_->mapToScene(chart_->mapToPosition(QPointF(right, 0), series_));
+    const QPointF topLeft = chart_->mapToScene(chart_->mapToPosition(QPointF(item - half, value), series_));
+    const QPointF bottomRight = chart_->mapToScene(chart_->mapToPosition(QPointF(item + half, 0), series_));
     return QRectF(topLeft, bottomRight).normalized();
 }
 
@@ -651,11 +635,17 @@ void QtChart::drawBarMarks(QPainter *painter, const QRectF &exposed)
     const qreal height = metrics.height() + 2;
     const QRectF plot = chart_->mapToScene(chart_->plotArea()).boundingRect();
     const int n = int(items_.size());
-    const qreal slot = n > 0 ? plot.width() * (stacked_ ? 1.0 : kSideBySideWidth) / n : 0;
+    const qreal slot = n > 0 ? plot.width() / n : 0;
     for (int k = 0; k < n; ++k) {
         const QRectF bar = BarRect(k);
         if (bar.right() + slot < exposed.left() || bar.left() - slot > exposed.right())
             continue; // scrolled out of sight
+        if (items_[std::size_t(k)].value > 0) { // a bar of zero draws nothing; its mark stands on the axis
+            const QColor color = itemColor(k);
+            painter->setPen(QPen(color.darker(130), 1));
+            painter->setBrush(color);
+            painter->drawRect(bar);
+        }
         const QPointF top(bar.center().x(), bar.top());
         if (markLines_ > 0) {
             const QString share = ShareText(items_[std::size_t(k)].value);

@@ -103,6 +103,7 @@ private:
     void buildPie();
     void buildBars();
     void clearQtSeries();
+    qreal barWidth() const;
     void layout();
     void layoutPie();
     void layoutBars();
@@ -132,11 +133,11 @@ private:
     QBarCategoryAxis *x_; // the axes of bars, shown only with them
     QValueAxis *y_;
     std::vector<ChartItem> items_;
-    std::unordered_map<const void *, int> itemOf_; // slice or bar set -> item
+    std::unordered_map<const void *, int> itemOf_; // pie slice -> item
 
-    // Bars: one category per item (few items, labels under the bars) or all items side by side
-    // in one category; the values drawn are the items' values divided by `scale_`.
-    bool stacked_ = false;
+    // Bars: with labels under them on the category axis (few) or without; the values drawn are
+    // the items' values divided by `scale_`.
+    bool categorised_ = false;
     double scale_ = 1;
     int markLines_ = 1; // bar marks stand level on one or two lines, or (0) all turned
     // Pie: the labelled items with their text, their slice's middle angle (degrees clockwise

@@ -19,7 +19,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -430,6 +432,59 @@ TEST_F(MainWindowTest, ClassPointsDrillDownAndReturn)
     // A slice of the current-folder chart goes into that entry.
     window->ChartFile->ClickPoint(1);
     ASSERT_TRUE(WaitUntil([&] { return window->lbPath->text().toStdString() == root + "/sub2"; }));
+}
+
+TEST_F(MainWindowTest, EveryBarOfTheFolderChartHasItsMarkAndLeadsToItsEntry)
+{
+    start();
+    for (int n : {70, 500}) {
+        // n files named in list order; with 500, blocks of ten small ones among them merge, and
+        // so do the smallest of the others next to them, as far as it takes to draw 400 items.
+        const std::string folder = data.Folder("bars" + std::to_string(n));
+        auto small = [&](int i) { return n > 400 && (i / 10) % 5 == 0; };
+        for (int i = 0; i < n; ++i) {
+            char name[16];
+            std::snprintf(name, sizeof name, "f%03d.bin", i);
+            data.File("bars" + std::to_string(n) + "/" + name, small(i) ? 200 + i : 10000 + 7 * i);
+        }
+        open(folder);
+        window->pcTotal->setCurrentIndex(2);
+        window->Button(QStringLiteral("tbBarFile"))->click();
+        Settle();
+        QtChart *chart = window->ChartFile;
+        const NodeId top = topNode();
+        const int items = chart->DrawnItems();
+        ASSERT_EQ(items, n > 400 ? 400 : n);
+        for (int k = 0; k < items; ++k) {
+            const ChartItem item = chart->Items()[std::size_t(k)];
+            const QRectF bar = chart->BarRect(k);
+            chart->ensureVisible(bar, 0, 0);
+            chart->viewport()->repaint();
+            const auto &marks = chart->Marks();
+            const auto mark = std::find_if(marks.begin(), marks.end(), [&](const auto &m) { return m.item == k; });
+            ASSERT_NE(mark, marks.end()) << n << ": bar " << k << " has no mark";
+            EXPECT_LE(mark->area.boundingRect().bottom(), bar.top() + 1) << n << ": bar " << k;
+            EXPECT_TRUE(mark->text.endsWith(QLatin1Char('%'))) << mark->text.toStdString();
+
+            QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, chart->mapFromScene(bar.center()));
+            const std::string first = chart->Points()[std::size_t(item.first)].label;
+            if (!item.merged) {
+                ASSERT_TRUE(WaitUntil([&] { return window->lbPath->text().toStdString() == folder + "/" + first; }))
+                    << n << ": bar " << k;
+                window->Ctrl()->ShowFolder(top);
+            } else {
+                // The current-folder list, with the first merged entry selected.
+                ASSERT_TRUE(WaitUntil([&] { return window->pcTotal->currentIndex() == 1; })) << n << ": bar " << k;
+                const NodeId selected = window->VTList->SelectedNode();
+                ASSERT_TRUE(window->VTList->Nodes().IsValid(selected));
+                EXPECT_EQ(window->VTList->Nodes().Field(selected, FileName), first);
+                EXPECT_GE(item.count, 10);
+                EXPECT_EQ(window->lbPath->text().toStdString(), folder); // the folder shown stays
+                window->pcTotal->setCurrentIndex(2);
+            }
+            Settle();
+        }
+    }
 }
 
 TEST_F(MainWindowTest, PieBarAndTimeKindButtons)

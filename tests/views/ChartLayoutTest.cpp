@@ -152,35 +152,59 @@ TEST(LayoutChartItems, TheLargestPointsStayOnTheirOwnAndTheRunsBetweenThemMerge)
     EXPECT_EQ(items[1].value, 0); // a negative value counts as nothing
     EXPECT_FALSE(items[2].merged);
 
-    // 100,000 points of 1 and three of 50,000: the three and the first 397 small ones on their
-    // own, in their place; the runs after them merged.
+    // 100,000 points of 1 and three of 50,000: the three and the first 394 small ones on their
+    // own, in their place, and the three runs after them merged: 400 items.
     std::vector<ChartPoint> many(100000, ChartPoint{"small", 1});
     for (int at : {50000, 70000, 99999})
         many[std::size_t(at)] = {"large", 50000};
     const std::vector<ChartItem> drawn = LayoutChartItems(many);
-    ASSERT_EQ(drawn.size(), 403u);
-    int singles = 0, points = 0;
+    ASSERT_EQ(drawn.size(), std::size_t(kMaxDrawnItems));
+    int points = 0;
     for (std::size_t k = 0; k < drawn.size(); ++k) {
         EXPECT_EQ(drawn[k].first, points) << k; // every point in exactly one item, in order
         points += drawn[k].count;
-        singles += !drawn[k].merged;
-        EXPECT_EQ(drawn[k].merged, k == 397 || k == 399 || k == 401) << k;
+        EXPECT_EQ(drawn[k].merged, k == 394 || k == 396 || k == 398) << k;
     }
     EXPECT_EQ(points, 100000);
-    EXPECT_EQ(singles, kMaxSingleItems);
-    EXPECT_EQ(drawn[397].first, 397);
-    EXPECT_EQ(drawn[397].count, 50000 - 397);
-    EXPECT_EQ(drawn[397].value, 50000 - 397);
-    EXPECT_EQ(drawn[398].first, 50000);
-    EXPECT_EQ(drawn[398].value, 50000);
+    EXPECT_EQ(drawn[394].first, 394);
+    EXPECT_EQ(drawn[394].count, 50000 - 394);
+    EXPECT_EQ(drawn[394].value, 50000 - 394);
+    EXPECT_EQ(drawn[395].first, 50000);
+    EXPECT_EQ(drawn[395].value, 50000);
 
-    // One point more than fits: the smallest merges, even alone.
-    std::vector<ChartPoint> justOver(kMaxSingleItems + 1, ChartPoint{"p", 2});
+    // One point more than fits: the smallest merges, even alone, and the last of the equals
+    // join the run at the end until the items fit.
+    std::vector<ChartPoint> justOver(kMaxDrawnItems + 1, ChartPoint{"p", 2});
     justOver[7].value = 1;
     const std::vector<ChartItem> over = LayoutChartItems(justOver);
-    ASSERT_EQ(over.size(), justOver.size());
+    ASSERT_EQ(over.size(), std::size_t(kMaxDrawnItems));
     EXPECT_TRUE(over[7].merged);
     EXPECT_EQ(over[7].count, 1);
+    EXPECT_TRUE(over.back().merged);
+    EXPECT_EQ(over.back().first, kMaxDrawnItems - 1);
+    EXPECT_EQ(over.back().count, 2);
+
+    // Whatever the values, at most 400 items, and every point on its own is at least as large
+    // as any merged one.
+    std::mt19937 rng(24);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<ChartPoint> list(std::size_t(std::uniform_int_distribution<int>(401, 5000)(rng)));
+        for (ChartPoint &p : list)
+            p.value = std::floor(std::pow(10.0, std::uniform_real_distribution<double>(0, 4)(rng)));
+        const std::vector<ChartItem> items = LayoutChartItems(list);
+        ASSERT_LE(items.size(), std::size_t(kMaxDrawnItems));
+        double smallestSingle = 1e300, largestMerged = 0;
+        for (const ChartItem &item : items) {
+            for (int i = item.first; i < item.first + item.count; ++i) {
+                const double value = list[std::size_t(i)].value;
+                if (item.merged)
+                    largestMerged = std::max(largestMerged, value);
+                else
+                    smallestSingle = std::min(smallestSingle, value);
+            }
+        }
+        EXPECT_GE(smallestSingle, largestMerged) << "round " << round;
+    }
 }
 
 } // namespace
