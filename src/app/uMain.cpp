@@ -808,6 +808,7 @@ bool TFMMain::scanFolder(const std::string &folder)
     if (ctrl_)
         ctrl_->CurrentNode = kNoNode;
     VT->ReplaceNodes(std::move(*tree));
+    VT->scrollToTop(); // a new catalogue is seen from its first row, wherever the old one was scrolled
     return true;
 }
 

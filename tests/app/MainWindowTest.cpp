@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QSysInfo>
@@ -484,6 +485,26 @@ TEST_F(MainWindowTest, EveryBarOfTheFolderChartHasItsMarkAndLeadsToItsEntry)
             }
             Settle();
         }
+    }
+}
+
+TEST_F(MainWindowTest, ANewScanShowsTheTopOfTheTree)
+{
+    start();
+    const std::string many = data.Folder("many");
+    for (int i = 0; i < 300; ++i)
+        data.File("many/f" + std::to_string(1000 + i) + ".txt", 10);
+    open(many);
+    window->VT->scrollToBottom();
+    Settle();
+    ASSERT_GT(window->VT->verticalScrollBar()->value(), 0);
+    for (const std::string &folder : {many, root}) { // the same folder again, and another
+        open(folder);
+        const QRect first = window->VT->visualRect(window->VT->IndexOf(topNode()));
+        EXPECT_TRUE(window->VT->viewport()->rect().contains(first)) << folder;
+        EXPECT_EQ(window->VT->verticalScrollBar()->value(), 0) << folder;
+        window->VT->scrollToBottom();
+        Settle();
     }
 }
 
