@@ -192,14 +192,14 @@ TEST_F(MainWindowTest, StartsWithEveryPartInPlace)
     }
     // Pie buttons down, the first time kind and "All" down.
     for (ButtonId down : {ButtonId::tbPieFile, ButtonId::tbPie, ButtonId::tbPieSize, ButtonId::tbPieType,
-                          ButtonId::sbCreate, ButtonId::sbAll})
+                          ButtonId::sbCreate, ButtonId::sbAll, ButtonId::sbFiles})
         EXPECT_TRUE(window->IsDown(down));
     for (ButtonId up : {ButtonId::tbBarFile, ButtonId::tbBar, ButtonId::tbBarSize, ButtonId::tbBarType,
-                        ButtonId::sbAccess, ButtonId::sbWrite, ButtonId::sbTop})
+                        ButtonId::sbAccess, ButtonId::sbWrite, ButtonId::sbTop, ButtonId::sbSize})
         EXPECT_FALSE(window->IsDown(up));
     const std::pair<const char *, const char *> captions[] = {
         {"sbCreate", "File Create Time"}, {"sbAccess", "File AccessTime"}, {"sbWrite", "File Write Time"},
-        {"sbTop", "Top 10"}, {"sbAll", "All"}, {"ToolButton8", "Export to HTML"}, {"ToolButton11", "Export to XML"},
+        {"sbTop", "Top 10"}, {"sbAll", "All"}, {"sbFiles", "Files"}, {"sbSize", "Size"}, {"ToolButton8", "Export to HTML"}, {"ToolButton11", "Export to XML"},
         {"ToolButton12", "Export to Text"}, {"ToolButton9", "Export to CSV"}, {"ToolButton13", "Export to Excel"},
         {"ToolButton64", "Show columns config"}, {"ToolButton4", "Open Explorer"}, {"ToolButton36", "Save to file"},
         {"tbPieFile", "Pie Chart"}, {"tbBarFile", "Bar Chart"}, {"ToolButton56", "return"},
@@ -536,11 +536,31 @@ TEST_F(MainWindowTest, PieBarAndTimeKindButtons)
     window->Button(QStringLiteral("tbPieSize"))->click();
     EXPECT_EQ(window->SizeChart->Kind(), SeriesKind::Pie);
 
+    // The type chart by size: the bytes of each extension, largest first; by files again.
+    auto types = [&] {
+        std::vector<std::string> list;
+        for (const ChartPoint &p : window->TypeChart->Points())
+            list.push_back(p.label + "=" + std::to_string(std::int64_t(p.value)));
+        return list;
+    };
+    window->Button(QStringLiteral("sbAll"))->click();
+    window->Button(QStringLiteral("sbSize"))->click();
+    EXPECT_TRUE(window->IsDown(ButtonId::sbSize));
+    EXPECT_FALSE(window->IsDown(ButtonId::sbFiles));
+    EXPECT_EQ(window->TypeChart->Kind(), SeriesKind::Bar);
+    const std::vector<std::string> bySize = {"log=300000", "jpg=50000", "txt=2110"};
+    EXPECT_EQ(types(), bySize);
+    window->Button(QStringLiteral("sbFiles"))->click();
+    EXPECT_EQ(types(), (std::vector<std::string>{"txt=3", "jpg=1", "log=1"}));
+    window->Button(QStringLiteral("sbSize"))->click();
+
     // A new scan keeps the choices.
     open(root);
     EXPECT_EQ(window->AgeChart->Kind(), SeriesKind::Bar);
     EXPECT_EQ(window->TypeChart->Kind(), SeriesKind::Bar);
     EXPECT_TRUE(window->IsDown(ButtonId::sbWrite));
+    EXPECT_TRUE(window->IsDown(ButtonId::sbSize));
+    EXPECT_EQ(types(), bySize);
 }
 
 TEST_F(MainWindowTest, ExportFromTheListPageThroughTheSaveDialog)
