@@ -97,7 +97,11 @@ QtChart::QtChart(const std::string &name, bool plain, QWidget *parent)
     y_->setVisible(false);
     // The chart lays itself out when it gets round to it; the marks, the value axis and the pie's
     // labels follow each time it has. Queued, so nothing is changed in the middle of its layout.
+    // A few rounds settle it (the value axis's labels take their width from the ticks set here);
+    // a bound keeps two layouts that would each call for the other from going round for ever.
     connect(chart_, &QChart::plotAreaChanged, this, [this] {
+        if (++relayouts_ > 8)
+            return;
         try {
             layout();
         } catch (...) {
@@ -155,13 +159,18 @@ QString QtChart::valueText(double value) const
     return groupedWhole(value) + (value == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
 }
 
-QString QtChart::mergedText(int count) const
+QString QtChart::pointsText(int count, const QString &which) const
 {
     // The type chart's points are extensions; every other chart's are entries.
     const bool types = name_ == "TypeChart";
     const QString noun = count == 1 ? (types ? QStringLiteral("extension") : QStringLiteral("entry"))
                                     : (types ? QStringLiteral("extensions") : QStringLiteral("entries"));
-    return groupedWhole(count) + QStringLiteral(" small ") + noun;
+    return groupedWhole(count) + QLatin1Char(' ') + which + QLatin1Char(' ') + noun;
+}
+
+QString QtChart::mergedText(int count) const
+{
+    return pointsText(count, QStringLiteral("small"));
 }
 
 QString QtChart::MarkText(int point) const
@@ -191,7 +200,8 @@ QString QtChart::ItemMark(int item) const
 {
     if (item < 0 || item >= int(items_.size()))
         return {};
-    return itemLabel(item) + QLatin1Char(' ') + ShareText(items_[std::size_t(item)].value);
+    const ChartItem &it = items_[std::size_t(item)];
+    return it.merged ? mergedText(it.count) + QLatin1Char(' ') + ShareText(it.value) : MarkText(it.first);
 }
 
 QString QtChart::ItemHover(int item) const
@@ -308,6 +318,7 @@ void QtChart::rebuild()
 {
     clearQtSeries();
     items_ = LayoutChartItems(points_);
+    relayouts_ = 0;
     if (kind_ == SeriesKind::Pie)
         buildPie();
     else if (kind_ == SeriesKind::Bar)
@@ -423,6 +434,7 @@ qreal QtChart::barWidth() const
 void QtChart::resizeEvent(QResizeEvent *event)
 {
     QChartView::resizeEvent(event);
+    relayouts_ = 0;
     layout();
 }
 
@@ -544,31 +556,29 @@ void QtChart::layoutPie()
     const qreal rowHeight = labelHeight + 3;
     const int fitRows = std::max(1, int((plot.height() - 8) / rowHeight));
     const int maxRows = std::min(kMaxLegendRows, fitRows);
-    QRectF area = plot;
-    qreal radius = place(area);
-    legend_ = LegendRows(items_, labelled, maxRows);
-    if (!legend_.rows.empty() || legend_.more > 0) {
-        // The legend takes the right of the plot; the pie and its labels the rest.
-        legendTexts_.clear();
-        for (int k : legend_.rows)
-            legendTexts_ << ItemMark(k);
-        qreal widest = 0;
-        for (const QString &text : legendTexts_)
-            widest = std::max(widest, metrics.horizontalAdvance(text));
-        const QString moreText = mergedText(legend_.more).replace(QStringLiteral(" small "), QStringLiteral(" more ")) +
-                                 QLatin1Char(' ') + ShareText(legend_.moreValue);
-        if (legend_.more > 0)
-            widest = std::max(widest, metrics.horizontalAdvance(moreText));
-        const qreal width = std::min(widest + 26, plot.width() * 0.4);
-        area = plot.adjusted(0, 0, -(width + 10), 0);
-        radius = place(area);
+    // The legend's lines: a row per item it lists, then one for the rest.
+    auto fillLegend = [&] {
         legend_ = LegendRows(items_, labelled, maxRows);
         legendTexts_.clear();
         for (int k : legend_.rows)
             legendTexts_ << ItemMark(k);
         if (legend_.more > 0)
-            legendTexts_ << mergedText(legend_.more).replace(QStringLiteral(" small "), QStringLiteral(" more ")) +
-                                QLatin1Char(' ') + ShareText(legend_.moreValue);
+            legendTexts_ << pointsText(legend_.more, QStringLiteral("more")) + QLatin1Char(' ') +
+                                ShareText(legend_.moreValue);
+    };
+    QRectF area = plot;
+    qreal radius = place(area);
+    fillLegend();
+    if (!legendTexts_.isEmpty()) {
+        // The legend takes the right of the plot; the pie and its labels the rest (where fewer
+        // labels may fit, so the legend is made again).
+        qreal widest = 0;
+        for (const QString &text : legendTexts_)
+            widest = std::max(widest, metrics.horizontalAdvance(text));
+        const qreal width = std::min(widest + 26, plot.width() * 0.4);
+        area = plot.adjusted(0, 0, -(width + 10), 0);
+        radius = place(area);
+        fillLegend();
         const qreal height = legendTexts_.size() * rowHeight + 8;
         legendRect_ = QRectF(plot.right() - width - 4, plot.center().y() - height / 2, width, height);
     }

@@ -116,6 +116,8 @@ private:
     QString fittedMark(int item, qreal width) const;
     QString valueText(double value) const;
     QString itemLabel(int item) const; // a point's label, or what a merged item holds
+    // "12 small entries" (what a merged item holds), "30 more extensions" (the legend's last row).
+    QString pointsText(int count, const QString &which) const;
     QString mergedText(int count) const;
     QColor itemColor(int item) const;
 
@@ -140,6 +142,7 @@ private:
     bool categorised_ = false;
     double scale_ = 1;
     int markLines_ = 1; // bar marks stand level on one or two lines, or (0) all turned
+    int relayouts_ = 0; // layouts the chart's own layout has called for since the last change
     // Pie: the labelled items with their text, their slice's middle angle (degrees clockwise
     // from twelve o'clock), their column and their height in it (chart coordinates); the legend.
     struct PieLabel {
