@@ -338,8 +338,10 @@ void QtChart::buildPie()
         auto *slice = new QPieSlice(QString(), item.value); // no text: labels are drawn over the chart
         const QColor color = itemColor(k);
         slice->setColor(color);
-        // A slice of a degree or two would be all border: it is drawn in its own colour.
-        slice->setBorderColor(item.value / total_ * 360 < 2 ? color : color.darker(130));
+        // A slice of a degree or two would be all border, and the whole pie would show a seam:
+        // those are drawn in their own colour.
+        const double span = item.value / total_ * 360;
+        slice->setBorderColor(span < 2 || span > 358 ? color : color.darker(130));
         slice->setLabelVisible(false); // labels are drawn over the chart, where they fit
         itemOf_.emplace(slice, k);
         slices.push_back(slice);
@@ -542,13 +544,16 @@ void QtChart::layoutPie()
                 fittedMark(k, slot.right ? area.right() - 4 - rightX : leftX - (area.left() + 4));
             if (text.isEmpty())
                 continue;
-            // As near the slice as its stretch allows.
+            // As near the slice's middle as its stretch allows; a slice of more than half the pie
+            // has its middle at its stretch's.
             const qreal a = middles[std::size_t(k)] * std::numbers::pi / 180;
-            const qreal ideal = centre.y() - (radius + kLabelGap) * std::cos(a);
+            const qreal ideal = spans[std::size_t(k)] > 180 ? columnTop + (slot.top + slot.bottom) / 2
+                                                            : centre.y() - (radius + kLabelGap) * std::cos(a);
             const qreal y = std::clamp(ideal, columnTop + slot.top + labelHeight / 2 + 1,
                                        columnTop + slot.bottom - labelHeight / 2 - 1);
             labelled[std::size_t(k)] = true;
-            pieLabels_.push_back({k, text, middles[std::size_t(k)], slot.right, y});
+            const qreal half = spans[std::size_t(k)] / 2;
+            pieLabels_.push_back({k, text, middles[std::size_t(k)] - half, middles[std::size_t(k)] + half, slot.right, y});
         }
         return radius;
     };
@@ -708,13 +713,16 @@ void QtChart::drawPieLabels(QPainter *painter)
     }
     const QPointF chartOrigin = chart_->mapToScene(QPointF(0, 0));
     for (const PieLabel &label : pieLabels_) {
-        const qreal a = label.angle * std::numbers::pi / 180;
-        const QPointF direction(std::sin(a), -std::cos(a));
         const qreal columnX = centre.x() + (label.right ? 1 : -1) * (radius + kLabelGap);
         const qreal y = label.y + chartOrigin.y();
-        // A line from the slice to its label.
+        // A line to the label from the edge of its slice, where the slice faces the label.
+        const QPointF anchor(columnX + (label.right ? -2 : 2), y);
+        qreal facing = std::atan2(anchor.x() - centre.x(), centre.y() - anchor.y()) * 180 / std::numbers::pi;
+        if (facing < 0)
+            facing += 360;
+        const qreal a = std::clamp(facing, label.from, label.to) * std::numbers::pi / 180;
         painter->setPen(QPen(itemColor(label.item).darker(150), 1));
-        painter->drawLine(centre + direction * (radius + 1), QPointF(columnX + (label.right ? -2 : 2), y));
+        painter->drawLine(centre + QPointF(std::sin(a), -std::cos(a)) * (radius + 1), anchor);
         const qreal width = metrics.horizontalAdvance(label.text) + 2;
         const QRectF box = label.right ? QRectF(columnX, y - height / 2, width, height)
                                        : QRectF(columnX - width, y - height / 2, width, height);

@@ -143,12 +143,12 @@ private:
     double scale_ = 1;
     int markLines_ = 1; // bar marks stand level on one or two lines, or (0) all turned
     int relayouts_ = 0; // layouts the chart's own layout has called for since the last change
-    // Pie: the labelled items with their text, their slice's middle angle (degrees clockwise
-    // from twelve o'clock), their column and their height in it (chart coordinates); the legend.
+    // Pie: the labelled items with their text, their slice's angles (degrees clockwise from
+    // twelve o'clock), their column and their height in it (chart coordinates); the legend.
     struct PieLabel {
         int item;
         QString text;
-        qreal angle;
+        qreal from, to;
         bool right;
         qreal y;
     };
