@@ -7,8 +7,8 @@
 #include <iterator>
 #include <optional>
 #include <sstream>
-#include <unordered_set>
 #include <stdexcept>
+#include <unordered_set>
 #include <unistd.h>
 
 #include "catalog/RollUp.h"
