@@ -287,6 +287,12 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
     type.bar->addSeparator();
     QToolButton *sbTop = speedButton(type.bar, "sbTop", "Top 10");
     QToolButton *sbAll = speedButton(type.bar, "sbAll", "All");
+    // Beyond the specified ones: what the type chart measures, files or the bytes they take.
+    type.bar->addSeparator();
+    QToolButton *sbFiles = speedButton(type.bar, "sbFiles", "Files");
+    QToolButton *sbSize = speedButton(type.bar, "sbSize", "Size");
+    sbFiles->setToolTip(QStringLiteral("Chart how many files each extension has"));
+    sbSize->setToolTip(QStringLiteral("Chart the bytes each extension takes"));
     pcType = classTab("pcType", "TabSheet11", TypeChart, type.bar, "TabSheet12", VTType,
                       {"ToolButton121", "ToolButton126", "ToolButton127", "ToolButton128", "ToolButton129",
                        "ToolButton130", "ToolButton133", "ToolButton10"},
@@ -303,7 +309,8 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
     bar->addWidget(panel);
 
     // Grouped speed buttons: exactly one of each group is down.
-    for (const auto &group : {std::vector<QToolButton *>{sbCreate, sbAccess, sbWrite}, std::vector<QToolButton *>{sbTop, sbAll}}) {
+    for (const auto &group : {std::vector<QToolButton *>{sbCreate, sbAccess, sbWrite}, std::vector<QToolButton *>{sbTop, sbAll},
+                              std::vector<QToolButton *>{sbFiles, sbSize}}) {
         auto *buttons = new QButtonGroup(this);
         buttons->setExclusive(true);
         for (QToolButton *b : group)
@@ -311,6 +318,7 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
     }
     sbCreate->setChecked(true);
     sbAll->setChecked(true);
+    sbFiles->setChecked(true);
 
     // Chart commands. Pie and bar buttons show the down state their handler gives them.
     auto pair = [this](QToolButton *pie, QToolButton *bar, std::function<void(bool asBar)> draw) {
@@ -338,9 +346,9 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
         if (ctrl_)
             ctrl_->ShowSizeChart(*SizeChart, asBar);
     });
-    pair(type.pie, type.asBar, [this, sbTop](bool asBar) {
+    pair(type.pie, type.asBar, [this, sbTop, sbSize](bool asBar) {
         if (ctrl_)
-            ctrl_->ShowTypeChart(*TypeChart, asBar, !sbTop->isChecked());
+            ctrl_->ShowTypeChart(*TypeChart, asBar, !sbTop->isChecked(), sbSize->isChecked());
     });
     const std::pair<QToolButton *, int> kinds[] = {{sbCreate, 0}, {sbAccess, 1}, {sbWrite, 2}};
     for (auto [button, kind] : kinds)
@@ -352,10 +360,18 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
         });
     const std::pair<QToolButton *, bool> scopes[] = {{sbTop, false}, {sbAll, true}};
     for (auto [button, all] : scopes)
-        connect(button, &QToolButton::clicked, this, [this, tbPieType = type.pie, all = all] {
+        connect(button, &QToolButton::clicked, this, [this, tbPieType = type.pie, sbSize, all = all] {
             guard([&] {
                 if (ctrl_)
-                    ctrl_->ShowTypeChart(*TypeChart, !tbPieType->isChecked(), all);
+                    ctrl_->ShowTypeChart(*TypeChart, !tbPieType->isChecked(), all, sbSize->isChecked());
+            });
+        });
+    const std::pair<QToolButton *, bool> measures[] = {{sbFiles, false}, {sbSize, true}};
+    for (auto [button, bySize] : measures)
+        connect(button, &QToolButton::clicked, this, [this, tbPieType = type.pie, sbTop, bySize = bySize] {
+            guard([&] {
+                if (ctrl_)
+                    ctrl_->ShowTypeChart(*TypeChart, !tbPieType->isChecked(), !sbTop->isChecked(), bySize);
             });
         });
     const std::pair<QToolButton *, QtChart *> saves[] = {
@@ -584,6 +600,8 @@ const char *buttonName(ButtonId id)
     case ButtonId::tbBarType: return "tbBarType";
     case ButtonId::sbTop: return "sbTop";
     case ButtonId::sbAll: return "sbAll";
+    case ButtonId::sbFiles: return "sbFiles";
+    case ButtonId::sbSize: return "sbSize";
     }
     return "";
 }
@@ -790,6 +808,7 @@ bool TFMMain::scanFolder(const std::string &folder)
     if (ctrl_)
         ctrl_->CurrentNode = kNoNode;
     VT->ReplaceNodes(std::move(*tree));
+    VT->scrollToTop(); // a new catalogue is seen from its first row, wherever the old one was scrolled
     return true;
 }
 

@@ -163,6 +163,11 @@ QString TWaitForm::WaitText() const { return label2_->text(); }
 
 void TWaitForm::SetCounts(std::uint64_t entries, std::uint64_t bytes)
 {
+    if (entries == 0) {
+        // Nothing found yet: no line that a scan ending within a moment would flash.
+        ClearCounts();
+        return;
+    }
     const QLocale locale;
     counts_->setText(QStringLiteral("%1 entries, %2 found")
                          .arg(locale.toString(qulonglong(entries)),

@@ -44,7 +44,8 @@ public:
     void SetWaitText(const QString &text);
     QString WaitText() const;
 
-    // The counts line below the message, shown while a scan reports its progress.
+    // The counts line below the message, shown while a scan reports its progress, once it has
+    // found something (with no entries yet the line stays hidden).
     void SetCounts(std::uint64_t entries, std::uint64_t bytes);
     void ClearCounts();
     // What "Cancel" does; without a handler it stops nothing.

@@ -9,6 +9,7 @@
 #include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <unordered_set>
 #include <unistd.h>
 
 #include "catalog/FieldReaders.h"
@@ -84,17 +85,6 @@ void addCopy(const TNodeTree &from, NodeId node, TNodeTree &to)
     CopyNodeData(from, node, to, to.AddTopLevel());
 }
 
-void drawSeries(IChart &chart, const std::string &title, bool asBar, const std::vector<ChartPoint> &points,
-                std::function<void(int)> onClick)
-{
-    chart.ClearTitle();
-    chart.AddTitleLine(title);
-    chart.RemoveAllSeries();
-    chart.AddSeries(asBar ? SeriesKind::Bar : SeriesKind::Pie);
-    chart.AddPoints(points);
-    chart.SetPointClickHandler(std::move(onClick));
-}
-
 std::vector<ChartPoint> classPoints(TXMLItemCollection items, std::size_t boundCount,
                                     const std::vector<std::uint64_t> &counts)
 {
@@ -110,6 +100,44 @@ std::vector<ChartPoint> classPoints(TXMLItemCollection items, std::size_t boundC
     return points;
 }
 
+// The files a drill-down list takes: those whose class or extension is one of the keys.
+class KeyMatcher {
+public:
+    KeyMatcher(int keyKind, std::span<const std::string> keys) : kind_(keyKind)
+    {
+        for (const std::string &key : keys) {
+            if (kind_ == 4) {
+                extensions_.insert(FoldCase(key));
+            } else if (kind_ >= 0 && kind_ <= 3) {
+                int index = 0;
+                auto [ptr, ec] = std::from_chars(key.data(), key.data() + key.size(), index);
+                if (ec == std::errc() && ptr == key.data() + key.size())
+                    classes_.insert(index);
+            }
+        }
+    }
+    bool operator()(const TNodeTree &tree, NodeId node)
+    {
+        if (kind_ >= 0 && kind_ <= 3) {
+            static const int kFields[] = {CreateAgeRange, AccessAgeRange, WriteAgeRange, SizeRange};
+            auto index = ClassIndexOf(tree, node, kFields[kind_]);
+            return index && classes_.count(*index);
+        }
+        if (kind_ == 4) {
+            // By the same case-insensitive key that counted the file.
+            FoldCaseInto(FieldText(tree, node, FileExt, scratch_), folded_);
+            return extensions_.count(folded_) > 0;
+        }
+        return false;
+    }
+
+private:
+    int kind_;
+    std::unordered_set<int> classes_;
+    std::unordered_set<std::string> extensions_;
+    std::string scratch_, folded_;
+};
+
 } // namespace
 
 // --- Free routines ------------------------------------------------------------------------------
@@ -124,21 +152,32 @@ struct SizeUnit {
 constexpr SizeUnit kSizeUnits[] = {
     {1024.0, 1.0, " B"}, {1048576.0, 1024.0, " KB"}, {1073741824.0, 1048576.0, " MB"}, {0, 1073741824.0, " GB"}};
 
+const SizeUnit &unitOf(double size)
+{
+    for (const SizeUnit &u : kSizeUnits)
+        if (u.limit != 0 && size < u.limit)
+            return u;
+    return kSizeUnits[std::size(kSizeUnits) - 1];
+}
+
 std::string sizeText(const SizeNumber &size)
 {
-    for (const SizeUnit &u : kSizeUnits) {
-        if (u.limit != 0 && !(size.value < u.limit))
-            continue;
-        // Whole bytes are shown exactly; a written size that is not one, as the number it reads as.
-        if (!size.whole)
-            return FormatFixed2(size.value / u.divisor, true) + u.suffix;
-        const auto hundredths = RoundedQuotient(static_cast<unsigned __int128>(size.bytes) * 100, std::uint64_t(u.divisor));
-        return FormatHundredths(Hundredths(hundredths), true) + u.suffix;
-    }
-    return {};
+    if (size.whole)
+        return FormatBytes(size.bytes);
+    // A written size that is not a whole number of bytes, as the number it reads as.
+    const SizeUnit &u = unitOf(size.value);
+    return FormatFixed2(size.value / u.divisor, true) + u.suffix;
 }
 
 } // namespace
+
+std::string FormatBytes(std::uint64_t bytes)
+{
+    // Whole bytes are shown exactly.
+    const SizeUnit &u = unitOf(double(bytes));
+    const auto hundredths = RoundedQuotient(static_cast<unsigned __int128>(bytes) * 100, std::uint64_t(u.divisor));
+    return FormatHundredths(Hundredths(hundredths), true) + u.suffix;
+}
 
 std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node)
 {
@@ -218,8 +257,10 @@ void TFACtrl::Destroy()
     if (wired_ && Main) {
         for (GridId id : {GridId::VT, GridId::VTList, GridId::VTAge, GridId::VTSize, GridId::VTType})
             Main->Grid(id).SetEvents({});
-        for (ChartId id : {ChartId::ChartFile, ChartId::AgeChart, ChartId::SizeChart, ChartId::TypeChart})
+        for (ChartId id : {ChartId::ChartFile, ChartId::AgeChart, ChartId::SizeChart, ChartId::TypeChart}) {
             Main->Chart(id).SetPointClickHandler(nullptr);
+            Main->Chart(id).SetMergedClickHandler(nullptr);
+        }
         wired_ = false;
     }
     Tree = nullptr;
@@ -502,7 +543,8 @@ void TFACtrl::drawCharts()
     ShowFileChart(Main->Chart(ChartId::ChartFile), Main->IsDown(ButtonId::tbBarFile));
     ShowAgeChart(Main->Chart(ChartId::AgeChart), !Main->IsDown(ButtonId::tbPie), ageTimeKind());
     ShowSizeChart(Main->Chart(ChartId::SizeChart), !Main->IsDown(ButtonId::tbPieSize));
-    ShowTypeChart(Main->Chart(ChartId::TypeChart), !Main->IsDown(ButtonId::tbPieType), !Main->IsDown(ButtonId::sbTop));
+    ShowTypeChart(Main->Chart(ChartId::TypeChart), !Main->IsDown(ButtonId::tbPieType), !Main->IsDown(ButtonId::sbTop),
+                  Main->IsDown(ButtonId::sbSize));
 }
 
 int TFACtrl::ageTimeKind() const
@@ -635,12 +677,13 @@ void TFACtrl::CountClasses()
         bump(AccessCounts, ClassIndexOf(tree, n, AccessAgeRange));
         bump(WriteCounts, ClassIndexOf(tree, n, WriteAgeRange));
         const TFileNodeData &d = tree.Data(n);
+        const std::uint64_t bytes = SizeOf(tree, n).value_or(SizeNumber{}).bytes;
         if (const std::string *written = tree.Override(n, FileExt))
-            TypeCounts.AddText(*written);
+            TypeCounts.AddText(*written, bytes);
         else if (!d.Has(FileExt))
-            TypeCounts.AddText({});
+            TypeCounts.AddText({}, bytes);
         else
-            TypeCounts.AddBytes(ExtensionOf(tree.NameBytes(n)));
+            TypeCounts.AddBytes(ExtensionOf(tree.NameBytes(n)), bytes);
     }
     SortTypeCounts(TypeCounts);
 }
@@ -652,6 +695,19 @@ void TFACtrl::SortTypeCounts(TTypeCounts &typeCounts)
 
 // --- Charts and drill-down lists ----------------------------------------------------------------
 
+void TFACtrl::drawSeries(IChart &chart, const std::string &title, bool asBar, ValueUnit unit,
+                         const std::vector<ChartPoint> &points)
+{
+    chart.ClearTitle();
+    chart.AddTitleLine(title);
+    chart.RemoveAllSeries();
+    chart.AddSeries(asBar ? SeriesKind::Bar : SeriesKind::Pie);
+    chart.SetValueUnit(unit);
+    chart.AddPoints(points);
+    chart.SetPointClickHandler([this, &chart](int point) { SeriesClick(chart, point); });
+    chart.SetMergedClickHandler([this, &chart](int first, int count) { MergedPointsClick(chart, first, count); });
+}
+
 void TFACtrl::ShowFileChart(IChart &chart, bool asBar)
 {
     std::vector<ChartPoint> points;
@@ -660,30 +716,42 @@ void TFACtrl::ShowFileChart(IChart &chart, bool asBar)
         for (NodeId n = tree.First(); n != kNoNode; n = tree.NextSibling(n))
             points.push_back({tree.Field(n, FileName), SizeOf(tree, n).value_or(SizeNumber{}).bytes});
     }
-    drawSeries(chart, CurrentPath, asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
+    drawSeries(chart, CurrentPath, asBar, ValueUnit::Bytes, points);
 }
 
 void TFACtrl::ShowAgeChart(IChart &chart, bool asBar, int timeKind)
 {
     const std::vector<std::uint64_t> &counts = timeKind == 0 ? CreateCounts : timeKind == 1 ? AccessCounts : WriteCounts;
     auto points = classPoints(GetConfig().XMLConfig()->Agerange(), AgeBounds.size(), counts);
-    drawSeries(chart, "File Age Chart", asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
+    drawSeries(chart, "File Age Chart", asBar, ValueUnit::Files, points);
 }
 
 void TFACtrl::ShowSizeChart(IChart &chart, bool asBar)
 {
     auto points = classPoints(GetConfig().XMLConfig()->Sizerange(), SizeBounds.size(), SizeCounts);
-    drawSeries(chart, "File Size Chart", asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
+    drawSeries(chart, "File Size Chart", asBar, ValueUnit::Files, points);
 }
 
-void TFACtrl::ShowTypeChart(IChart &chart, bool asBar, bool showAll)
+void TFACtrl::ShowTypeChart(IChart &chart, bool asBar, bool showAll, bool bySize)
 {
     const std::size_t m = TypeCounts.Size();
     const std::size_t shownCount = showAll || m <= 10 ? m : 10;
+    std::vector<std::uint32_t> order;
+    if (bySize)
+        order = TypeCounts.OrderByBytes();
     std::vector<ChartPoint> points;
-    for (std::size_t i = 0; i < shownCount; ++i)
-        points.push_back({TypeCounts[i].ext, TypeCounts[i].count});
-    drawSeries(chart, "File Type Chart", asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
+    for (std::size_t i = 0; i < shownCount; ++i) {
+        const TTypeCounts::Entry &entry = TypeCounts[bySize ? order[i] : i];
+        points.push_back({entry.ext, bySize ? entry.bytes : entry.count});
+    }
+    drawSeries(chart, "File Type Chart", asBar, bySize ? ValueUnit::Bytes : ValueUnit::Files, points);
+}
+
+void TFACtrl::drill(GridId grid, PageControlId pages, int keyKind, std::span<const std::string> keys)
+{
+    FillClassList(Main->Grid(grid), keyKind, keys);
+    if (Tree && Tree->Nodes().IsValid(CurrentNode)) // before anything is shown the click only empties the list
+        Main->ShowPage(pages, 1);
 }
 
 void TFACtrl::SeriesClick(IChart &chart, int point)
@@ -692,41 +760,61 @@ void TFACtrl::SeriesClick(IChart &chart, int point)
     if (point < 0 || std::size_t(point) >= points.size())
         return;
     const std::string label = points[point].label;
-    const bool shown = Tree && Tree->Nodes().IsValid(CurrentNode);
-    auto drill = [&](GridId grid, PageControlId pages, int keyKind, const std::string &key) {
-        FillClassList(Main->Grid(grid), keyKind, key);
-        if (shown) // before anything is shown the click only empties the list
-            Main->ShowPage(pages, 1);
-    };
+    const std::string index[] = {std::to_string(point)}, extension[] = {label};
     if (&chart == &Main->Chart(ChartId::ChartFile))
         SelectChild(label);
     else if (&chart == &Main->Chart(ChartId::AgeChart))
-        drill(GridId::VTAge, PageControlId::pcAge, ageTimeKind(), std::to_string(point));
+        drill(GridId::VTAge, PageControlId::pcAge, ageTimeKind(), index);
     else if (&chart == &Main->Chart(ChartId::SizeChart))
-        drill(GridId::VTSize, PageControlId::pcSize, 3, std::to_string(point));
+        drill(GridId::VTSize, PageControlId::pcSize, 3, index);
     else if (&chart == &Main->Chart(ChartId::TypeChart))
-        drill(GridId::VTType, PageControlId::pcType, 4, label);
+        drill(GridId::VTType, PageControlId::pcType, 4, extension);
 }
 
-bool TFACtrl::matchesKey(const TNodeTree &tree, NodeId node, int keyKind, std::string_view key) const
+void TFACtrl::MergedPointsClick(IChart &chart, int first, int count)
 {
-    if (keyKind >= 0 && keyKind <= 3) {
-        static const int kFields[] = {CreateAgeRange, AccessAgeRange, WriteAgeRange, SizeRange};
-        int wanted = 0;
-        auto [ptr, ec] = std::from_chars(key.data(), key.data() + key.size(), wanted);
-        if (ec != std::errc() || ptr != key.data() + key.size())
-            return false;
-        auto index = ClassIndexOf(tree, node, kFields[keyKind]);
-        return index && *index == wanted;
-    }
-    if (keyKind == 4) {
+    const std::vector<ChartPoint> points = chart.Points();
+    if (first < 0 || count < 1 || std::size_t(first) + std::size_t(count) > points.size())
+        return;
+    if (&chart == &Main->Chart(ChartId::ChartFile)) {
+        // The entries by name, so the list may have been sorted since the chart was drawn.
+        if (!List)
+            return;
+        std::unordered_set<std::string_view> names;
+        for (int i = first; i < first + count; ++i)
+            names.insert(points[std::size_t(i)].label);
+        const TNodeTree &tree = List->Nodes();
         std::string scratch;
-        return EqualIgnoreCase(FieldText(tree, node, FileExt, scratch), key);
+        for (NodeId n = tree.First(); n != kNoNode; n = tree.NextSibling(n)) {
+            if (names.count(FieldText(tree, n, FileName, scratch))) {
+                Main->ShowPage(PageControlId::pcTotal, 1);
+                List->SelectNode(n);
+                List->SetFocusedNode(n);
+                return;
+            }
+        }
+        return;
     }
-    return false;
+    // A class chart: the files of every merged point, keyed as a click on each would key them.
+    const bool byExtension = &chart == &Main->Chart(ChartId::TypeChart);
+    std::vector<std::string> keys;
+    for (int i = first; i < first + count; ++i)
+        keys.push_back(byExtension ? points[std::size_t(i)].label : std::to_string(i));
+    if (byExtension)
+        drill(GridId::VTType, PageControlId::pcType, 4, keys);
+    else if (&chart == &Main->Chart(ChartId::AgeChart))
+        drill(GridId::VTAge, PageControlId::pcAge, ageTimeKind(), keys);
+    else if (&chart == &Main->Chart(ChartId::SizeChart))
+        drill(GridId::VTSize, PageControlId::pcSize, 3, keys);
 }
 
 void TFACtrl::FillClassList(ITreeGrid &list, int keyKind, std::string_view key)
+{
+    const std::string keys[] = {std::string(key)};
+    FillClassList(list, keyKind, keys);
+}
+
+void TFACtrl::FillClassList(ITreeGrid &list, int keyKind, std::span<const std::string> keys)
 {
     {
         UpdateGuard update(list);
@@ -734,9 +822,10 @@ void TFACtrl::FillClassList(ITreeGrid &list, int keyKind, std::string_view key)
         to.Clear();
         if (Tree && Tree->Nodes().IsValid(CurrentNode)) {
             const TNodeTree &from = Tree->Nodes();
-            // The files counted in the point clicked, and only those: a shown file only under its own class.
+            KeyMatcher matches(keyKind, keys);
+            // The files counted in the points clicked, and only those: a shown file only under its own class.
             auto take = [&](NodeId n) {
-                if (IsFile(from, n) && matchesKey(from, n, keyKind, key))
+                if (IsFile(from, n) && matches(from, n))
                     addCopy(from, n, to);
             };
             if (!IsFolder(from, CurrentNode)) {

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,9 @@
 #include "views/ViewInterfaces.h"
 
 namespace folvane {
+
+// A size as the lists show it: in B, KB, MB or GB (divisor 1024), two decimals, grouped.
+std::string FormatBytes(std::uint64_t bytes);
 
 // The display text of one field of a record: sizes in B, KB, MB or GB (divisor 1024, two
 // decimals, grouped), percentages followed by "%", any other field as it is. Empty without a
@@ -106,11 +110,18 @@ public:
     // timeKind: 0 creation, 1 last access, any other last write.
     void ShowAgeChart(IChart &chart, bool asBar, int timeKind);
     void ShowSizeChart(IChart &chart, bool asBar);
-    void ShowTypeChart(IChart &chart, bool asBar, bool showAll);
+    // bySize: each extension's bytes instead of its files, ordered by bytes with the same rule.
+    void ShowTypeChart(IChart &chart, bool asBar, bool showAll, bool bySize = false);
     void SeriesClick(IChart &chart, int point);
+    // A click on an item that stands for `count` merged points from `first`: on the current-folder
+    // chart the current-folder list is shown with the first of those entries (in list order)
+    // selected; on a class chart the drill-down list holds the files of every merged point.
+    void MergedPointsClick(IChart &chart, int first, int count);
     // keyKind: 0 to 2 the age class by creation, access or write time, 3 the size class (key is
     // the class index), 4 the extension (key is the type point's label, any letter case).
     void FillClassList(ITreeGrid &list, int keyKind, std::string_view key);
+    // The same with the files of any of several keys.
+    void FillClassList(ITreeGrid &list, int keyKind, std::span<const std::string> keys);
     void SaveChart(IChart &chart);
 
     // --- Exports and the file manager ---------------------------------------------------------
@@ -129,7 +140,9 @@ private:
     std::vector<ColumnSpec> &columnsOf(const ITreeGrid &grid);
     const ColumnSpec *columnSpec(const ITreeGrid &grid, int column) const;
     int ageTimeKind() const;
-    bool matchesKey(const TNodeTree &tree, NodeId node, int keyKind, std::string_view key) const;
+    void drawSeries(IChart &chart, const std::string &title, bool asBar, ValueUnit unit,
+                    const std::vector<ChartPoint> &points);
+    void drill(GridId grid, PageControlId pages, int keyKind, std::span<const std::string> keys);
     template <typename Run> void runExport(Run run);
 
     // Each grid's column table, column i from configuration entry i; a grid not set up has none.

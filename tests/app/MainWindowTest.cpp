@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QSysInfo>
@@ -19,7 +20,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -189,14 +192,14 @@ TEST_F(MainWindowTest, StartsWithEveryPartInPlace)
     }
     // Pie buttons down, the first time kind and "All" down.
     for (ButtonId down : {ButtonId::tbPieFile, ButtonId::tbPie, ButtonId::tbPieSize, ButtonId::tbPieType,
-                          ButtonId::sbCreate, ButtonId::sbAll})
+                          ButtonId::sbCreate, ButtonId::sbAll, ButtonId::sbFiles})
         EXPECT_TRUE(window->IsDown(down));
     for (ButtonId up : {ButtonId::tbBarFile, ButtonId::tbBar, ButtonId::tbBarSize, ButtonId::tbBarType,
-                        ButtonId::sbAccess, ButtonId::sbWrite, ButtonId::sbTop})
+                        ButtonId::sbAccess, ButtonId::sbWrite, ButtonId::sbTop, ButtonId::sbSize})
         EXPECT_FALSE(window->IsDown(up));
     const std::pair<const char *, const char *> captions[] = {
         {"sbCreate", "File Create Time"}, {"sbAccess", "File AccessTime"}, {"sbWrite", "File Write Time"},
-        {"sbTop", "Top 10"}, {"sbAll", "All"}, {"ToolButton8", "Export to HTML"}, {"ToolButton11", "Export to XML"},
+        {"sbTop", "Top 10"}, {"sbAll", "All"}, {"sbFiles", "Files"}, {"sbSize", "Size"}, {"ToolButton8", "Export to HTML"}, {"ToolButton11", "Export to XML"},
         {"ToolButton12", "Export to Text"}, {"ToolButton9", "Export to CSV"}, {"ToolButton13", "Export to Excel"},
         {"ToolButton64", "Show columns config"}, {"ToolButton4", "Open Explorer"}, {"ToolButton36", "Save to file"},
         {"tbPieFile", "Pie Chart"}, {"tbBarFile", "Bar Chart"}, {"ToolButton56", "return"},
@@ -435,6 +438,79 @@ TEST_F(MainWindowTest, ClassPointsDrillDownAndReturn)
     ASSERT_TRUE(WaitUntil([&] { return window->lbPath->text().toStdString() == root + "/sub2"; }));
 }
 
+TEST_F(MainWindowTest, EveryBarOfTheFolderChartHasItsMarkAndLeadsToItsEntry)
+{
+    start();
+    for (int n : {70, 500}) {
+        // n files named in list order; with 500, blocks of ten small ones among them merge, and
+        // so do the smallest of the others next to them, as far as it takes to draw 400 items.
+        const std::string folder = data.Folder("bars" + std::to_string(n));
+        auto small = [&](int i) { return n > 400 && (i / 10) % 5 == 0; };
+        for (int i = 0; i < n; ++i) {
+            char name[16];
+            std::snprintf(name, sizeof name, "f%03d.bin", i);
+            data.File("bars" + std::to_string(n) + "/" + name, small(i) ? 200 + i : 10000 + 7 * i);
+        }
+        open(folder);
+        window->pcTotal->setCurrentIndex(2);
+        window->Button(QStringLiteral("tbBarFile"))->click();
+        Settle();
+        QtChart *chart = window->ChartFile;
+        const NodeId top = topNode();
+        const int items = chart->DrawnItems();
+        ASSERT_EQ(items, n > 400 ? 400 : n);
+        for (int k = 0; k < items; ++k) {
+            const ChartItem item = chart->Items()[std::size_t(k)];
+            const QRectF bar = chart->BarRect(k);
+            chart->ensureVisible(bar, 0, 0);
+            chart->viewport()->repaint();
+            const auto &marks = chart->Marks();
+            const auto mark = std::find_if(marks.begin(), marks.end(), [&](const auto &m) { return m.item == k; });
+            ASSERT_NE(mark, marks.end()) << n << ": bar " << k << " has no mark";
+            EXPECT_LE(mark->area.boundingRect().bottom(), bar.top() + 1) << n << ": bar " << k;
+            EXPECT_TRUE(mark->text.endsWith(QLatin1Char('%'))) << mark->text.toStdString();
+
+            QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, chart->mapFromScene(bar.center()));
+            const std::string first = chart->Points()[std::size_t(item.first)].label;
+            if (!item.merged) {
+                ASSERT_TRUE(WaitUntil([&] { return window->lbPath->text().toStdString() == folder + "/" + first; }))
+                    << n << ": bar " << k;
+                window->Ctrl()->ShowFolder(top);
+            } else {
+                // The current-folder list, with the first merged entry selected.
+                ASSERT_TRUE(WaitUntil([&] { return window->pcTotal->currentIndex() == 1; })) << n << ": bar " << k;
+                const NodeId selected = window->VTList->SelectedNode();
+                ASSERT_TRUE(window->VTList->Nodes().IsValid(selected));
+                EXPECT_EQ(window->VTList->Nodes().Field(selected, FileName), first);
+                EXPECT_GE(item.count, 10);
+                EXPECT_EQ(window->lbPath->text().toStdString(), folder); // the folder shown stays
+                window->pcTotal->setCurrentIndex(2);
+            }
+            Settle();
+        }
+    }
+}
+
+TEST_F(MainWindowTest, ANewScanShowsTheTopOfTheTree)
+{
+    start();
+    const std::string many = data.Folder("many");
+    for (int i = 0; i < 300; ++i)
+        data.File("many/f" + std::to_string(1000 + i) + ".txt", 10);
+    open(many);
+    window->VT->scrollToBottom();
+    Settle();
+    ASSERT_GT(window->VT->verticalScrollBar()->value(), 0);
+    for (const std::string &folder : {many, root}) { // the same folder again, and another
+        open(folder);
+        const QRect first = window->VT->visualRect(window->VT->IndexOf(topNode()));
+        EXPECT_TRUE(window->VT->viewport()->rect().contains(first)) << folder;
+        EXPECT_EQ(window->VT->verticalScrollBar()->value(), 0) << folder;
+        window->VT->scrollToBottom();
+        Settle();
+    }
+}
+
 TEST_F(MainWindowTest, PieBarAndTimeKindButtons)
 {
     start();
@@ -463,11 +539,31 @@ TEST_F(MainWindowTest, PieBarAndTimeKindButtons)
     window->Button(QStringLiteral("tbPieSize"))->click();
     EXPECT_EQ(window->SizeChart->Kind(), SeriesKind::Pie);
 
+    // The type chart by size: the bytes of each extension, largest first; by files again.
+    auto types = [&] {
+        std::vector<std::string> list;
+        for (const ChartPoint &p : window->TypeChart->Points())
+            list.push_back(p.label + "=" + std::to_string(std::int64_t(p.value)));
+        return list;
+    };
+    window->Button(QStringLiteral("sbAll"))->click();
+    window->Button(QStringLiteral("sbSize"))->click();
+    EXPECT_TRUE(window->IsDown(ButtonId::sbSize));
+    EXPECT_FALSE(window->IsDown(ButtonId::sbFiles));
+    EXPECT_EQ(window->TypeChart->Kind(), SeriesKind::Bar);
+    const std::vector<std::string> bySize = {"log=300000", "jpg=50000", "txt=2110"};
+    EXPECT_EQ(types(), bySize);
+    window->Button(QStringLiteral("sbFiles"))->click();
+    EXPECT_EQ(types(), (std::vector<std::string>{"txt=3", "jpg=1", "log=1"}));
+    window->Button(QStringLiteral("sbSize"))->click();
+
     // A new scan keeps the choices.
     open(root);
     EXPECT_EQ(window->AgeChart->Kind(), SeriesKind::Bar);
     EXPECT_EQ(window->TypeChart->Kind(), SeriesKind::Bar);
     EXPECT_TRUE(window->IsDown(ButtonId::sbWrite));
+    EXPECT_TRUE(window->IsDown(ButtonId::sbSize));
+    EXPECT_EQ(types(), bySize);
 }
 
 TEST_F(MainWindowTest, ExportFromTheListPageThroughTheSaveDialog)

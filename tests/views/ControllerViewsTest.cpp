@@ -310,7 +310,63 @@ TEST_F(Navigation, ClassIndexesTheCountersDoNotHaveCountNowhere)
     EXPECT_EQ(Listed(Grid(GridId::VTSize)), (std::vector<std::string>{"c.Txt", "a.TXT", "b.txt", "zero"}));
 }
 
+TEST_F(Navigation, AClickOnMergedPointsReachesTheirEntries)
+{
+    // On the current-folder chart: the list page, with the first merged entry in list order selected.
+    TPlainChart &files = Chart(ChartId::ChartFile);
+    files.ClickMerged(2, 3); // pic.jpg, README, zero
+    EXPECT_EQ(view.Page(PageControlId::pcTotal), 1);
+    ASSERT_TRUE(VTList().Nodes().IsValid(VTList().SelectedNode()));
+    EXPECT_EQ(VTList().Nodes().Field(VTList().SelectedNode(), FileName), "pic.jpg");
+    EXPECT_EQ(VTList().FocusedNode(), VTList().SelectedNode());
+    EXPECT_EQ(ctrl->CurrentNode, top); // the folder shown stays
+
+    // On a class chart: the files of every merged point.
+    Chart(ChartId::TypeChart).ClickMerged(1, 2); // "" and jpg
+    EXPECT_EQ(Listed(Grid(GridId::VTType)), (std::vector<std::string>{"pic.jpg", "README", "zero"}));
+    EXPECT_EQ(view.Page(PageControlId::pcType), 1);
+    Chart(ChartId::SizeChart).ClickMerged(0, 2);
+    EXPECT_EQ(Listed(Grid(GridId::VTSize)), (std::vector<std::string>{"c.Txt", "a.TXT", "b.txt", "pic.jpg", "README",
+                                                                      "zero"}));
+    Chart(ChartId::AgeChart).ClickMerged(4, 2); // "one year" and above: by creation time
+    EXPECT_EQ(Listed(Grid(GridId::VTAge)), std::vector<std::string>{"c.Txt"});
+}
+
 class TypeTables : public ControllerFixture {};
+
+TEST_F(TypeTables, BytesByTypeWithTheSameOrderRuleAndDrillDown)
+{
+    CatalogBuilder b(Tree(), "/t");
+    for (auto [name, size] : std::vector<std::pair<const char *, int>>{{"a.txt", 10}, {"B.TXT", 20}, {"c.iso", 5000},
+                                                                       {"d.log", 100}, {"e.LOG", 100}, {"f.log", 100},
+                                                                       {"g.bin", 300}})
+        b.File(b.top, name, std::uint64_t(size));
+    b.Finish();
+    auto shown = [&] {
+        std::vector<std::string> labels;
+        for (const ChartPoint &p : Chart(ChartId::TypeChart).Points())
+            labels.push_back(p.label + "=" + std::to_string(std::int64_t(p.value)));
+        return labels;
+    };
+    ctrl->ShowFolder(b.top);
+    EXPECT_EQ(shown(), (std::vector<std::string>{"log=3", "txt=2", "iso=1", "bin=1"}));
+    EXPECT_EQ(Chart(ChartId::TypeChart).Unit(), ValueUnit::Files);
+
+    view.SetDown(ButtonId::sbFiles, false);
+    view.SetDown(ButtonId::sbSize, true);
+    ctrl->CurrentNode = kNoNode;
+    ctrl->ShowFolder(b.top);
+    // Met as txt, iso, log, bin; the exchange by bytes puts log before bin, which are equal.
+    EXPECT_EQ(shown(), (std::vector<std::string>{"iso=5000", "log=300", "bin=300", "txt=30"}));
+    EXPECT_EQ(Chart(ChartId::TypeChart).Unit(), ValueUnit::Bytes);
+    EXPECT_EQ(Chart(ChartId::ChartFile).Unit(), ValueUnit::Bytes);
+    EXPECT_EQ(Chart(ChartId::AgeChart).Unit(), ValueUnit::Files);
+    Chart(ChartId::TypeChart).ClickPoint(1);
+    EXPECT_EQ(Listed(Grid(GridId::VTType)), (std::vector<std::string>{"d.log", "e.LOG", "f.log"}));
+    ctrl->ShowTypeChart(Chart(ChartId::TypeChart), true, false, true);
+    EXPECT_EQ(shown().size(), 4u);
+}
+
 
 TEST_F(TypeTables, EqualCountsAndTheTopTen)
 {
