@@ -6,6 +6,7 @@
 #include <numeric>
 #include <stdexcept>
 
+#include "catalog/CatalogNotes.h"
 #include "catalog/uFileReader.h"
 #include "common/Utf8.h"
 
@@ -80,6 +81,7 @@ TNodeTree &TNodeTree::operator=(TNodeTree &&other) noexcept
     textChunks_ = std::move(other.textChunks_);
     textChunkCount_ = other.textChunkCount_;
     overrides_ = std::move(other.overrides_);
+    notes_ = std::move(other.notes_);
     bulk_ = other.bulk_;
     bulkDelta_ = other.bulkDelta_;
     writer_ = std::make_unique<TextWriter>(*this);
@@ -97,6 +99,7 @@ void TNodeTree::reset()
     childIds_.clear();
     childIds_.shrink_to_fit();
     overrides_.clear();
+    notes_.reset();
     bulk_ = false;
     bulkDelta_ = 0;
     writer_ = std::make_unique<TextWriter>(*this);
@@ -610,6 +613,13 @@ void TNodeTree::SetField(NodeId id, int field, std::string_view value)
     }
 }
 
+TCatalogNotes &TNodeTree::Notes()
+{
+    if (!notes_)
+        notes_ = std::make_unique<TCatalogNotes>();
+    return *notes_;
+}
+
 void CopyNodeData(const TNodeTree &sourceTree, NodeId source, TNodeTree &destinationTree, NodeId destination)
 {
     const TFileNodeData &from = sourceTree.Data(source);
@@ -625,6 +635,9 @@ void CopyNodeData(const TNodeTree &sourceTree, NodeId source, TNodeTree &destina
             if (const std::string *written = sourceTree.Override(source, field))
                 destinationTree.setOverride(destination, field, *written);
     destinationTree.Data(destination).present = from.present;
+    // A marked record brings its reason along; the copy has no notes of its own to look it up in.
+    if (std::string reason = ReasonText(sourceTree, source); !reason.empty())
+        destinationTree.Notes().reasons[destination] = {ReasonKind::Text, 0, std::move(reason)};
 }
 
 } // namespace folvane

@@ -27,6 +27,8 @@ namespace folvane {
 using NodeId = std::uint32_t;
 constexpr NodeId kNoNode = UINT32_MAX;
 
+class TCatalogNotes;
+
 class TNodeTree {
 public:
     TNodeTree();
@@ -90,6 +92,11 @@ public:
     // The written text of a field, if it holds one that is not a rendered value.
     const std::string *Override(NodeId node, int field) const;
 
+    // What the catalogue knows beyond its records (CatalogNotes.h): made on first use, so that
+    // trees that need none pay nothing; FindNotes answers nullptr until then.
+    TCatalogNotes &Notes();
+    const TCatalogNotes *FindNotes() const { return notes_.get(); }
+
     // --- Bulk building for the scan -------------------------------------------------------
     // Per-thread writer into the name store: each thread appends to a chunk of its own.
     class TextWriter {
@@ -152,6 +159,7 @@ private:
     std::int64_t bulkDelta_ = 0; // child slot minus node number for blocks added in bulk
     std::unique_ptr<TextWriter> writer_; // for single-threaded changes
     std::unordered_map<std::uint64_t, std::string> overrides_;
+    std::unique_ptr<TCatalogNotes> notes_;
     mutable std::mutex mutex_;
     bool bulk_ = false;
 };

@@ -57,9 +57,10 @@ std::uint64_t RollUpFolderSize(TNodeTree &tree, NodeId node)
         }
         NodeId child = top.next;
         top.next = tree.NextSibling(child);
-        if (tree.Data(child).Kind() == NodeKind::Folder)
+        const TFileNodeData &d = tree.Data(child);
+        if (d.Kind() == NodeKind::Folder)
             stack.push_back({child, tree.FirstChild(child), 0});
-        else
+        else if (!(d.flags & TFileNodeData::Uncounted)) // a further name of a file counted elsewhere
             top.sum += exactSizeOf(tree, child);
     }
 }

@@ -9,6 +9,7 @@ namespace folvane {
 
 // Writes FileSize of every folder below `node` (the sum of everything below it) and returns the
 // sum over `node`'s children; `node`'s own FileSize is left to the caller. No node gives 0.
+// A name marked Uncounted (a file counted under another name) adds nothing.
 // Throws std::runtime_error when a size below the node is a text that is not a number.
 std::uint64_t RollUpFolderSize(TNodeTree &tree, NodeId node);
 
