@@ -751,12 +751,13 @@ bool TFMMain::eventFilter(QObject *watched, QEvent *event)
 bool TFMMain::scanFolder(const std::string &folder)
 {
     auto tree = std::make_unique<TNodeTree>();
-    std::atomic<std::uint64_t> entries{0}, bytes{0};
+    std::atomic<std::uint64_t> entries{0}, bytes{0}, notRead{0};
     std::atomic<bool> cancel{false};
     ScanOptions options;
-    options.progress = [&](std::uint64_t e, std::uint64_t b) {
+    options.progress = [&](std::uint64_t e, std::uint64_t b, std::uint64_t n) {
         entries.store(e, std::memory_order_relaxed);
         bytes.store(b, std::memory_order_relaxed);
+        notRead.store(n, std::memory_order_relaxed);
     };
     options.cancel = &cancel;
     if (scanHook_)
@@ -768,7 +769,8 @@ bool TFMMain::scanFolder(const std::string &folder)
         wait_->ShowWaitForm(true, true);
         wait_->SetWaitText(QStringLiteral("Loading info.."));
         wait_->SetCounts(0, 0);
-        connect(&counts, &QTimer::timeout, wait_, [&] { wait_->SetCounts(entries.load(), bytes.load()); });
+        connect(&counts, &QTimer::timeout, wait_,
+                [&] { wait_->SetCounts(entries.load(), bytes.load(), notRead.load()); });
         counts.start(100);
     }
     ScanOutcome outcome;
