@@ -10,7 +10,7 @@
 //
 // A file that exists but cannot be used is never overwritten: when it cannot be read or parsed,
 // its root is not `config`, or a value the program needs does not read as its type (a column's
-// Width, Visible, Index or ReadOnly, a class boundary's value), the store serves the built-in
+// Width, Visible, Index or ReadOnly, a class boundary's value, a scan option's flag), the store serves the built-in
 // defaults from memory, keeps the reason for the program to show once, and Save writes nothing.
 // The same happens when no file exists and none can be created.
 //
