@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "catalog/CatalogNotes.h"
 #include "catalog/RollUp.h"
 #include "catalog/uFileReader.h"
 #include "common/SafeFile.h"
@@ -210,6 +211,13 @@ int compareField(const TNodeTree &tree, NodeId a, NodeId b, int field)
         return CompareTextIgnoreAsciiCase(fieldText(tree, a, field, sa), fieldText(tree, b, field, sb));
     }
     }
+}
+
+// Whether a file has the time an age class field is measured from: one whose status could not be
+// read has none, and is in no age class of it (the size field has no time and always counts).
+bool hasTimeOf(const TNodeTree &tree, NodeId node, int classField)
+{
+    return classField == SizeRange || tree.Data(node).Has(CreateTime + (classField - CreateAgeRange));
 }
 
 // Adds `count` to a counter of the class a file is in; a class the counters do not have counts nowhere.
@@ -420,7 +428,12 @@ std::string TFACtrl::GetText(ITreeGrid &grid, NodeId node, int column)
 
 std::string TFACtrl::GetHint(ITreeGrid &grid, NodeId node, int column)
 {
-    return GetText(grid, node, column);
+    std::string text = GetText(grid, node, column);
+    // A marked entry says why on a second line: not read, not scanned, or counted under another name.
+    const std::string reason = ReasonText(grid.Nodes(), node);
+    if (reason.empty())
+        return text;
+    return text.empty() ? reason : text + "\n" + reason;
 }
 
 int TFACtrl::GetImageIndex(ITreeGrid &grid, NodeId node, int column)
@@ -680,9 +693,12 @@ void TFACtrl::CountClasses()
         if (!isFile(tree, n))
             continue;
         bump(SizeCounts, classIndexOf(tree, n, SizeRange));
-        bump(CreateCounts, classIndexOf(tree, n, CreateAgeRange));
-        bump(AccessCounts, classIndexOf(tree, n, AccessAgeRange));
-        bump(WriteCounts, classIndexOf(tree, n, WriteAgeRange));
+        if (hasTimeOf(tree, n, CreateAgeRange))
+            bump(CreateCounts, classIndexOf(tree, n, CreateAgeRange));
+        if (hasTimeOf(tree, n, AccessAgeRange))
+            bump(AccessCounts, classIndexOf(tree, n, AccessAgeRange));
+        if (hasTimeOf(tree, n, WriteAgeRange))
+            bump(WriteCounts, classIndexOf(tree, n, WriteAgeRange));
         const TFileNodeData &d = tree.Data(n);
         if (const std::string *written = writtenText(tree, n, FileExt))
             TypeCounts.AddText(*written);
@@ -766,7 +782,7 @@ bool TFACtrl::matchesKey(const TNodeTree &tree, NodeId node, int keyKind, std::s
         if (ec != std::errc() || ptr != key.data() + key.size())
             return false;
         auto index = classIndexOf(tree, node, kFields[keyKind]);
-        return index && *index == wanted;
+        return index && *index == wanted && hasTimeOf(tree, node, kFields[keyKind]);
     }
     if (keyKind == 4) {
         std::string scratch;
