@@ -39,9 +39,14 @@ for _ in $(seq "$rounds"); do
   fi
 done
 median() { printf '%s\n' $1 | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-plain=$(median "${times[plain]}")
+# The load of a shared machine drifts between rounds: each configuration is compared with the
+# plain scan of its own round, and the median of those ratios is printed beside the medians.
+read -ra plainTimes <<<"${times[plain]}"
 for name in "${names[@]}" ${other:+other}; do
-  m=$(median "${times[$name]}")
-  printf '%-16s seconds=%s median=%s ratio=%.3f\n' "$name" "${times[$name]}" "$m" "$(awk -v a="$m" -v b="$plain" 'BEGIN{print a/b}')"
+  read -ra these <<<"${times[$name]}"
+  ratios=""
+  for i in "${!these[@]}"; do ratios+="$(awk -v a="${these[$i]}" -v b="${plainTimes[$i]}" 'BEGIN{printf "%.3f", a/b}') "; done
+  printf '%-16s seconds=%s median=%s min=%s round_ratios=%s median_ratio=%s\n' "$name" "${times[$name]}" \
+    "$(median "${times[$name]}")" "$(printf '%s\n' ${times[$name]} | sort -n | head -1)" "$ratios" "$(median "$ratios")"
   echo "  ${lines[$name]}"
 done

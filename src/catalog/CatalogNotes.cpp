@@ -30,7 +30,7 @@ std::string counted(std::uint64_t n, const char *one, const char *many)
     return grouped(n) + " " + (n == 1 ? one : many);
 }
 
-auto identity(const TLinkName &l) { return std::tie(l.devMajor, l.devMinor, l.inode); }
+auto identity(const TLinkName &l) { return std::tie(l.device, l.inodeHigh, l.inodeLow); }
 
 // The rows from the top of the tree down to the node: comparing two of them tells which node
 // comes first in the tree's order.
@@ -100,7 +100,7 @@ void OrderLinkNames(TNodeTree &tree)
     TCatalogNotes &notes = tree.Notes();
     auto &links = notes.links;
     std::sort(links.begin(), links.end(), [](const TLinkName &a, const TLinkName &b) {
-        return std::tie(a.devMajor, a.devMinor, a.inode, a.node) < std::tie(b.devMajor, b.devMinor, b.inode, b.node);
+        return std::tie(a.device, a.inodeHigh, a.inodeLow, a.node) < std::tie(b.device, b.inodeHigh, b.inodeLow, b.node);
     });
     std::vector<std::uint32_t> rowsA, rowsB;
     for (auto group = links.begin(); group != links.end();) {

@@ -14,6 +14,7 @@
 // list brings its reason along as text.
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -43,12 +44,16 @@ struct TScanSummary {
 // force that are not the defaults, and what is missing; counts with the user's grouping.
 std::string SummaryText(const TScanSummary &summary);
 
-// One name of a file that has several.
+// One name of a file that has several: 20 bytes, all of 4-byte parts, since a tree of many hard
+// links holds one per name.
 struct TLinkName {
-    std::uint64_t inode = 0;
-    std::uint32_t devMajor = 0, devMinor = 0;
-    std::uint32_t linkCount = 0;
     NodeId node = kNoNode;
+    std::uint32_t device = 0;    // major << 20 | minor: Linux devices have 12 and 20 bits
+    std::uint32_t linkCount = 0; // the file's names on its file system
+    std::uint32_t inodeLow = 0, inodeHigh = 0;
+
+    static std::uint32_t Device(std::uint32_t major, std::uint32_t minor) { return major << 20 | (minor & 0xFFFFF); }
+    std::uint64_t Inode() const { return std::uint64_t(inodeHigh) << 32 | inodeLow; }
 };
 
 enum class ReasonKind : std::uint8_t { NotRead, KernelFileSystem, Automount, OtherFileSystem, Text };
@@ -62,7 +67,7 @@ struct TEntryReason {
 class TCatalogNotes {
 public:
     TScanSummary summary;
-    std::vector<TLinkName> links;
+    std::deque<TLinkName> links; // grows without copying itself, so it never holds twice its size
     std::unordered_map<NodeId, TEntryReason> reasons;
 };
 

@@ -520,7 +520,8 @@ private:
             if (e.mark)
                 b.reasons.emplace_back(id, std::move(e.reason));
             if (e.links)
-                b.links.push_back({e.inode, e.devMajor, e.devMinor, e.links, id});
+                b.links.push_back({id, TLinkName::Device(e.devMajor, e.devMinor), e.links, std::uint32_t(e.inode),
+                                   std::uint32_t(e.inode >> 32)});
             if (e.walk) {
                 std::string rel = task.rel;
                 if (!rel.empty())

@@ -34,9 +34,6 @@ QLabel *note(const QString &text)
 {
     auto *label = new QLabel(text);
     label->setWordWrap(true);
-    QPalette muted = label->palette();
-    muted.setColor(QPalette::WindowText, muted.color(QPalette::Disabled, QPalette::WindowText));
-    label->setPalette(muted);
     return label;
 }
 
