@@ -1,7 +1,7 @@
 // Scans a folder into a catalogue and prints what it found, how long it took and what it cost in memory.
 // usage: scan_bench [--disk-usage] [--hardlinks-once] [--one-file-system] [--exclude PATTERN]... FOLDER
 //
-// total_bytes is of the size kind chosen; unreadable, kernfs and otherfs count the folders not
+// total_bytes is of the size kind chosen; cpu_seconds is the processor time of the scan (all threads); unreadable, kernfs and otherfs count the folders not
 // read or not walked, excluded the entries left out, hardlinks the names of a file that were
 // not counted again.
 
@@ -32,15 +32,17 @@ int main(int argc, char **argv)
     TNodeTree tree;
     ScanOptions options;
     options.choices = parsed.choices;
+    const double cpuBefore = bench::CpuSeconds();
     bench::Stopwatch watch;
     ScanOutcome outcome = ScanFolder(tree, parsed.rest.front(), options);
     double seconds = watch.Seconds();
+    const double cpu = bench::CpuSeconds() - cpuBefore;
     std::uint64_t peak = bench::StatusBytes("VmHWM");
     std::uint64_t growth = peak > startRss ? peak - startRss : 0;
     const TScanSummary &s = tree.Notes().summary;
-    std::printf("entries=%llu total_bytes=%s seconds=%.3f peak_rss_bytes=%llu bytes_per_entry=%.1f "
+    std::printf("entries=%llu total_bytes=%s seconds=%.3f cpu_seconds=%.3f peak_rss_bytes=%llu bytes_per_entry=%.1f "
                 "unreadable=%llu kernfs=%llu otherfs=%llu excluded=%llu hardlinks=%llu\n",
-                (unsigned long long)outcome.entries, tree.Field(tree.First(), FileSize).c_str(), seconds,
+                (unsigned long long)outcome.entries, tree.Field(tree.First(), FileSize).c_str(), seconds, cpu,
                 (unsigned long long)peak, outcome.entries ? double(growth) / double(outcome.entries) : 0.0,
                 (unsigned long long)s.foldersNotRead, (unsigned long long)s.kernelFolders,
                 (unsigned long long)s.otherFsFolders, (unsigned long long)s.excluded,

@@ -24,29 +24,40 @@ args_one_file_system=(--one-file-system)
 args_exclude_20=("${patterns[@]}")
 args_all=(--disk-usage --hardlinks-once --one-file-system "${patterns[@]}")
 "$bench" "$folder" >/dev/null # warm the cache
-declare -A times lines
+declare -A times cpus lines
 for _ in $(seq "$rounds"); do
   for name in "${names[@]}"; do
     var="args_${name//-/_}[@]"
     out=$("$bench" "${!var}" "$folder")
-    times[$name]+="$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' <<<"$out") "
+    times[$name]+="$(sed -n 's/.* seconds=\([0-9.]*\).*/\1/p' <<<"$out") "
+    cpus[$name]+="$(sed -n 's/.*cpu_seconds=\([0-9.]*\).*/\1/p' <<<"$out") "
     lines[$name]=$out
   done
   if [[ -n $other ]]; then
     out=$("$other" "$folder")
-    times[other]+="$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' <<<"$out") "
+    times[other]+="$(sed -n 's/.* seconds=\([0-9.]*\).*/\1/p' <<<"$out") "
+    cpus[other]+="$(sed -n 's/.*cpu_seconds=\([0-9.]*\).*/\1/p' <<<"$out") "
     lines[other]=$out
   fi
 done
 median() { printf '%s\n' $1 | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 # The load of a shared machine drifts between rounds: each configuration is compared with the
-# plain scan of its own round, and the median of those ratios is printed beside the medians.
-read -ra plainTimes <<<"${times[plain]}"
+# plain scan of its own round, and the median of those ratios is printed beside the medians, for
+# wall time and for processor time (which varies much less with what else runs).
+ratios() { # times of a configuration, times of the plain scan
+  local -a a b
+  read -ra a <<<"$1"
+  read -ra b <<<"$2"
+  for i in "${!a[@]}"; do [[ -n ${b[$i]:-} ]] && awk -v x="${a[$i]}" -v y="${b[$i]}" 'BEGIN{printf "%.3f ", x/y}'; done
+}
 for name in "${names[@]}" ${other:+other}; do
-  read -ra these <<<"${times[$name]}"
-  ratios=""
-  for i in "${!these[@]}"; do ratios+="$(awk -v a="${these[$i]}" -v b="${plainTimes[$i]}" 'BEGIN{printf "%.3f", a/b}') "; done
+  wall=$(ratios "${times[$name]}" "${times[plain]}")
   printf '%-16s seconds=%s median=%s min=%s round_ratios=%s median_ratio=%s\n' "$name" "${times[$name]}" \
-    "$(median "${times[$name]}")" "$(printf '%s\n' ${times[$name]} | sort -n | head -1)" "$ratios" "$(median "$ratios")"
+    "$(median "${times[$name]}")" "$(printf '%s\n' ${times[$name]} | sort -n | head -1)" "$wall" "$(median "$wall")"
+  if [[ -n ${cpus[$name]// /} ]]; then
+    cpu=$(ratios "${cpus[$name]}" "${cpus[plain]}")
+    printf '%-16s cpu_seconds=%s median=%s round_ratios=%s median_ratio=%s\n' "" "${cpus[$name]}" \
+      "$(median "${cpus[$name]}")" "$cpu" "$(median "$cpu")"
+  fi
   echo "  ${lines[$name]}"
 done
