@@ -822,13 +822,16 @@ void TFMMain::showSummary()
             panel->clear();
         return;
     }
-    // The folder gives way in its middle when the whole does not fit; the hint has it all.
+    // When the whole does not fit, the folder gives way in its middle down to a third of the
+    // panel, then the end of the line goes; the hint has it all.
     const QString whole = QString::fromStdString(SummaryText(notes->summary));
     const QString folder = QString::fromStdString(ValidUtf8(notes->summary.folder));
     const QString rest = whole.mid(folder.size());
     const QFontMetrics metrics = panel->fontMetrics();
-    const int room = panel->contentsRect().width() - metrics.horizontalAdvance(rest);
-    panel->setText(metrics.elidedText(folder, Qt::ElideMiddle, std::max(room, 0)) + rest);
+    const int width = panel->contentsRect().width();
+    const int folderRoom = std::max(width - metrics.horizontalAdvance(rest), width / 3);
+    panel->setText(metrics.elidedText(metrics.elidedText(folder, Qt::ElideMiddle, folderRoom) + rest, Qt::ElideRight,
+                                      width));
     panel->setToolTip(whole);
 }
 
