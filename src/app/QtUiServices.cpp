@@ -14,6 +14,7 @@
 #include "app/ChooseFolder.h"
 #include "app/UAbout.h"
 #include "app/uWaitForm.h"
+#include "config/ScanOptionsDialog.h"
 #include "config/uConfigEx.h"
 
 namespace folvane {
@@ -136,6 +137,14 @@ bool QtUiServices::ShowColumnDialog()
 {
     return onUiThread([&] {
         TFMConfig dialog(nullptr);
+        return dialog.Execute();
+    });
+}
+
+bool QtUiServices::ShowScanOptions()
+{
+    return onUiThread([&] {
+        TFMScanOptions dialog(owner_);
         return dialog.Execute();
     });
 }

@@ -29,8 +29,10 @@
 
 #include "app/UAbout.h"
 #include "app/uWaitForm.h"
+#include "catalog/CatalogNotes.h"
 #include "catalog/uFileReader.h"
 #include "common/TextForms.h"
+#include "common/Utf8.h"
 #include "common/UiServices.h"
 #include "config/ConfigStore.h"
 #include "views/QtChart.h"
@@ -193,6 +195,11 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
     QAction *help = menuBar()->addAction(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("m2"));
     connect(help, &QAction::triggered, this, [this] { guard([&] { m2Click(); }); });
+    // Beyond the two specified items, and acting directly like them: the scan's choices.
+    QAction *scanOptions = menuBar()->addAction(QStringLiteral("Scan Options\u2026"));
+    scanOptions->setObjectName(QStringLiteral("mScanOptions"));
+    scanOptions->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
+    connect(scanOptions, &QAction::triggered, this, [this] { guard([&] { ScanOptionsClick(); }); });
 
     VT = new QtTreeGrid("VT");
     VTList = new QtTreeGrid("VTList");
@@ -300,7 +307,7 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
 
     setCentralWidget(central);
 
-    // Status bar with its one panel, which nothing writes to.
+    // Status bar with its one panel: the shown catalogue's summary (showSummary).
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("SB"));
     auto *panel = new QLabel;
@@ -769,14 +776,16 @@ bool TFMMain::eventFilter(QObject *watched, QEvent *event)
 bool TFMMain::scanFolder(const std::string &folder)
 {
     auto tree = std::make_unique<TNodeTree>();
-    std::atomic<std::uint64_t> entries{0}, bytes{0};
+    std::atomic<std::uint64_t> entries{0}, bytes{0}, notRead{0};
     std::atomic<bool> cancel{false};
     ScanOptions options;
-    options.progress = [&](std::uint64_t e, std::uint64_t b) {
+    options.progress = [&](std::uint64_t e, std::uint64_t b, std::uint64_t n) {
         entries.store(e, std::memory_order_relaxed);
         bytes.store(b, std::memory_order_relaxed);
+        notRead.store(n, std::memory_order_relaxed);
     };
     options.cancel = &cancel;
+    options.choices = scanChoices();
     if (scanHook_)
         scanHook_(options);
 
@@ -786,7 +795,8 @@ bool TFMMain::scanFolder(const std::string &folder)
         wait_->ShowWaitForm(true, true);
         wait_->SetWaitText(QStringLiteral("Loading info.."));
         wait_->SetCounts(0, 0);
-        connect(&counts, &QTimer::timeout, wait_, [&] { wait_->SetCounts(entries.load(), bytes.load()); });
+        connect(&counts, &QTimer::timeout, wait_,
+                [&] { wait_->SetCounts(entries.load(), bytes.load(), notRead.load()); });
         counts.start(100);
     }
     ScanOutcome outcome;
@@ -809,7 +819,63 @@ bool TFMMain::scanFolder(const std::string &folder)
         ctrl_->CurrentNode = kNoNode;
     VT->ReplaceNodes(std::move(*tree));
     VT->scrollToTop(); // a new catalogue is seen from its first row, wherever the old one was scrolled
+    showSummary();
     return true;
+}
+
+ScanChoices TFMMain::scanChoices() const
+{
+    try {
+        return GetConfig().XMLConfig()->ScanOptions().Choices();
+    } catch (const std::exception &) {
+        return {}; // the configuration was checked at start; should it fail now, the defaults scan
+    }
+}
+
+void TFMMain::showSummary()
+{
+    auto *panel = findChild<QLabel *>(QStringLiteral("SBPanel0"));
+    const TCatalogNotes *notes = VT->Nodes().FindNotes();
+    if (!panel || !notes || VT->Nodes().First() == kNoNode) {
+        if (panel)
+            panel->clear();
+        return;
+    }
+    // When the whole does not fit, the folder gives way in its middle down to a third of the
+    // panel, then the end of the line goes; the hint has it all.
+    const QString whole = QString::fromStdString(SummaryText(notes->summary));
+    const QString folder = QString::fromStdString(ValidUtf8(notes->summary.folder));
+    const QString rest = whole.mid(folder.size());
+    const QFontMetrics metrics = panel->fontMetrics();
+    const int width = panel->contentsRect().width();
+    const int folderRoom = std::max(width - metrics.horizontalAdvance(rest), width / 3);
+    panel->setText(metrics.elidedText(metrics.elidedText(folder, Qt::ElideMiddle, folderRoom) + rest, Qt::ElideRight,
+                                      width));
+    panel->setToolTip(whole);
+}
+
+void TFMMain::applyCountingChoices(const ScanChoices &choices)
+{
+    TNodeTree &tree = VT->Nodes();
+    const TCatalogNotes *notes = tree.FindNotes();
+    if (!ctrl_ || !notes || tree.First() == kNoNode ||
+        (notes->summary.sizeKind == choices.sizeKind && notes->summary.hardLinksOnce == choices.hardLinksOnce))
+        return;
+    VT->BeginUpdate();
+    try {
+        ApplyCountingChoices(tree, choices.sizeKind, choices.hardLinksOnce);
+    } catch (...) {
+        VT->EndUpdate();
+        throw;
+    }
+    VT->EndUpdate();
+    // Sizes changed under every view: sort and classify again, and show the same entry anew.
+    const NodeId shown = ctrl_->CurrentNode;
+    ctrl_->SortGrid(*VT);
+    ctrl_->ClassifyFiles();
+    ctrl_->CurrentNode = kNoNode;
+    ctrl_->ShowFolder(tree.IsValid(shown) ? shown : tree.First());
+    showSummary();
 }
 
 void TFMMain::showCatalogue()
@@ -848,6 +914,13 @@ void TFMMain::btnUpClick()
 void TFMMain::m1Click() { Ui().ShowAbout(); }
 
 void TFMMain::m2Click() { OpenProductWebSite(); }
+
+void TFMMain::ScanOptionsClick()
+{
+    if (busy_ || !ctrl_ || !Ui().ShowScanOptions())
+        return;
+    applyCountingChoices(scanChoices());
+}
 
 void TFMMain::exportCommand(void (TFACtrl::*command)(ITreeGrid &), QtTreeGrid *grid)
 {

@@ -72,6 +72,9 @@ public:
     void btnUpClick();
     void m1Click();
     void m2Click();
+    // "Scan Options…": the dialog; the size counted and hard links apply at once to the catalogue
+    // shown, the other choices from the next scan.
+    void ScanOptionsClick();
     // The drop flow for the bytes of a text/uri-list; false when it was refused (work running).
     bool DropUriList(const QByteArray &uriList);
 
@@ -110,6 +113,13 @@ private:
     // Sort VT, classify and show its first top-level node.
     void showCatalogue();
     void exportCommand(void (TFACtrl::*command)(ITreeGrid &), QtTreeGrid *grid);
+    // The scan's choices in the configuration.
+    ScanChoices scanChoices() const;
+    // Counts the shown catalogue with another size kind or hard-link choice: rolled up, sorted,
+    // classified and shown again, without a new scan.
+    void applyCountingChoices(const ScanChoices &choices);
+    // Writes the shown catalogue's summary into the status bar's panel.
+    void showSummary();
     void reportConfigProblem();
 
     QWidget *buildTopPanel();

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "catalog/CatalogNotes.h"
 #include "catalog/uFileReader.h"
 #include "common/Utf8.h"
 #include "common/uFunction.h"
@@ -39,6 +40,9 @@ constexpr std::uint32_t bit(int field) { return 1u << field; }
 
 } // namespace
 
+TNodeTree::TNodeTree() = default;
+TNodeTree::~TNodeTree() = default;
+
 TNodeTree::TNodeTree(TNodeTree &&other) noexcept
 {
     *this = std::move(other);
@@ -56,6 +60,7 @@ TNodeTree &TNodeTree::operator=(TNodeTree &&other) noexcept
     textChunks_ = std::move(other.textChunks_);
     overrides_ = std::move(other.overrides_);
     other.overrides_.clear();
+    notes_ = std::move(other.notes_);
     bulk_ = std::exchange(other.bulk_, false);
     bulkDelta_ = std::exchange(other.bulkDelta_, 0);
     writer_.chunk_ = other.writer_.chunk_;
@@ -586,6 +591,13 @@ void TNodeTree::SetField(NodeId id, int field, std::string_view value)
     }
 }
 
+TCatalogNotes &TNodeTree::Notes()
+{
+    if (!notes_)
+        notes_ = std::make_unique<TCatalogNotes>();
+    return *notes_;
+}
+
 void CopyNodeData(const TNodeTree &sourceTree, NodeId source, TNodeTree &destinationTree, NodeId destination)
 {
     const TFileNodeData &from = sourceTree.Data(source);
@@ -601,6 +613,9 @@ void CopyNodeData(const TNodeTree &sourceTree, NodeId source, TNodeTree &destina
             if (const std::string *written = sourceTree.Override(source, field))
                 destinationTree.setOverride(destination, field, *written);
     destinationTree.Data(destination).present = from.present;
+    // A marked record brings its reason along; the copy has no notes of its own to look it up in.
+    if (std::string reason = ReasonText(sourceTree, source); !reason.empty())
+        destinationTree.Notes().reasons[destination] = {ReasonKind::Text, 0, std::move(reason)};
 }
 
 } // namespace folvane

@@ -30,10 +30,12 @@ namespace folvane {
 using NodeId = std::uint32_t;
 constexpr NodeId kNoNode = UINT32_MAX;
 
+class TCatalogNotes;
+
 class TNodeTree {
 public:
-    TNodeTree() = default;
-    ~TNodeTree() = default;
+    TNodeTree();
+    ~TNodeTree(); // out of line: the notes are an incomplete type here
     TNodeTree(const TNodeTree &) = delete;
     TNodeTree &operator=(const TNodeTree &) = delete;
     TNodeTree(TNodeTree &&) noexcept;
@@ -94,6 +96,11 @@ public:
     // The written text of a field, if it holds one that is not a rendered value.
     const std::string *Override(NodeId node, int field) const;
 
+    // What the catalogue knows beyond its records (CatalogNotes.h): made on first use, so that
+    // trees that need none pay nothing; FindNotes answers nullptr until then.
+    TCatalogNotes &Notes();
+    const TCatalogNotes *FindNotes() const { return notes_.get(); }
+
     // --- Bulk building for the scan -------------------------------------------------------
     // Per-thread writer into the name store: each thread appends to a chunk of its own.
     // Its chunks start small and double up to 1 MiB, so a few names cost a few kilobytes.
@@ -151,6 +158,7 @@ private:
     std::int64_t bulkDelta_ = 0; // child slot minus node number for blocks added in bulk
     TextWriter writer_{*this};   // for single-threaded changes
     std::unordered_map<std::uint64_t, std::string> overrides_;
+    std::unique_ptr<TCatalogNotes> notes_;
     mutable std::mutex mutex_;
     bool bulk_ = false;
 };

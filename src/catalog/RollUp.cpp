@@ -47,7 +47,7 @@ std::uint64_t RollUpFolderSize(TNodeTree &tree, NodeId node)
         top.next = tree.NextSibling(child);
         if (IsFolder(tree, child))
             stack.push_back({child, tree.FirstChild(child), 0});
-        else
+        else if (!(tree.Data(child).flags & TFileNodeData::Uncounted)) // a further name of a file counted elsewhere
             top.sum = AddBytes(top.sum, bytesOf(tree, child));
     }
 }

@@ -9,7 +9,8 @@ namespace folvane {
 
 // Writes FileSize of every folder below `node` (the sum of everything below it) and returns the
 // sum over `node`'s children; `node`'s own FileSize is left to the caller. No node gives 0.
-// Sizes are summed as whole bytes (SizeOf in FieldReaders.h); a sum stops at 2^64 - 1.
+// Sizes are summed as whole bytes (SizeOf in FieldReaders.h); a sum stops at 2^64 - 1. A name
+// marked Uncounted (a file counted under another name) adds nothing.
 // Throws std::runtime_error when a size below the node is empty or a text that is not a number.
 std::uint64_t RollUpFolderSize(TNodeTree &tree, NodeId node);
 

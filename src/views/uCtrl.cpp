@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "catalog/FieldReaders.h"
+#include "catalog/CatalogNotes.h"
 #include "catalog/uFileReader.h"
 #include "common/SafeFile.h"
 #include "common/UiServices.h"
@@ -54,6 +55,13 @@ ColumnSpec specOf(TXMLNodeType entry)
     const std::string align = entry.Align();
     spec.alignment = align == "right" ? Alignment::Right : align == "center" ? Alignment::Center : Alignment::Left;
     return spec;
+}
+
+// Whether a file has the time an age class field is measured from: one whose status could not be
+// read has none, and is in no age class of it (the size field has no time and always counts).
+bool hasTimeOf(const TNodeTree &tree, NodeId node, int classField)
+{
+    return classField == SizeRange || tree.Data(node).Has(CreateTime + (classField - CreateAgeRange));
 }
 
 // Adds `count` to a counter of the class a file is in; a class the counters do not have counts nowhere.
@@ -121,7 +129,7 @@ public:
         if (kind_ >= 0 && kind_ <= 3) {
             static const int kFields[] = {CreateAgeRange, AccessAgeRange, WriteAgeRange, SizeRange};
             auto index = ClassIndexOf(tree, node, kFields[kind_]);
-            return index && classes_.count(*index);
+            return index && classes_.count(*index) && hasTimeOf(tree, node, kFields[kind_]);
         }
         if (kind_ == 4) {
             // By the same case-insensitive key that counted the file.
@@ -344,7 +352,12 @@ std::string TFACtrl::GetText(ITreeGrid &grid, NodeId node, int column)
 
 std::string TFACtrl::GetHint(ITreeGrid &grid, NodeId node, int column)
 {
-    return GetText(grid, node, column);
+    std::string text = GetText(grid, node, column);
+    // A marked entry says why on a second line: not read, not scanned, or counted under another name.
+    const std::string reason = ReasonText(grid.Nodes(), node);
+    if (reason.empty())
+        return text;
+    return text.empty() ? reason : text + "\n" + reason;
 }
 
 int TFACtrl::GetImageIndex(ITreeGrid &grid, NodeId node, int column)
@@ -673,9 +686,12 @@ void TFACtrl::CountClasses()
         if (!IsFile(tree, n))
             continue;
         bump(SizeCounts, ClassIndexOf(tree, n, SizeRange));
-        bump(CreateCounts, ClassIndexOf(tree, n, CreateAgeRange));
-        bump(AccessCounts, ClassIndexOf(tree, n, AccessAgeRange));
-        bump(WriteCounts, ClassIndexOf(tree, n, WriteAgeRange));
+        if (hasTimeOf(tree, n, CreateAgeRange))
+            bump(CreateCounts, ClassIndexOf(tree, n, CreateAgeRange));
+        if (hasTimeOf(tree, n, AccessAgeRange))
+            bump(AccessCounts, ClassIndexOf(tree, n, AccessAgeRange));
+        if (hasTimeOf(tree, n, WriteAgeRange))
+            bump(WriteCounts, ClassIndexOf(tree, n, WriteAgeRange));
         const TFileNodeData &d = tree.Data(n);
         const std::uint64_t bytes = SizeOf(tree, n).value_or(SizeNumber{}).bytes;
         if (const std::string *written = tree.Override(n, FileExt))

@@ -21,6 +21,8 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -81,6 +83,7 @@ public:
     }
     void ShowAbout() override { s.ShowAbout(); }
     void OpenUrl(const std::string &url) override { s.OpenUrl(url); }
+    bool ShowScanOptions() override { return s.ShowScanOptions(); }
 
 private:
     test::ScriptedUi &s;
@@ -231,17 +234,25 @@ TEST_F(MainWindowTest, StartsWithEveryPartInPlace)
     EXPECT_TRUE(ClippedLabels(*window).empty()) << ClippedLabels(*window).front();
     EXPECT_TRUE(ui.messages.empty());
 
-    // The menu: "About" shows the About window, "Help" opens the web site.
+    // The menu: "About" shows the About window, "Help" opens the web site, and after them
+    // "Scan Options…" (Ctrl+,) the scan's choices; all act directly.
     const QList<QAction *> menu = window->menuBar()->actions();
-    ASSERT_EQ(menu.size(), 2);
+    ASSERT_EQ(menu.size(), 3);
     EXPECT_EQ(menu[0]->text(), QStringLiteral("About"));
     EXPECT_EQ(menu[1]->text(), QStringLiteral("Help"));
-    EXPECT_TRUE(menu[0]->menu() == nullptr && menu[1]->menu() == nullptr);
+    EXPECT_EQ(menu[2]->text(), QStringLiteral("Scan Options\u2026"));
+    EXPECT_EQ(menu[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    for (QAction *action : menu)
+        EXPECT_EQ(action->menu(), nullptr);
     menu[0]->trigger();
     menu[1]->trigger();
+    menu[2]->trigger();
     EXPECT_EQ(ui.abouts, 1);
     ASSERT_EQ(ui.opened.size(), 1u);
     EXPECT_EQ(ui.opened[0].rfind("https://", 0), 0u);
+    EXPECT_EQ(ui.scanOptionsDialogs, 1);
+    // The status bar's panel stays empty until there is a catalogue.
+    EXPECT_TRUE(window->findChild<QLabel *>(QStringLiteral("SBPanel0"))->text().isEmpty());
 }
 
 TEST_F(MainWindowTest, OpenShowsTheCatalogueEverywhere)
@@ -277,6 +288,88 @@ TEST_F(MainWindowTest, OpenShowsTheCatalogueEverywhere)
     // The icon is what the scan recorded: an entry gone from disk since keeps it until the next scan.
     std::filesystem::remove(root + "/e.log");
     EXPECT_FALSE(window->VT->IndexOf(child(top, "e.log"), 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+}
+
+TEST_F(MainWindowTest, ScanOptionsApplyToTheShownCatalogueOrFromTheNextScan)
+{
+    // One file with real content: the others are sparse and occupy no blocks.
+    std::ofstream(root + "/sub2/real.bin", std::ios::binary) << std::string(5000, 'r');
+    start();
+    open(root);
+    const QLabel *panel = window->findChild<QLabel *>(QStringLiteral("SBPanel0"));
+    const std::string dot = " \xC2\xB7 ";
+    EXPECT_EQ(panel->text().toStdString(), root + dot + "Apparent size");
+    const std::uint32_t count = window->VT->Nodes().NodeCount();
+    EXPECT_EQ(window->VT->Nodes().Field(topNode(), FileSize), "357110");
+    window->VT->SelectNode(child(topNode(), "sub2"));
+
+    // The dialog stores disk usage and a pattern: the size counts at once, the pattern next time.
+    ui.scanOptionsDialog = [] {
+        ScanChoices choices;
+        choices.sizeKind = SizeKind::DiskUsage;
+        choices.exclude = {"*.log"};
+        GetConfig().XMLConfig()->ScanOptions().SetChoices(choices);
+        GetConfig().Save();
+        return true;
+    };
+    window->menuBar()->actions()[2]->trigger();
+    struct stat st {};
+    ASSERT_EQ(::stat((root + "/sub2/real.bin").c_str(), &st), 0);
+    const std::uint64_t blocks = std::uint64_t(st.st_blocks) * 512;
+    ASSERT_GT(blocks, 0u);
+    const TNodeTree &tree = window->VT->Nodes();
+    EXPECT_EQ(tree.NodeCount(), count); // no new scan
+    EXPECT_EQ(tree.Field(topNode(), FileSize), std::to_string(blocks));
+    EXPECT_EQ(tree.Field(child(topNode(), "sub2"), SizePercentage), "100.00");
+    EXPECT_EQ(panel->text().toStdString(), root + dot + "Disk usage"); // made without the pattern
+    // The entry shown stays shown, with the new sizes in its list and chart.
+    EXPECT_EQ(window->lbPath->text().toStdString(), root + "/sub2");
+    EXPECT_EQ(listNames(window->VTList), (std::vector<std::string>{"c.jpg", "real.bin"}));
+    EXPECT_EQ(window->VTList->Nodes().Field(window->VTList->Nodes().First(), FileSize), "0");
+    EXPECT_EQ(window->ChartFile->Points()[1].value, double(blocks));
+
+    open(root);
+    EXPECT_EQ(child(topNode(), "e.log"), kNoNode);
+    EXPECT_EQ(panel->text().toStdString(), root + dot + "Disk usage" + dot + "1 entry left out by 1 pattern");
+
+    // Ctrl+, shows the dialog too; cancelled, it changes nothing.
+    ui.scanOptionsDialog = nullptr;
+    window->activateWindow();
+    QTest::keyClick(window.get(), Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(ui.scanOptionsDialogs, 2);
+    EXPECT_EQ(panel->text().toStdString(), root + dot + "Disk usage" + dot + "1 entry left out by 1 pattern");
+}
+
+TEST_F(MainWindowTest, WhatWasNotReadOrNotScannedIsMarkedInTheTreeAndTheStatusBar)
+{
+    start();
+    const std::string denied = root + "/sub1/";
+    window->SetScanHook([&](ScanOptions &options) { options.denyFolder = [&](std::string_view p) { return p == denied; }; });
+    open(root);
+    const NodeId sub1 = child(topNode(), "sub1"), sub2 = child(topNode(), "sub2");
+    auto image = [&](NodeId node) {
+        return window->VT->IndexOf(node, 0).data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage();
+    };
+    EXPECT_EQ(window->VT->IndexOf(sub1, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("sub1\nPermission denied"));
+    EXPECT_EQ(window->VT->IndexOf(sub2, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("sub2"));
+    const QImage notRead = image(sub1), plain = image(sub2);
+    EXPECT_NE(notRead, plain); // a folder not read carries a badge
+    const QLabel *panel = window->findChild<QLabel *>(QStringLiteral("SBPanel0"));
+    EXPECT_TRUE(panel->text().endsWith(QStringLiteral("1 folder not read"))) << panel->text().toStdString();
+
+    // A kernel file system chosen as the folder: a top node with no children, marked otherwise.
+    window->SetScanHook(nullptr);
+    if (!std::filesystem::exists("/proc/self"))
+        return;
+    open("/proc");
+    const NodeId top = topNode();
+    EXPECT_EQ(window->VT->Nodes().ChildCount(top), 0u);
+    EXPECT_TRUE(window->VT->IndexOf(top, 0).data(Qt::ToolTipRole).toString().endsWith(
+        QStringLiteral("\nNot scanned: kernel file system (proc)")));
+    const QImage proc = image(top);
+    EXPECT_NE(proc, plain);
+    EXPECT_NE(proc, notRead);
+    EXPECT_EQ(panel->text().toStdString(), "/proc \xC2\xB7 Apparent size \xC2\xB7 1 folder not scanned");
 }
 
 TEST_F(MainWindowTest, CancellingTheChooserKeepsTheCatalogueAndShowsTheTopAgain)

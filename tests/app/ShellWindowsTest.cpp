@@ -76,8 +76,16 @@ TEST_F(ShellWindowsTest, WaitFormShowsHidesAndKeepsItsText)
     wait.SetCounts(1234, 5 * 1024 * 1024);
     EXPECT_TRUE(wait.CountsLabel()->isVisible());
     EXPECT_TRUE(wait.CountsLabel()->text().contains(QLocale().toString(1234)));
+    EXPECT_FALSE(wait.CountsLabel()->text().contains(QStringLiteral("not read")));
     QTest::mouseClick(wait.SpeedButton1(), Qt::LeftButton);
     EXPECT_EQ(cancels, 1);
+    EXPECT_TRUE(ClippedLabels(wait).empty()) << ClippedLabels(wait).front();
+    // Folders that could not be read are named once there are some, and still fit.
+    wait.SetCounts(1234567, 5ull << 40, 1);
+    EXPECT_TRUE(wait.CountsLabel()->text().endsWith(QStringLiteral(", 1 folder not read")));
+    wait.SetCounts(1234567, 5ull << 40, 1234);
+    EXPECT_TRUE(wait.CountsLabel()->text().endsWith(QStringLiteral(", ") + QLocale().toString(1234) +
+                                                    QStringLiteral(" folders not read")));
     EXPECT_TRUE(ClippedLabels(wait).empty()) << ClippedLabels(wait).front();
     // No two parts overlap.
     const QWidget *parts[] = {wait.Animate1(), wait.Label1(), wait.Label2(), wait.CountsLabel(), wait.SpeedButton1()};

@@ -1,11 +1,14 @@
 // The controller's navigation, statistics, charts, drill-down lists, exports and file-manager command.
 
+#include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <numeric>
 
 #include <gtest/gtest.h>
 
 #include "Catalog.h"
+#include "catalog/CatalogNotes.h"
 
 namespace folvane::test {
 namespace {
@@ -191,6 +194,47 @@ TEST_F(Navigation, ARecordThatCannotBeClassifiedIsSkipped)
     EXPECT_EQ(Tree().Field(a, SizeRange), "");
     EXPECT_EQ(Tree().Field(bTxt, SizeRange), "");
     EXPECT_EQ(Tree().Field(c, SizeRange), "1"); // the pass went on
+}
+
+// An entry the scan could not examine has no times: it is in no age class (neither counted nor
+// listed there), but in its size and type classes like any file; its hint says why.
+TEST_F(Navigation, AnEntryWithoutTimesIsInNoAgeClassAndItsHintSaysWhy)
+{
+    // As a scan leaves it: no times, no class fields yet.
+    TFileNodeData &d = Tree().Data(zero);
+    d.present &= ~((1u << CreateTime) | (1u << AccessTime) | (1u << WriteTime));
+    for (Field f : {CreateAgeRange, AccessAgeRange, WriteAgeRange, SizeRange})
+        Tree().ClearField(zero, f);
+    d.flags |= TFileNodeData::Unreadable;
+    Tree().Notes().reasons[zero] = {ReasonKind::NotRead, EACCES, {}};
+    ctrl->ClassifyFiles();
+    ctrl->CurrentNode = kNoNode;
+    ctrl->ShowFolder(top);
+    auto sum = [](const std::vector<std::uint64_t> &counts) { return std::accumulate(counts.begin(), counts.end(), 0ull); };
+    EXPECT_EQ(sum(ctrl->SizeCounts), 6u);
+    for (const auto *ages : {&ctrl->CreateCounts, &ctrl->AccessCounts, &ctrl->WriteCounts})
+        EXPECT_EQ(sum(*ages), 5u);
+    std::uint64_t typed = 0;
+    for (std::size_t i = 0; i < ctrl->TypeCounts.Size(); ++i)
+        typed += ctrl->TypeCounts[i].count;
+    EXPECT_EQ(typed, 6u);
+    // Class 0 of the write times holds a.TXT and README; "zero" is listed under its size only.
+    ctrl->FillClassList(Grid(GridId::VTAge), 2, "0");
+    EXPECT_EQ(Listed(Grid(GridId::VTAge), FileName), (std::vector<std::string>{"a.TXT", "README"}));
+    ctrl->FillClassList(Grid(GridId::VTSize), 3, "0");
+    const auto bySize = Listed(Grid(GridId::VTSize), FileName);
+    EXPECT_NE(std::find(bySize.begin(), bySize.end(), "zero"), bySize.end());
+
+    const int name = Column("File Name");
+    EXPECT_EQ(VT().CellHint(zero, name), "zero\nPermission denied");
+    EXPECT_EQ(VT().CellHint(zero, Column("Write Time")), "Permission denied");
+    EXPECT_EQ(VT().CellHint(pic, name), "pic.jpg");
+    // The copy in the current-folder list says the same.
+    NodeId copy = kNoNode;
+    for (NodeId n = VTList().Nodes().First(); n != kNoNode; n = VTList().Nodes().NextSibling(n))
+        copy = VTList().Nodes().Field(n, FileName) == "zero" ? n : copy;
+    ASSERT_NE(copy, kNoNode);
+    EXPECT_EQ(VTList().CellHint(copy, name), "zero\nPermission denied");
 }
 
 TEST_F(Navigation, TypesCountedAndListedWithoutRegardToCase)
