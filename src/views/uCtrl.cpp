@@ -271,6 +271,19 @@ std::vector<ChartPoint> classPoints(TXMLItemCollection items, std::size_t boundC
 
 // --- Free routines ------------------------------------------------------------------------------
 
+std::string FormatBytes(double bytes)
+{
+    struct Unit {
+        double limit, divisor;
+        const char *suffix;
+    };
+    static const Unit kUnits[] = {{1024.0, 1.0, " B"}, {1048576.0, 1024.0, " KB"}, {1073741824.0, 1048576.0, " MB"}};
+    for (const Unit &u : kUnits)
+        if (bytes < u.limit)
+            return FormatFixed2(bytes / u.divisor, true) + u.suffix;
+    return FormatFixed2(bytes / 1073741824.0, true) + " GB";
+}
+
 std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node)
 {
     if (!tree || !tree->IsValid(node))
@@ -280,17 +293,7 @@ std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node)
             auto x = sizeOf(*tree, node);
             if (!x)
                 return {};
-            struct Unit {
-                double limit, divisor;
-                const char *suffix;
-            };
-            static const Unit kUnits[] = {{1024.0, 1.0, " B"},
-                                          {1048576.0, 1024.0, " KB"},
-                                          {1073741824.0, 1048576.0, " MB"}};
-            for (const Unit &u : kUnits)
-                if (*x < u.limit)
-                    return FormatFixed2(*x / u.divisor, true) + u.suffix;
-            return FormatFixed2(*x / 1073741824.0, true) + " GB";
+            return FormatBytes(*x);
         }
         if (field == SizePercentage) {
             std::string text = tree->Field(node, field);
@@ -546,6 +549,8 @@ void TFACtrl::ShowFolder(NodeId node)
     CountClasses();
     FillFileList(*List);
     drawCharts();
+    if (FolderShown)
+        FolderShown(node);
 }
 
 void TFACtrl::drawCharts()

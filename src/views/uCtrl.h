@@ -26,6 +26,8 @@ namespace folvane {
 // decimals, grouped), percentages followed by "%", any other field as it is. Empty without a
 // record, for an empty field, or for a size that is not a number.
 std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node);
+// A number of bytes in the form FormatSize gives a size.
+std::string FormatBytes(double bytes);
 
 // Asks the main view for the icon of the record's path and writes it into both icon words.
 void GetIconIndexes(IMainView &main, TNodeTree &tree, NodeId node);
@@ -54,6 +56,8 @@ public:
     std::vector<std::uint64_t> SizeCounts, CreateCounts, AccessCounts, WriteCounts;
     TTypeCounts TypeCounts;
     Clock Now;
+    // Called at the end of ShowFolder with the entry it made current (the treemap follows it).
+    std::function<void(NodeId)> FolderShown;
 
     // --- Columns, cells, layout ---------------------------------------------------------------
     void SetupColumns(ITreeGrid &grid);
