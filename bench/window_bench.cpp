@@ -5,10 +5,16 @@
 //   shown       from the folder chooser giving the folder back to the tree showing the expanded
 //               top node, with the list and the four charts filled, painted;
 //   select-top  selecting another node, then the top node again, each shown and painted;
-//   scroll-end  scrolling the tree to its last row and painting it.
+//   scroll-end  scrolling the tree to its last row and painting it;
+//   treemap-first   from the shown catalogue to the treemap of the whole tree, 1280 x 800,
+//               laid out and painted (followed by a line "treemap-memory ..." with the peak
+//               memory the treemap took, per entry of the map and per tile drawn);
+//   treemap-zoom    a double click on the folder whose sub-tree holds nearest to 10,000 entries,
+//               to its treemap painted.
 
 #include <QApplication>
 #include <QScrollBar>
+#include <QTabWidget>
 
 #include <cstdio>
 
@@ -19,6 +25,7 @@
 #include "common/UiServices.h"
 #include "views/QtChart.h"
 #include "views/QtTreeGrid.h"
+#include "views/QtTreemap.h"
 #include "views/uCtrl.h"
 
 using namespace folvane;
@@ -56,6 +63,17 @@ void paint(TFMMain &window)
 {
     window.VT->viewport()->repaint();
     QApplication::processEvents();
+}
+
+// Runs the event loop until the treemap shows the picture wanted now, then paints it.
+bool paintTreemap(TFMMain &window)
+{
+    for (bench::Stopwatch limit; !window.Treemap->Current(); QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5))
+        if (limit.Seconds() > 120)
+            return false;
+    window.Treemap->repaint();
+    QApplication::processEvents();
+    return true;
 }
 
 } // namespace
@@ -122,6 +140,40 @@ int main(int argc, char **argv)
     window.VT->scrollToBottom();
     paint(window);
     report("scroll-end", scroll.Seconds());
+
+    // The treemap's page has the same room as Total Tree's: size that to 1280 x 800 first.
+    window.resize(window.size() + QSize(1280, 800) - window.VT->size());
+    QApplication::processEvents();
+    const std::uint64_t before = bench::StatusBytes("VmRSS");
+    bench::ResetPeak();
+    bench::Stopwatch first;
+    window.pcTotal->setCurrentWidget(window.Treemap->parentWidget());
+    if (!paintTreemap(window) || window.Treemap->size() != QSize(1280, 800)) {
+        std::fprintf(stderr, "the treemap was not drawn at 1280 x 800\n");
+        return 1;
+    }
+    report("treemap-first", first.Seconds());
+    const TTreemap *map = window.Treemap->Map();
+    const std::uint64_t peak = bench::StatusBytes("VmHWM") - before;
+    std::printf("treemap-memory peak-bytes=%llu entries=%u tiles=%zu peak-per-entry=%.2f peak-per-tile=%.2f "
+                "map-bytes=%zu map-per-tile=%.2f picture-bytes=%zu\n",
+                (unsigned long long)peak, map->entries, map->PlacedCount(), double(peak) / map->entries,
+                double(peak) / double(map->PlacedCount()), map->Bytes(), double(map->Bytes()) / double(map->PlacedCount()),
+                window.Treemap->PictureBytes());
+
+    NodeId folder = top;
+    auto distance = [&](NodeId n) { return std::abs(std::int64_t(tree.TotalCount(n)) - 10000); };
+    for (NodeId n = tree.First(); n != kNoNode; n = tree.Next(n))
+        if (tree.Data(n).Kind() == NodeKind::Folder && distance(n) < distance(folder))
+            folder = n;
+    bench::Stopwatch zoom;
+    emit window.Treemap->TileDoubleClicked(folder);
+    if (!paintTreemap(window) || window.Treemap->Root() != folder) {
+        std::fprintf(stderr, "the treemap did not zoom\n");
+        return 1;
+    }
+    report("treemap-zoom", zoom.Seconds());
+    std::printf("treemap-zoom entries=%u tiles=%zu\n", window.Treemap->Map()->entries, window.Treemap->Map()->PlacedCount());
 
     window.close();
     SetUi(nullptr);
