@@ -14,6 +14,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -186,10 +187,11 @@ QImage PaintTreemap(const TTreemap &map, const TTreemapOptions &options, const Q
                               options.labelHeight);
             painter.setPen(QColor(look.stripText));
             painter.drawText(strip, Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(name, Qt::ElideRight, strip.width()));
-        } else if (!item.Is(TTreemapItem::Folder) && r.w >= 40 && r.h >= metrics.height() + 4) {
-            const QRect box(r.x + 2, r.y + 2, r.w - 4, r.h - 4);
+        } else if (!item.Is(TTreemapItem::Folder) && r.w >= 48 && r.h >= metrics.height() + 4) {
+            // Only where enough of the name shows to be recognised.
+            const QRect box(r.x + 3, r.y + 2, r.w - 6, r.h - 4);
             const QString text = metrics.elidedText(name, Qt::ElideMiddle, box.width());
-            if (text.size() >= 4) {
+            if (text == name || text.size() >= 8) {
                 painter.setPen(textOn(toQRgb(map.types[item.type].colour)));
                 painter.drawText(box, Qt::AlignCenter, text);
             }
@@ -204,7 +206,7 @@ QImage PaintTreemap(const TTreemap &map, const TTreemapOptions &options, const Q
         painter.setPen(QColor(look.text));
         for (std::uint16_t t : map.legend) {
             const TTreemapType &type = map.types[t];
-            const QString text = QString::fromStdString((type.ext.empty() ? std::string("(no extension)") : type.ext) +
+            const QString text = QString::fromStdString((type.ext.empty() ? std::string("(no extension)") : "." + type.ext) +
                                                          " " + TreemapShareText(type.bytes, map.total));
             const int width = box + 4 + metrics.horizontalAdvance(text) + 14;
             if (x + width - 14 > size.width() - 6)
@@ -261,6 +263,19 @@ public:
     // Jobs before `serial` are of no use any more.
     void Want(std::uint64_t serial) { latest_.store(serial); }
 
+    // Starts the thread if it is not running; false when the system cannot start one.
+    bool Start()
+    {
+        if (!thread_.joinable()) {
+            try {
+                thread_ = std::thread([this] { run(); });
+            } catch (const std::system_error &) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     void Post(std::unique_ptr<Job> job)
     {
         Want(job->serial);
@@ -268,9 +283,26 @@ public:
             std::lock_guard lock(mutex_);
             job_ = std::move(job);
         }
-        if (!thread_.joinable())
-            thread_ = std::thread([this] { run(); });
         wake_.notify_one();
+    }
+
+    // Lays out and paints a job; nothing when it was stopped or failed (the last picture stays).
+    static std::unique_ptr<Picture> Draw(Job &job, const std::function<bool()> &stop)
+    {
+        try {
+            auto picture = std::make_unique<Picture>();
+            if (!LayOutTreemap(job.map, job.options, stop))
+                return nullptr;
+            picture->image = PaintTreemap(job.map, job.options, job.look, job.font, job.size, stop);
+            if (picture->image.isNull())
+                return nullptr;
+            picture->serial = job.serial;
+            picture->key = job.key;
+            picture->map = std::move(job.map);
+            return picture;
+        } catch (...) {
+            return nullptr;
+        }
     }
 
     std::unique_ptr<Picture> Take()
@@ -293,19 +325,9 @@ private:
             }
             const std::uint64_t serial = job->serial;
             auto stop = [this, serial] { return latest_.load() != serial; };
-            auto picture = std::make_unique<Picture>();
-            try {
-                if (!LayOutTreemap(job->map, job->options, stop))
-                    continue;
-                picture->image = PaintTreemap(job->map, job->options, job->look, job->font, job->size, stop);
-                if (picture->image.isNull())
-                    continue;
-            } catch (...) {
-                continue; // a picture that cannot be made leaves the last one on screen
-            }
-            picture->serial = serial;
-            picture->key = job->key;
-            picture->map = std::move(job->map);
+            std::unique_ptr<Picture> picture = Draw(*job, stop);
+            if (!picture)
+                continue;
             {
                 std::lock_guard lock(mutex_);
                 if (stopping_)
@@ -342,6 +364,15 @@ QtTreemap::QtTreemap(QWidget *parent) : QWidget(parent), timer_(new QTimer(this)
 QtTreemap::~QtTreemap()
 {
     worker_.reset(); // joins the thread before anything it could tell goes away
+}
+
+template <typename F> void QtTreemap::guarded(F &&f) noexcept
+{
+    // A handler's failure ends that handler only; it never crosses the event loop.
+    try {
+        f();
+    } catch (...) {
+    }
 }
 
 void QtTreemap::SetSource(ITreeGrid *grid)
@@ -443,6 +474,17 @@ void QtTreemap::schedule()
 // once everything is gathered.
 void QtTreemap::work()
 {
+    try {
+        makePicture();
+    } catch (...) {
+        // Out of memory, most likely: the last picture stays, and the next change tries again.
+        gather_.reset();
+        inFlight_ = false;
+    }
+}
+
+void QtTreemap::makePicture()
+{
     if (frozen_ || !isVisible() || !source_)
         return; // shown again, or the change completed, schedules anew
     const Key key = wantedKey();
@@ -477,12 +519,21 @@ void QtTreemap::work()
     inFlight_ = true;
     if (!worker_)
         worker_ = std::make_unique<Worker>(*this);
-    worker_->Post(std::move(job));
+    if (worker_->Start()) {
+        worker_->Post(std::move(job));
+        return;
+    }
+    // No thread to be had: the picture is made here, late but whole.
+    install(Worker::Draw(*job, {}));
 }
 
 void QtTreemap::takeResult()
 {
-    std::unique_ptr<Picture> picture = worker_ ? worker_->Take() : nullptr;
+    install(worker_ ? worker_->Take() : nullptr);
+}
+
+void QtTreemap::install(std::unique_ptr<Picture> picture)
+{
     if (!picture || picture->serial != gatherSerial_ || !inFlight_)
         return; // made for a tree, root or size that is gone
     inFlight_ = false;
@@ -563,6 +614,11 @@ std::string QtTreemap::Encode(const std::string &format)
 
 void QtTreemap::paintEvent(QPaintEvent *)
 {
+    guarded([&] { paint(); });
+}
+
+void QtTreemap::paint()
+{
     QPainter painter(this);
     if (!shown_ || shown_->image.isNull()) {
         painter.fillRect(rect(), palette().color(QPalette::Window));
@@ -584,13 +640,16 @@ void QtTreemap::paintEvent(QPaintEvent *)
     // it reads on any tile.
     if (highlightTile_ != kNoTile && highlightTile_ != 0) {
         const QRect r = toWidget(map->items[highlightTile_].Rect());
+        QColor tint = palette().color(QPalette::Highlight);
+        tint.setAlpha(60);
+        painter.fillRect(r, tint);
         painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(QColor(0, 0, 0, 170), 5));
+        painter.setPen(QPen(QColor(0, 0, 0, 190), 6));
         painter.drawRect(r.adjusted(2, 2, -3, -3));
-        painter.setPen(QPen(palette().color(QPalette::Highlight), 3));
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 4));
         painter.drawRect(r.adjusted(2, 2, -3, -3));
-        painter.setPen(QPen(QColor(255, 255, 255, 200), 1));
-        painter.drawRect(r.adjusted(4, 4, -5, -5));
+        painter.setPen(QPen(QColor(255, 255, 255, 220), 1));
+        painter.drawRect(r.adjusted(5, 5, -6, -6));
     }
     if (hoverTile_ != kNoTile && hoverTile_ != highlightTile_ && hoverTile_ < map->items.size()) {
         const QRect r = toWidget(map->items[hoverTile_].Rect());
@@ -624,6 +683,11 @@ void QtTreemap::changeEvent(QEvent *event)
 
 void QtTreemap::mouseMoveEvent(QMouseEvent *event)
 {
+    guarded([&] { hover(event); });
+}
+
+void QtTreemap::hover(QMouseEvent *event)
+{
     const std::uint32_t tile = tileAt(event->position().toPoint());
     if (tile == hoverTile_)
         return;
@@ -653,7 +717,7 @@ void QtTreemap::mouseReleaseEvent(QMouseEvent *event)
         return;
     const NodeId node = NodeAt(event->position().toPoint());
     if (node != kNoNode)
-        emit TileClicked(node);
+        guarded([&] { emit TileClicked(node); });
 }
 
 void QtTreemap::mouseDoubleClickEvent(QMouseEvent *event)
@@ -664,9 +728,11 @@ void QtTreemap::mouseDoubleClickEvent(QMouseEvent *event)
     int x = 0, y = 0;
     if (!toPicture(event->position().toPoint(), x, y))
         return;
-    const std::uint32_t target = TreemapZoomTarget(shown_->map, TreemapPathAt(shown_->map, x, y));
-    if (target != kNoTile)
-        emit TileDoubleClicked(shown_->map.items[target].node);
+    guarded([&] {
+        const std::uint32_t target = TreemapZoomTarget(shown_->map, TreemapPathAt(shown_->map, x, y));
+        if (target != kNoTile)
+            emit TileDoubleClicked(shown_->map.items[target].node);
+    });
 }
 
 void QtTreemap::contextMenuEvent(QContextMenuEvent *event)
@@ -679,7 +745,7 @@ void QtTreemap::contextMenuEvent(QContextMenuEvent *event)
         if (!r.isEmpty())
             at = r.center();
     }
-    emit ContextMenuRequested(node, mapToGlobal(at));
+    guarded([&] { emit ContextMenuRequested(node, mapToGlobal(at)); });
 }
 
 void QtTreemap::leaveEvent(QEvent *event)

@@ -93,17 +93,23 @@ public:
         QRgb background, folder, hatch, frame, strip, stripText, text;
         bool dark;
     };
+
+private:
     struct Job;
     struct Picture;
     class Worker;
 
-private:
     Key wantedKey() const;
     TTreemapOptions optionsFor(const Key &key) const;
     Look look() const;
+    template <typename F> void guarded(F &&f) noexcept;
     void schedule();
     void work();
+    void makePicture();
     void takeResult();
+    void install(std::unique_ptr<Picture> picture);
+    void paint();
+    void hover(QMouseEvent *event);
     void updateHighlight();
     // The picture's coordinates of a widget point, when tiles may answer it.
     bool toPicture(QPoint point, int &x, int &y) const;

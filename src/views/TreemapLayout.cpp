@@ -104,7 +104,7 @@ TTreemapGather::TTreemapGather(const TNodeTree &tree, NodeId root, const TTreema
     pending_.push_back({root, kNoTile, total});
 }
 
-std::uint16_t TTreemapGather::typeOf(NodeId node)
+std::uint16_t TTreemapGather::typeOf(NodeId node, std::uint64_t size)
 {
     const TFileNodeData &d = tree_.Data(node);
     std::string shown;
@@ -114,14 +114,17 @@ std::uint16_t TTreemapGather::typeOf(NodeId node)
         shown = ValidUtf8(ExtensionOf(tree_.NameBytes(node)));
     FoldCaseInto(shown, fold_);
     auto found = typeIndex_.find(fold_);
-    if (found != typeIndex_.end())
+    if (found != typeIndex_.end()) {
+        typeBytes_[found->second] += size;
         return found->second;
+    }
     // Past the last index every further type shares it (a catalogue of 65,535 extensions).
     const auto index = std::uint16_t(std::min<std::size_t>(map_.types.size(), UINT16_MAX));
     if (index == map_.types.size()) {
-        const Rgb colour = TypeColour(shown);
-        map_.types.push_back({std::move(shown), colour, 0});
+        map_.types.push_back({std::move(shown), Rgb{}, 0});
+        typeBytes_.push_back(0);
     }
+    typeBytes_[index] += size;
     typeIndex_.emplace(fold_, index);
     return index;
 }
@@ -137,7 +140,7 @@ std::uint32_t TTreemapGather::open(NodeId node, std::uint64_t size)
     if (folder)
         item.flags |= TTreemapItem::Folder;
     else
-        item.type = typeOf(node);
+        item.type = typeOf(node, size);
     if (labelBytes_ && index > 0 && size >= labelBytes_) {
         item.flags |= TTreemapItem::Named;
         map_.labels.push_back({index, tree_.Field(node, FileName)});
@@ -180,6 +183,13 @@ bool TTreemapGather::Step(std::uint32_t records)
 
 TTreemap TTreemapGather::Take()
 {
+    // Colours are asked for largest type first: the colours handed out first differ the most.
+    std::vector<std::uint16_t> order(map_.types.size());
+    for (std::size_t t = 0; t < order.size(); ++t)
+        order[t] = std::uint16_t(t);
+    std::stable_sort(order.begin(), order.end(), [&](auto a, auto b) { return typeBytes_[a] > typeBytes_[b]; });
+    for (std::uint16_t t : order)
+        map_.types[t].colour = TypeColour(map_.types[t].ext);
     map_.items.shrink_to_fit();
     return std::move(map_);
 }
@@ -277,6 +287,44 @@ TTileRect innerRect(TTreemapItem &item, TTileRect r, bool root, const TTreemapOp
     return r;
 }
 
+// Drops the items that were gathered but not placed (frames and name strips leave some of them
+// too small), so that a picture holds only what it draws; pre-order and subtrees are kept.
+void dropUnplaced(TTreemap &map)
+{
+    std::vector<TTreemapItem> &items = map.items;
+    struct Open {
+        std::uint32_t oldEnd, index;
+    };
+    std::vector<Open> open;
+    std::vector<TTreemapLabel> labels;
+    auto label = map.labels.begin();
+    std::uint32_t kept = 0;
+    for (std::uint32_t i = 0; i < items.size();) {
+        while (!open.empty() && open.back().oldEnd <= i) {
+            items[open.back().index].end = kept;
+            open.pop_back();
+        }
+        if (!items[i].Is(TTreemapItem::Placed)) {
+            i = items[i].end;
+            continue;
+        }
+        while (label != map.labels.end() && label->item < i)
+            ++label;
+        if (label != map.labels.end() && label->item == i)
+            labels.push_back({kept, std::move(label->text)});
+        const std::uint32_t oldEnd = items[i].end;
+        items[kept] = items[i];
+        open.push_back({oldEnd, kept});
+        ++kept;
+        ++i;
+    }
+    for (; !open.empty(); open.pop_back())
+        items[open.back().index].end = kept;
+    items.resize(kept);
+    items.shrink_to_fit();
+    map.labels = std::move(labels);
+}
+
 } // namespace
 
 bool LayOutTreemap(TTreemap &map, const TTreemapOptions &options, const std::function<bool()> &stop)
@@ -351,6 +399,7 @@ bool LayOutTreemap(TTreemap &map, const TTreemapOptions &options, const std::fun
         }
     }
 
+    dropUnplaced(map);
     for (std::size_t t = 0; t < map.types.size(); ++t)
         if (map.types[t].bytes > 0)
             map.legend.push_back(std::uint16_t(t));

@@ -136,13 +136,14 @@ private:
         std::uint64_t size;
     };
     std::uint32_t open(NodeId node, std::uint64_t size);
-    std::uint16_t typeOf(NodeId node);
+    std::uint16_t typeOf(NodeId node, std::uint64_t size);
 
     const TNodeTree &tree_;
     TTreemap map_;
     std::vector<Pending> pending_;
     std::vector<std::pair<std::uint64_t, NodeId>> children_;
     std::unordered_map<std::string, std::uint16_t> typeIndex_; // folded extension -> type
+    std::vector<std::uint64_t> typeBytes_;                     // bytes of the files gathered, by type
     std::string fold_;
     std::uint64_t minBytes_ = 1;   // smaller entries are merged into their folder
     std::uint64_t labelBytes_ = 0; // entries at least this large keep their names (0: none)
@@ -154,8 +155,9 @@ std::uint64_t TreemapSizeOf(const TNodeTree &tree, NodeId node);
 
 // Places the items of `map` in options.width × options.height. Children too small to see (by
 // options.minArea) and whatever of a folder's size its children do not account for are left to
-// the folder's own area. `stop` is asked now and then; when it answers true the layout ends
-// early and answers false, leaving the map incomplete.
+// the folder's own area. Items that end up with no place are dropped, so the map then holds
+// what is drawn and nothing else. `stop` is asked now and then; when it answers true the layout
+// ends early and answers false, leaving the map incomplete.
 bool LayOutTreemap(TTreemap &map, const TTreemapOptions &options, const std::function<bool()> &stop = {});
 
 // The deepest placed item whose rectangle holds the point (a folder where none of its placed

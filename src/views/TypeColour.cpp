@@ -1,10 +1,10 @@
 #include "views/TypeColour.h"
 
-#include <algorithm>
-#include <iterator>
 #include <cmath>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "common/uFunction.h"
 
@@ -12,16 +12,14 @@ namespace folvane {
 
 namespace {
 
-// Common extensions, the ones most often seen filling a disk first: they get the colours farthest apart.
-constexpr std::string_view kCommon[] = {
-    "jpg",  "mp4",  "png",  "zip",  "pdf",  "iso",  "gz",   "mkv",  "so",   "txt",  "mp3",  "log",
-    "deb",  "xz",   "json", "h",    "py",   "mov",  "db",   "tar",  "xml",  "html", "cpp",  "c",
-    "js",   "gif",  "svg",  "docx", "xlsx", "img",  "bin",  "flac", "jpeg", "avi",  "7z",   "rar",
-    "pyc",  "o",    "a",    "mo",   "zst",  "bz2",  "dat",  "wav",  "webm", "webp", "raw",  "cr2",
-    "heic", "tif",  "ogg",  "m4a",  "pptx", "doc",  "xls",  "odt",  "csv",  "md",   "sqlite",
-    "jar",  "class", "go",  "rs",   "java", "ts",   "css",  "sh",   "ttf",  "otf",  "woff2", "vmdk",
-    "qcow2",
+// Mid tones, each far from the others and from the grey of entries without an extension, that
+// read on a light and on a dark background alike.
+constexpr Rgb kDistinct[] = {
+    {66, 133, 244},  {244, 140, 36},  {52, 168, 83},   {219, 68, 55},   {155, 89, 182},  {23, 190, 207},
+    {240, 200, 50},  {227, 119, 194}, {140, 86, 75},   {188, 189, 34},  {100, 70, 180},  {255, 152, 150},
+    {44, 160, 140},  {255, 187, 120}, {152, 223, 138}, {174, 199, 232}, {197, 176, 213}, {40, 70, 150},
 };
+constexpr std::size_t kDistinctCount = sizeof kDistinct / sizeof kDistinct[0];
 
 Rgb fromHsv(double hue, double saturation, double value)
 {
@@ -42,39 +40,50 @@ Rgb fromHsv(double hue, double saturation, double value)
     return {byte(r), byte(g), byte(b)};
 }
 
-// Mid tones that read on a light and on a dark background alike; a third of a turn of tones
-// separates neighbours on the wheel that would otherwise look alike.
-Rgb tone(double hue, unsigned step)
+// The n-th colour handed out: the distinct ones first, then hues a golden angle apart in three tones.
+Rgb colourNumber(std::size_t n)
 {
-    static constexpr double kValues[] = {0.92, 0.76, 0.84};
-    static constexpr double kSaturations[] = {0.62, 0.70, 0.48};
-    return fromHsv(hue, kSaturations[step % 3], kValues[step % 3]);
+    if (n < kDistinctCount)
+        return kDistinct[n];
+    n -= kDistinctCount;
+    static constexpr double kValues[] = {0.90, 0.74, 0.82};
+    static constexpr double kSaturations[] = {0.60, 0.70, 0.45};
+    return fromHsv(double(n) * 137.508 + 20, kSaturations[n % 3], kValues[n % 3]);
 }
 
-std::uint32_t fnv1a(std::string_view s)
+struct Registry {
+    std::mutex mutex;
+    std::unordered_map<std::string, Rgb> colours; // folded extension -> colour
+};
+
+Registry &registry()
 {
-    std::uint32_t h = 2166136261u;
-    for (unsigned char c : s) {
-        h ^= c;
-        h *= 16777619u;
-    }
-    return h;
+    static Registry instance;
+    return instance;
 }
 
 } // namespace
 
 Rgb TypeColour(std::string_view ext)
 {
-    const std::string folded = FoldCase(ext);
+    std::string folded = FoldCase(ext);
     if (folded.empty())
         return kNoTypeColour;
-    const auto known = std::find(std::begin(kCommon), std::end(kCommon), std::string_view(folded));
-    if (known != std::end(kCommon)) {
-        const auto index = unsigned(known - std::begin(kCommon));
-        return tone(index * 137.508, index / 5);
-    }
-    const std::uint32_t h = fnv1a(folded);
-    return tone(double(h % 3600) / 10.0, h >> 24);
+    Registry &r = registry();
+    std::lock_guard lock(r.mutex);
+    auto found = r.colours.find(folded);
+    if (found != r.colours.end())
+        return found->second;
+    const Rgb colour = colourNumber(r.colours.size());
+    r.colours.emplace(std::move(folded), colour);
+    return colour;
+}
+
+void ResetTypeColours()
+{
+    Registry &r = registry();
+    std::lock_guard lock(r.mutex);
+    r.colours.clear();
 }
 
 } // namespace folvane

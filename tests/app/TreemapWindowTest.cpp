@@ -16,6 +16,7 @@
 #include "GuiTestSupport.h"
 #include "app/uMain.h"
 #include "app/uWaitForm.h"
+#include "catalog/RollUp.h"
 #include "common/uFunction.h"
 #include "config/ConfigStore.h"
 #include "support/Files.h"
@@ -223,6 +224,56 @@ TEST_F(TreemapWindowTest, ANewScanDrawsTheNewCatalogue)
     ASSERT_TRUE(drawn());
     const QImage shot = map().grab().toImage();
     EXPECT_EQ(shot.size(), map().size());
+}
+
+// A catalogue made by hand: `folders` folders of `files` files of 1,000 bytes each below `path`.
+TNodeTree Synthetic(const std::string &path, int folders, int files)
+{
+    TNodeTree tree;
+    constexpr std::uint32_t kFields = (1u << FileName) | (1u << FullPath) | (1u << FileType) | (1u << FileSize);
+    auto entry = [&](NodeId n, bool folder, std::uint64_t size) {
+        TFileNodeData &d = tree.Data(n);
+        d.flags |= folder ? TFileNodeData::Folder : TFileNodeData::File;
+        d.present |= kFields;
+        d.size = size;
+    };
+    const NodeId top = tree.AddTopLevel();
+    tree.SetExplicitPath(top, path, path.size());
+    entry(top, true, 0);
+    for (int f = 0; f < folders; ++f) {
+        const NodeId folder = tree.AddChild(top);
+        tree.SetName(folder, "d" + std::to_string(f));
+        entry(folder, true, 0);
+        for (int i = 0; i < files; ++i) {
+            const NodeId file = tree.AddChild(folder);
+            tree.SetName(file, "f" + std::to_string(i) + ".dat");
+            entry(file, false, 1000);
+        }
+    }
+    tree.SetSize(top, RollUpFolderSize(tree, top));
+    return tree;
+}
+
+TEST_F(TreemapWindowTest, ACatalogueReplacedWhileTheMapIsMadeIsDrawnAnew)
+{
+    // The first catalogue takes many turns of the event loop to gather; it is replaced (and its
+    // storage freed) after the first turn, and the map that comes is the second one's.
+    auto replace = [&](TNodeTree tree) {
+        window->Ctrl()->CurrentNode = kNoNode;
+        window->VT->ReplaceNodes(std::move(tree));
+        window->Ctrl()->ShowFolder(window->VT->Nodes().First());
+    };
+    QSignalSpy ready(&map(), &QtTreemap::PictureReady);
+    replace(Synthetic("/first", 400, 500));
+    QApplication::processEvents();
+    EXPECT_FALSE(map().Current());
+    replace(Synthetic("/second", 3, 5));
+    ASSERT_TRUE(drawn());
+    ASSERT_NE(map().Map(), nullptr);
+    EXPECT_EQ(map().Map()->entries, 1u + 3u + 15u);
+    EXPECT_EQ(map().Root(), window->VT->Nodes().First());
+    EXPECT_EQ(window->VT->Nodes().PathBytes(map().Map()->items[0].node), "/second");
+    EXPECT_EQ(ready.count(), 1) << "no picture of the first catalogue was ever shown";
 }
 
 TEST_F(TreemapWindowTest, ThePictureIsSavedAsPngOrBmp)

@@ -182,13 +182,16 @@ TEST(TreemapLayout, EntriesTooSmallToSeeAreMergedIntoTheirFolder)
     b.File(emptyFolder, "zero", 0);
     b.Finish();
     const TTreemapOptions options{200, 100, 12, 1, 0, 48};
-    const TTreemap map = MapOf(tree, b.top, options);
-
+    TTreemapGather gather(tree, b.top, options);
+    ASSERT_TRUE(gather.Step(UINT32_MAX));
     // Nothing of the small ones, nor of what is empty, is even gathered.
     std::vector<NodeId> nodes;
-    for (const TTreemapItem &item : map.items)
+    for (const TTreemapItem &item : gather.Take().items)
         nodes.push_back(item.node);
     EXPECT_EQ(nodes, (std::vector<NodeId>{b.top, big, large}));
+
+    const TTreemap map = MapOf(tree, b.top, options);
+    ASSERT_EQ(map.items.size(), 3u);
     EXPECT_EQ(map.entries, tree.TotalCount(b.top));
     ExpectSoundGeometry(tree, map, options);
     (void)empty;
@@ -434,23 +437,35 @@ TEST_F(TreemapLinkTest, HoverTextsNameTheEntryItsShareAndWhatIsMerged)
               "many\n3.29 MB  (100.00%)\n/h/many\n300 entries too small to draw: 300.00 KB");
 }
 
-TEST(TypeColour, OneColourPerTypeWhateverItsLetterCase)
+TEST(TypeColour, OneColourPerTypeWhateverItsLetterCaseAndTheFirstOnesApart)
 {
-    EXPECT_EQ(TypeColour("JPG"), TypeColour("jpg"));
-    EXPECT_EQ(TypeColour("Jpg"), TypeColour("jPG"));
-    EXPECT_EQ(TypeColour("ÄRGER"), TypeColour("ärger")) << "letters beyond ASCII fold as the type counts fold them";
-    EXPECT_EQ(TypeColour("qwzx"), TypeColour("QWZX"));
-    EXPECT_EQ(TypeColour(""), kNoTypeColour);
-    // The types that most often fill a disk are told apart at a glance.
-    const char *common[] = {"jpg", "mp4", "png", "zip", "pdf", "iso", "gz", "mkv", "so", "txt", "mp3", "log"};
-    for (const char *x : common)
-        for (const char *y : common) {
-            if (x == y)
-                continue;
-            const Rgb a = TypeColour(x), b = TypeColour(y);
-            const int distance = std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
-            EXPECT_GT(distance, 40) << x << " and " << y;
+    // The types asked for first in a run get the colours farthest apart.
+    ResetTypeColours();
+    std::vector<std::string> first;
+    for (int i = 0; i < 18; ++i)
+        first.push_back("first-type-" + std::to_string(i));
+    std::vector<Rgb> colours;
+    for (const std::string &ext : first)
+        colours.push_back(TypeColour(ext));
+    for (std::size_t a = 0; a < colours.size(); ++a)
+        for (std::size_t b = a + 1; b < colours.size(); ++b) {
+            const int distance = std::abs(colours[a].r - colours[b].r) + std::abs(colours[a].g - colours[b].g) +
+                                 std::abs(colours[a].b - colours[b].b);
+            EXPECT_GT(distance, 60) << first[a] << " and " << first[b];
         }
+    for (const Rgb &c : colours) {
+        const int distance = std::abs(c.r - kNoTypeColour.r) + std::abs(c.g - kNoTypeColour.g) +
+                             std::abs(c.b - kNoTypeColour.b);
+        EXPECT_GT(distance, 60) << "far from the grey of entries without an extension";
+    }
+    // Asked again, in any letter case, a type keeps its colour, however many came in between.
+    for (int i = 0; i < 500; ++i)
+        TypeColour("later-" + std::to_string(i));
+    EXPECT_EQ(TypeColour("FIRST-TYPE-3"), colours[3]);
+    EXPECT_NE(TypeColour("later-1"), TypeColour("later-2"));
+    EXPECT_EQ(TypeColour("First-Type-0"), colours[0]);
+    EXPECT_EQ(TypeColour("ÄRGER"), TypeColour("ärger")) << "letters beyond ASCII fold as the type counts fold them";
+    EXPECT_EQ(TypeColour(""), kNoTypeColour);
 }
 
 TEST(SaveTreemapImage, WritesTheChosenFormatAndSaysWhyWhenItCannot)
