@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QTimer>
 #include <QToolTip>
 
@@ -26,6 +27,8 @@ namespace {
 // How long one turn of gathering may hold the UI thread.
 constexpr int kGatherSliceMs = 6;
 constexpr std::uint32_t kGatherRecords = 2048; // records read between two looks at the clock
+// How often the UI thread looks for the worker's picture while one is being made.
+constexpr int kPollMs = 8;
 
 // Cushions (van Wijk and van de Wetering): every rectangle adds a parabolic ridge to the surface
 // of all it holds, half as high again one level down, so shading shows the nesting.
@@ -116,13 +119,17 @@ int legendHeightFor(const QFont &font) { return QFontMetrics(font).height() + 8;
 
 } // namespace
 
-// --- Painting (on the worker) ------------------------------------------------------------------
+// --- Painting ----------------------------------------------------------------------------------
 
-QImage PaintTreemap(const TTreemap &map, const TTreemapOptions &options, const QtTreemap::Look &look,
-                    const QFont &font, QSize size, const std::function<bool()> &stop)
+QImage PaintTreemapTiles(const TTreemap &map, const TTreemapOptions &options, const QtTreemap::Look &look, QSize size,
+                         const std::function<bool()> &stop)
 {
     QImage image(size, QImage::Format_RGB32);
-    image.fill(look.background);
+    if (image.isNull())
+        return image;
+    // By hand, as every pixel here: Qt's own fills may hand work to its thread pool.
+    fill(image, {0, 0, std::int16_t(std::min(size.width(), int(INT16_MAX))), std::int16_t(std::min(size.height(), int(INT16_MAX)))},
+         look.background);
     if (map.items.empty() || !map.items[0].Is(TTreemapItem::Placed))
         return image;
 
@@ -171,7 +178,15 @@ QImage PaintTreemap(const TTreemap &map, const TTreemapOptions &options, const Q
             open.push_back({item.end, surface});
         ++i;
     }
+    return image;
+}
 
+void PaintTreemapText(QImage &image, const TTreemap &map, const TTreemapOptions &options, const QtTreemap::Look &look,
+                      const QFont &font)
+{
+    if (map.items.empty() || !map.items[0].Is(TTreemapItem::Placed))
+        return;
+    const QSize size = image.size();
     // Names: in folders' strips, and on files whose tiles have room for them.
     QPainter painter(&image);
     painter.setFont(font);
@@ -182,12 +197,12 @@ QImage PaintTreemap(const TTreemap &map, const TTreemapOptions &options, const Q
             continue;
         const TTileRect r = item.Rect();
         const QString name = QString::fromStdString(label.text);
-        if (item.Is(TTreemapItem::Labelled)) {
+        if (item.Is(TTreemapItem::Folder) && item.Is(TTreemapItem::Labelled)) {
             const QRect strip(r.x + options.frame + 3, r.y + options.frame, r.w - 2 * options.frame - 6,
                               options.labelHeight);
             painter.setPen(QColor(look.stripText));
             painter.drawText(strip, Qt::AlignLeft | Qt::AlignVCenter, metrics.elidedText(name, Qt::ElideRight, strip.width()));
-        } else if (!item.Is(TTreemapItem::Folder) && r.w >= 48 && r.h >= metrics.height() + 4) {
+        } else if (item.Is(TTreemapItem::Labelled)) {
             // Only where enough of the name shows to be recognised.
             const QRect box(r.x + 3, r.y + 2, r.w - 6, r.h - 4);
             const QString text = metrics.elidedText(name, Qt::ElideMiddle, box.width());
@@ -220,7 +235,6 @@ QImage PaintTreemap(const TTreemap &map, const TTreemapOptions &options, const Q
             x += width;
         }
     }
-    return image;
 }
 
 // --- The worker --------------------------------------------------------------------------------
@@ -231,7 +245,6 @@ struct QtTreemap::Job {
     TTreemap map;
     TTreemapOptions options;
     Look look{};
-    QFont font;
     QSize size;
 };
 
@@ -239,15 +252,19 @@ struct QtTreemap::Picture {
     std::uint64_t serial = 0;
     Key key;
     TTreemap map;
+    TTreemapOptions options;
+    Look look{};
     QImage image;
 };
 
-// One thread that lays out and paints the latest job. Jobs and pictures pass between it and the
-// UI thread under its mutex; the queued call that tells the widget a picture is ready carries no
-// data. A job that is no longer the latest stops at its next look at `latest_`.
+// One thread that lays out and shades the latest job, touching nothing of Qt's but the pixels of
+// its own image. Jobs and pictures pass between it and the UI thread under its mutex only, and
+// the UI thread looks for a finished picture on a timer: a queued call from this thread would go
+// through Qt's own event queue, whose lock no thread checker can see. A job that is no longer
+// the latest stops at its next look at `latest_`.
 class QtTreemap::Worker {
 public:
-    explicit Worker(QtTreemap &owner) : owner_(owner) {}
+    Worker() = default;
     ~Worker()
     {
         {
@@ -293,11 +310,13 @@ public:
             auto picture = std::make_unique<Picture>();
             if (!LayOutTreemap(job.map, job.options, stop))
                 return nullptr;
-            picture->image = PaintTreemap(job.map, job.options, job.look, job.font, job.size, stop);
+            picture->image = PaintTreemapTiles(job.map, job.options, job.look, job.size, stop);
             if (picture->image.isNull())
                 return nullptr;
             picture->serial = job.serial;
             picture->key = job.key;
+            picture->options = job.options;
+            picture->look = job.look;
             picture->map = std::move(job.map);
             return picture;
         } catch (...) {
@@ -328,17 +347,13 @@ private:
             std::unique_ptr<Picture> picture = Draw(*job, stop);
             if (!picture)
                 continue;
-            {
-                std::lock_guard lock(mutex_);
-                if (stopping_)
-                    return;
-                picture_ = std::move(picture);
-            }
-            QMetaObject::invokeMethod(&owner_, [owner = &owner_] { owner->takeResult(); }, Qt::QueuedConnection);
+            std::lock_guard lock(mutex_);
+            if (stopping_)
+                return;
+            picture_ = std::move(picture);
         }
     }
 
-    QtTreemap &owner_;
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable wake_;
@@ -350,7 +365,7 @@ private:
 
 // --- The widget --------------------------------------------------------------------------------
 
-QtTreemap::QtTreemap(QWidget *parent) : QWidget(parent), timer_(new QTimer(this))
+QtTreemap::QtTreemap(QWidget *parent) : QWidget(parent), timer_(new QTimer(this)), poll_(new QTimer(this))
 {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -359,6 +374,8 @@ QtTreemap::QtTreemap(QWidget *parent) : QWidget(parent), timer_(new QTimer(this)
     timer_->setSingleShot(true);
     timer_->setInterval(0);
     connect(timer_, &QTimer::timeout, this, [this] { work(); });
+    poll_->setInterval(kPollMs);
+    connect(poll_, &QTimer::timeout, this, [this] { takeResult(); });
 }
 
 QtTreemap::~QtTreemap()
@@ -513,14 +530,14 @@ void QtTreemap::makePicture()
     job->map = gather_->Take();
     job->options = optionsFor(key);
     job->look = look();
-    job->font = font();
     job->size = QSize(key.width, key.height);
     gather_.reset();
     inFlight_ = true;
     if (!worker_)
-        worker_ = std::make_unique<Worker>(*this);
+        worker_ = std::make_unique<Worker>();
     if (worker_->Start()) {
         worker_->Post(std::move(job));
+        poll_->start();
         return;
     }
     // No thread to be had: the picture is made here, late but whole.
@@ -529,14 +546,21 @@ void QtTreemap::makePicture()
 
 void QtTreemap::takeResult()
 {
-    install(worker_ ? worker_->Take() : nullptr);
+    if (!inFlight_ || !worker_) {
+        poll_->stop();
+        return;
+    }
+    guarded([&] { install(worker_->Take()); });
 }
 
 void QtTreemap::install(std::unique_ptr<Picture> picture)
 {
     if (!picture || picture->serial != gatherSerial_ || !inFlight_)
-        return; // made for a tree, root or size that is gone
+        return; // none yet, or made for a tree, root or size that is gone
     inFlight_ = false;
+    poll_->stop();
+    // Text is laid out here: Qt's fonts and their caches are shared by the whole program.
+    PaintTreemapText(picture->image, picture->map, picture->options, picture->look, font());
     shown_ = std::move(picture);
     hoverTile_ = kNoTile;
     updateHighlight();
@@ -557,23 +581,17 @@ void QtTreemap::updateHighlight()
 
 bool QtTreemap::toPicture(QPoint point, int &x, int &y) const
 {
-    const TTreemap *map = Map();
-    if (!map || width() <= 0 || height() <= 0)
+    // A picture of another size is drawn as it is, from the top left, until the new one is ready.
+    if (!Map())
         return false;
-    // A picture of another size is drawn stretched until the new one is ready.
-    x = int(std::floor(point.x() * double(shown_->image.width()) / width()));
-    y = int(std::floor(point.y() * double(shown_->image.height()) / height()));
+    x = point.x();
+    y = point.y();
     return true;
 }
 
 QRect QtTreemap::toWidget(const TTileRect &r) const
 {
-    if (!shown_ || r.Empty() || shown_->image.isNull())
-        return {};
-    const double sx = double(width()) / shown_->image.width(), sy = double(height()) / shown_->image.height();
-    const int x0 = int(std::lround(r.x * sx)), y0 = int(std::lround(r.y * sy));
-    const int x1 = int(std::lround((r.x + r.w) * sx)), y1 = int(std::lround((r.y + r.h) * sy));
-    return QRect(x0, y0, x1 - x0, y1 - y0);
+    return r.Empty() ? QRect() : QRect(r.x, r.y, r.w, r.h);
 }
 
 std::uint32_t QtTreemap::tileAt(QPoint point) const
@@ -628,10 +646,12 @@ void QtTreemap::paint()
                                                                          : QStringLiteral("No catalogue"));
         return;
     }
-    if (shown_->image.size() == size())
-        painter.drawImage(0, 0, shown_->image);
-    else
-        painter.drawImage(rect(), shown_->image);
+    // Unscaled: a stretched image would cost a scaling pass on every paint while the window is
+    // resized, and the next picture, of the new size, is on its way.
+    painter.drawImage(0, 0, shown_->image);
+    const QRegion uncovered = QRegion(rect()).subtracted(QRect(QPoint(0, 0), shown_->image.size()));
+    for (const QRect &r : uncovered)
+        painter.fillRect(r, palette().color(QPalette::Window));
 
     const TTreemap *map = Map();
     if (!map)

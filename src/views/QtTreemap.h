@@ -3,9 +3,10 @@
 // coloured by file type, framed by folder, with a legend of the types that take the most room.
 //
 // The widget draws and forwards the mouse; the layout is TreemapLayout's. A new picture is made
-// in two steps that never hold up input: the entries large enough to draw are gathered from the
-// tree on the UI thread a few milliseconds at a time (the tree is the UI thread's alone), then a
-// worker thread lays them out and paints them into an image, reading only what was gathered.
+// in steps that never hold up input: the entries large enough to draw are gathered from the tree
+// on the UI thread a few milliseconds at a time (the tree is the UI thread's alone), then a worker
+// thread lays them out and shades the tiles into an image, reading only what was gathered, and
+// the UI thread writes the names and the legend on it.
 // The picture on screen stays until the next one is ready. Any change of the tree, the root, the
 // size or the palette starts a new picture and drops the one in the making; the worker's result
 // is taken only when it is still the one wanted. Tiles answer the mouse only while the picture
@@ -133,14 +134,19 @@ private:
     std::uint64_t gatherSerial_ = 0;
     bool inFlight_ = false; // the worker has the job for gatherKey_
     std::uint64_t serial_ = 0;
-    QTimer *timer_;
+    QTimer *timer_; // the next turn of work()
+    QTimer *poll_;  // looks for the worker's picture
     std::unique_ptr<Worker> worker_;
 };
 
-// Paints a laid-out map (the worker's half of a picture): cushion-shaded tiles coloured by type,
-// folders framed and, where they are large enough, named, and a legend of the types that take the
-// most room in a strip below the map. `stop` is asked now and then; a true answer ends the painting.
-QImage PaintTreemap(const TTreemap &map, const TTreemapOptions &options, const QtTreemap::Look &look,
-                    const QFont &font, QSize size, const std::function<bool()> &stop = {});
+// The two halves of painting a laid-out map. The tiles (on the worker: pixels only):
+// cushion-shaded files coloured by type, folders framed, their own areas hatched and their name
+// strips left blank. `stop` is asked now and then; a true answer ends the painting (null image).
+QImage PaintTreemapTiles(const TTreemap &map, const TTreemapOptions &options, const QtTreemap::Look &look, QSize size,
+                         const std::function<bool()> &stop = {});
+// The text (on the UI thread, where Qt's fonts live): names in folders' strips and on files with
+// room for them, and below the map a legend of the types that take the most room.
+void PaintTreemapText(QImage &image, const TTreemap &map, const TTreemapOptions &options, const QtTreemap::Look &look,
+                      const QFont &font);
 
 } // namespace folvane

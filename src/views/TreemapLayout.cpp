@@ -288,7 +288,8 @@ TTileRect innerRect(TTreemapItem &item, TTileRect r, bool root, const TTreemapOp
 }
 
 // Drops the items that were gathered but not placed (frames and name strips leave some of them
-// too small), so that a picture holds only what it draws; pre-order and subtrees are kept.
+// too small), and the names that will not be shown, so that a picture holds only what it draws;
+// pre-order and subtrees are kept.
 void dropUnplaced(TTreemap &map)
 {
     std::vector<TTreemapItem> &items = map.items;
@@ -310,7 +311,7 @@ void dropUnplaced(TTreemap &map)
         }
         while (label != map.labels.end() && label->item < i)
             ++label;
-        if (label != map.labels.end() && label->item == i)
+        if (label != map.labels.end() && label->item == i && items[i].Is(TTreemapItem::Labelled))
             labels.push_back({kept, std::move(label->text)});
         const std::uint32_t oldEnd = items[i].end;
         items[kept] = items[i];
@@ -363,6 +364,8 @@ bool LayOutTreemap(TTreemap &map, const TTreemapOptions &options, const std::fun
         const std::uint64_t size = item.Size();
         if (!item.Is(TTreemapItem::Folder)) {
             map.types[item.type].bytes += size;
+            if (item.Is(TTreemapItem::Named) && rect.w >= options.labelMinWidth && rect.h >= options.labelHeight + 2)
+                item.flags |= TTreemapItem::Labelled;
             continue;
         }
         if (item.end == index + 1)

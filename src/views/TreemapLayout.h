@@ -47,7 +47,7 @@ public:
         Folder = 1,   // a folder; its children are items when they were large enough to gather
         Named = 2,    // the map holds its name, for a label (TTreemap::labels)
         Placed = 4,   // laid out: Rect() is where it is drawn
-        Labelled = 8, // a folder drawn with a strip holding its name at its top
+        Labelled = 8, // drawn with its name: a folder's in a strip at its top, a file's across its tile
     };
 
     NodeId node = kNoNode;
@@ -111,8 +111,8 @@ struct TTreemapOptions {
     // Pixels between a folder's edge and its children (0: folders are not framed; the root never is).
     int frame = 1;
     // The height of the strip holding a folder's name at its top, given to folders at least
-    // labelMinWidth wide and three strips high (0: no strips). Names are kept for entries that
-    // can be that large, for folders' strips and for files large enough to show theirs.
+    // labelMinWidth wide and three strips high (0: no names at all). A file shows its name when
+    // its tile is at least labelMinWidth wide and a strip and two pixels high.
     int labelHeight = 0;
     int labelMinWidth = 48;
 };

@@ -143,7 +143,15 @@ TEST(TreemapLayout, TilesNestDoNotOverlapAndTakeTheirShare)
             SCOPED_TRACE(std::string(c.name) + ", seed " + std::to_string(seed));
             const TTreemap map = MapOf(catalog.tree, catalog.top, c.options);
             EXPECT_GT(map.PlacedCount(), 20u);
+            EXPECT_EQ(map.PlacedCount(), map.items.size()) << "the map keeps what it draws";
             ExpectSoundGeometry(catalog.tree, map, c.options);
+            for (const TTreemapLabel &label : map.labels) {
+                EXPECT_TRUE(map.items[label.item].Is(TTreemapItem::Labelled)) << "a name kept is shown";
+                EXPECT_EQ(label.text, catalog.tree.Field(map.items[label.item].node, FileName));
+            }
+            if (c.options.labelHeight > 0) {
+                EXPECT_FALSE(map.labels.empty());
+            }
         }
     }
 }
