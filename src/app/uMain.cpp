@@ -7,8 +7,8 @@
 #include <QDropEvent>
 #include <QEventLoop>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>

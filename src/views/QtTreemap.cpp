@@ -455,7 +455,6 @@ QtTreemap::Look QtTreemap::look() const
     const QColor window = p.color(QPalette::Window);
     const bool dark = window.lightness() < 128;
     Look l;
-    l.dark = dark;
     l.background = window.rgb();
     l.folder = dark ? qRgb(74, 78, 88) : qRgb(214, 218, 227);
     l.hatch = dark ? qRgb(60, 63, 72) : qRgb(196, 201, 211);

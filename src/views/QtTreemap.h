@@ -92,7 +92,6 @@ public:
     // The colours a picture is painted with, taken from the palette on the UI thread.
     struct Look {
         QRgb background, folder, hatch, frame, strip, stripText, text;
-        bool dark;
     };
 
 private:

@@ -411,6 +411,28 @@ TEST_F(TreemapLinkTest, SelectingInTheTreeExpandsEveryFolderAbove)
     EXPECT_EQ(grid.SelectedNode(), file);
 }
 
+class FolderShownTest : public ControllerFixture {};
+
+TEST_F(FolderShownTest, TheControllerSaysWhichEntryItMadeCurrent)
+{
+    CatalogBuilder b(Tree(), "/data");
+    const NodeId docs = b.Folder(b.top, "docs");
+    const NodeId a = b.File(docs, "a.txt", 100);
+    b.Finish();
+    std::vector<NodeId> shown;
+    ctrl->FolderShown = [&](NodeId n) {
+        shown.push_back(n);
+        EXPECT_EQ(ctrl->CurrentNode, n);
+        EXPECT_EQ(Chart(ChartId::ChartFile).TitleLines(), std::vector<std::string>{Tree().Field(n, FullPath)})
+            << "told once everything shows the entry";
+    };
+    AfterScan();
+    ctrl->ShowFolder(b.top); // already shown: nothing happens
+    VT().SelectNode(a);
+    ctrl->ShowFolder(docs);
+    EXPECT_EQ(shown, (std::vector<NodeId>{b.top, a, docs}));
+}
+
 TEST(TreemapShareText, RoundsHalfAwayFromZeroInIntegers)
 {
     SetForms(TextForms::EnUs());
