@@ -10,6 +10,11 @@
 //               top, each sent to the tree as a key press and painted at once.
 //   chart-large the current-folder chart of a folder of 100,000 files (a catalogue made here,
 //               shown with its list filled), drawn and painted once as a pie and once as bars.
+//   treemap-first   from the shown catalogue to the treemap of the whole tree, 1280 x 800,
+//               laid out and painted (followed by a line "treemap-memory ..." with the peak
+//               memory the treemap took, per entry of the map and per tile drawn);
+//   treemap-zoom    a double click on the folder whose sub-tree holds nearest to 10,000 entries,
+//               to its treemap painted.
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -25,6 +30,7 @@
 #include "common/UiServices.h"
 #include "views/QtChart.h"
 #include "views/QtTreeGrid.h"
+#include "views/QtTreemap.h"
 #include "views/uCtrl.h"
 
 using namespace folvane;
@@ -87,6 +93,17 @@ TNodeTree wideFolder(int count)
     }
     tree.SetSize(top, total);
     return tree;
+}
+
+// Runs the event loop until the treemap shows the picture wanted now, then paints it.
+bool paintTreemap(TFMMain &window)
+{
+    for (bench::Stopwatch limit; !window.Treemap->Current(); QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5))
+        if (limit.Seconds() > 120)
+            return false;
+    window.Treemap->repaint();
+    QApplication::processEvents();
+    return true;
 }
 
 } // namespace
@@ -181,6 +198,42 @@ int main(int argc, char **argv)
         return 1;
     }
     report("page-through", paged);
+    // Back to the top folder of Total Tree for the treemap of the whole catalogue.
+    vt.SelectNode(top);
+    QApplication::processEvents();
+    // The treemap's page has the same room as Total Tree's: size that to 1280 x 800 first.
+    window.resize(window.size() + QSize(1280, 800) - window.VT->size());
+    QApplication::processEvents();
+    const std::uint64_t before = bench::StatusBytes("VmRSS");
+    bench::ResetPeak();
+    bench::Stopwatch first;
+    window.pcTotal->setCurrentWidget(window.Treemap->parentWidget());
+    if (!paintTreemap(window) || window.Treemap->size() != QSize(1280, 800)) {
+        std::fprintf(stderr, "the treemap was not drawn at 1280 x 800\n");
+        return 1;
+    }
+    report("treemap-first", first.Seconds());
+    const TTreemap *map = window.Treemap->Map();
+    const std::uint64_t peak = bench::StatusBytes("VmHWM") - before;
+    std::printf("treemap-memory peak-bytes=%llu entries=%u tiles=%zu peak-per-entry=%.2f peak-per-tile=%.2f "
+                "map-bytes=%zu map-per-tile=%.2f picture-bytes=%zu\n",
+                (unsigned long long)peak, map->entries, map->PlacedCount(), double(peak) / map->entries,
+                double(peak) / double(map->PlacedCount()), map->Bytes(), double(map->Bytes()) / double(map->PlacedCount()),
+                window.Treemap->PictureBytes());
+
+    NodeId folder = top;
+    auto distance = [&](NodeId n) { return std::abs(std::int64_t(tree.TotalCount(n)) - 10000); };
+    for (NodeId n = tree.First(); n != kNoNode; n = tree.Next(n))
+        if (tree.Data(n).Kind() == NodeKind::Folder && distance(n) < distance(folder))
+            folder = n;
+    bench::Stopwatch zoom;
+    emit window.Treemap->TileDoubleClicked(folder);
+    if (!paintTreemap(window) || window.Treemap->Root() != folder) {
+        std::fprintf(stderr, "the treemap did not zoom\n");
+        return 1;
+    }
+    report("treemap-zoom", zoom.Seconds());
+    std::printf("treemap-zoom entries=%u tiles=%zu\n", window.Treemap->Map()->entries, window.Treemap->Map()->PlacedCount());
     {
         window.VT->ReplaceNodes(wideFolder(100000));
         window.Ctrl()->CurrentNode = kNoNode;

@@ -7,8 +7,10 @@
 #include <QDropEvent>
 #include <QEventLoop>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
@@ -38,6 +40,8 @@
 #include "views/QtChart.h"
 #include "views/QtIconList.h"
 #include "views/QtTreeGrid.h"
+#include "views/QtTreemap.h"
+#include "views/TreemapLink.h"
 #include "views/uCtrl.h"
 
 namespace folvane {
@@ -167,6 +171,24 @@ QIcon barIcon(int size)
 QIcon classesIcon()
 {
     return barIcon(16);
+}
+
+// Nested tiles: the icon of the treemap's tab.
+QIcon treemapIcon()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setPen(QColor(60, 60, 60));
+    const std::pair<QRect, QColor> tiles[] = {{QRect(1, 1, 8, 13), QColor(0, 128, 255)},
+                                              {QRect(9, 1, 5, 7), QColor(255, 170, 0)},
+                                              {QRect(9, 8, 5, 3), QColor(60, 180, 75)},
+                                              {QRect(9, 11, 5, 3), QColor(230, 60, 60)}};
+    for (const auto &[rect, colour] : tiles) {
+        p.setBrush(colour);
+        p.drawRect(rect);
+    }
+    return QIcon(pixmap);
 }
 
 } // namespace
@@ -304,6 +326,8 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
                       {"ToolButton121", "ToolButton126", "ToolButton127", "ToolButton128", "ToolButton129",
                        "ToolButton130", "ToolButton133", "ToolButton10"},
                       "Type of Files");
+
+    pcTotal->addTab(buildTreemapPage(), treemapIcon(), QStringLiteral("Treemap"));
 
     setCentralWidget(central);
 
@@ -452,6 +476,74 @@ QWidget *TFMMain::buildTopPanel()
     row->addWidget(btnUp);
     row->addWidget(lbPath, 1);
     return panel;
+}
+
+QWidget *TFMMain::buildTreemapPage()
+{
+    Treemap = new QtTreemap;
+    Treemap->setObjectName(QStringLiteral("Treemap"));
+    Treemap->SetSource(VT);
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("TabTreemap"));
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    QToolBar *bar = newToolBar();
+    QToolButton *save =
+        toolButton(bar, QStringLiteral("tbSaveTreemap"), QStringLiteral("Save to file"), themed("document-save", QStyle::SP_DialogSaveButton));
+    connect(save, &QToolButton::clicked, this, [this] {
+        guard([&] { SaveTreemapImage([this](const std::string &format) { return Treemap->Encode(format); }); });
+    });
+    layout->addWidget(bar);
+    layout->addWidget(Treemap, 1);
+
+    // The map follows VT's catalogue: every change of its tree (a scan, a sort) draws it anew.
+    connect(VT->model(), &QAbstractItemModel::modelAboutToBeReset, Treemap, &QtTreemap::TreeChanging);
+    connect(VT->model(), &QAbstractItemModel::modelReset, Treemap, &QtTreemap::TreeChanged);
+    // A tile does what its row in VT does; a double click zooms into a folder.
+    connect(Treemap, &QtTreemap::TileClicked, this, [this](NodeId node) { guard([&] { SelectInTree(*VT, node); }); });
+    connect(Treemap, &QtTreemap::TileDoubleClicked, this, [this](NodeId folder) {
+        guard([&] {
+            Treemap->SetRoot(folder);
+            SelectInTree(*VT, folder);
+        });
+    });
+    connect(Treemap, &QtTreemap::ContextMenuRequested, this,
+            [this](NodeId node, QPoint at) { guard([&] { treemapMenu(node, at); }); });
+    // A row chosen in a list lights up its entry's tile (VT's rows do so through ShowFolder).
+    for (QtTreeGrid *list : {VTList, VTAge, VTSize, VTType})
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, list] {
+            guard([&] {
+                const NodeId row = list->SelectedNode();
+                if (row == kNoNode)
+                    return;
+                const NodeId node = NodeOfPath(VT->Nodes(), list->Nodes().PathBytes(row));
+                if (node == kNoNode)
+                    return;
+                Treemap->SetRoot(TreemapRootFor(VT->Nodes(), Treemap->Root(), node));
+                Treemap->SetHighlight(node);
+            });
+        });
+    return page;
+}
+
+void TFMMain::treemapMenu(NodeId node, const QPoint &at)
+{
+    if (busy_ || !ctrl_)
+        return;
+    if (node != kNoNode)
+        SelectInTree(*VT, node); // as a right click selects a row
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("TreemapMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction *explorer = menu->addAction(themed("system-file-manager", QStyle::SP_DirOpenIcon), QStringLiteral("Open Explorer"));
+    connect(explorer, &QAction::triggered, this, [this] {
+        guard([&] {
+            if (ctrl_)
+                ctrl_->OpenExplorer(*VT);
+        });
+    });
+    menu->popup(at);
 }
 
 QToolBar *TFMMain::newToolBar()
@@ -667,6 +759,11 @@ void TFMMain::InitMainWindow()
 {
     // The shared icon list needs nothing up front: icons are looked up and cached as cells ask.
     ctrl_ = std::make_unique<TFACtrl>(*this);
+    // The map's root follows the entry shown when it leaves the map (Up, another folder chosen).
+    ctrl_->FolderShown = [this](NodeId node) {
+        Treemap->SetRoot(TreemapRootFor(VT->Nodes(), Treemap->Root(), node));
+        Treemap->SetHighlight(node);
+    };
     for (QtTreeGrid *grid : {VT, VTList, VTAge, VTSize, VTType}) {
         try {
             ctrl_->SetupColumns(*grid);

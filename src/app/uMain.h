@@ -27,6 +27,7 @@ namespace folvane {
 
 class QtChart;
 class QtTreeGrid;
+class QtTreemap;
 class TFACtrl;
 class TWaitForm;
 
@@ -88,6 +89,7 @@ public:
     // Components, by their names.
     QtTreeGrid *VT, *VTList, *VTAge, *VTSize, *VTType;
     QtChart *ChartFile, *AgeChart, *SizeChart, *TypeChart;
+    QtTreemap *Treemap;
     QTabWidget *pcTotal;
     QStackedWidget *pcAge, *pcSize, *pcType;
     QPushButton *btnOpen;
@@ -123,6 +125,9 @@ private:
     void reportConfigProblem();
 
     QWidget *buildTopPanel();
+    // The treemap's page, wired both ways to VT, and its tile menu.
+    QWidget *buildTreemapPage();
+    void treemapMenu(NodeId node, const QPoint &at);
     QWidget *buildGridPage(QtTreeGrid *grid, const QString &prefix, bool withReturn, QStackedWidget *pages,
                            const std::vector<QString> &names);
     QToolBar *newToolBar();

@@ -549,6 +549,8 @@ void TFACtrl::ShowFolder(NodeId node)
     CountClasses();
     FillFileList(*List);
     drawCharts();
+    if (FolderShown)
+        FolderShown(node);
 }
 
 void TFACtrl::drawCharts()

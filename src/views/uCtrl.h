@@ -70,6 +70,8 @@ public:
     std::vector<std::uint64_t> SizeCounts, CreateCounts, AccessCounts, WriteCounts;
     TTypeCounts TypeCounts;
     Clock Now;
+    // Called at the end of ShowFolder with the entry it made current (the treemap follows it).
+    std::function<void(NodeId)> FolderShown;
 
     // --- Columns, cells, layout ---------------------------------------------------------------
     void SetupColumns(ITreeGrid &grid);

@@ -181,10 +181,11 @@ TEST_F(MainWindowTest, StartsWithEveryPartInPlace)
     EXPECT_TRUE(window->btnOpen->font().bold());
     EXPECT_EQ(window->btnUp->toolTip(), QStringLiteral("back to top"));
     EXPECT_EQ(window->lbPath->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    // The six specified tabs, then the treemap.
     const QStringList tabs = {"Total Tree", "Current Path File List", "Current Path File Chart",
-                              "Age of Files", "Size of Files", "Type of Files"};
-    ASSERT_EQ(window->pcTotal->count(), 6);
-    for (int i = 0; i < 6; ++i) {
+                              "Age of Files", "Size of Files", "Type of Files", "Treemap"};
+    ASSERT_EQ(window->pcTotal->count(), 7);
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(window->pcTotal->tabText(i), tabs[i]);
         EXPECT_FALSE(window->pcTotal->tabIcon(i).isNull());
     }
