@@ -147,6 +147,7 @@ int main(int argc, char **argv)
                 bench::Stopwatch watch;
                 TNodeTree walked;
                 ScanOptions options;
+                options.choices = CatalogueChoices(vt.Nodes());
                 options.below = path.RelativeFromStep(path.TopSteps() - 1);
                 ScanFolder(walked, path.top, options);
                 walks.push_back(watch.Seconds());

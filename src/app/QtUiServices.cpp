@@ -18,6 +18,7 @@
 #include "app/uWaitForm.h"
 #include "common/Utf8.h"
 #include "common/uFunction.h"
+#include "config/ScanOptionsDialog.h"
 #include "config/uConfigEx.h"
 
 namespace folvane {
@@ -140,6 +141,14 @@ bool QtUiServices::ShowColumnDialog()
 {
     return onUiThread([&] {
         TFMConfig dialog(nullptr);
+        return dialog.Execute();
+    });
+}
+
+bool QtUiServices::ShowScanOptions()
+{
+    return onUiThread([&] {
+        TFMScanOptions dialog(owner_);
         return dialog.Execute();
     });
 }

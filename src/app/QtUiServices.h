@@ -27,6 +27,7 @@ public:
                          MsgIcon icon) override;
     bool ChooseFolder(const std::string &caption, const std::string &root, std::string &folder) override;
     bool ShowColumnDialog() override;
+    bool ShowScanOptions() override;
     void ShowAbout() override;
     void OpenUrl(const std::string &url) override;
     void CopyPaths(const std::vector<std::string> &paths) override;

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
 
 #include "common/ProductAddresses.h"
 #include "common/UiServices.h"
@@ -99,6 +100,12 @@ void TFMAbout::showEvent(QShowEvent *event)
 {
     label1_->setText(QStringLiteral("Korrin Folvane 3.1.3"));
     QDialog::showEvent(event);
+    // Centred on the screen, not over the main window where a dialog goes by default. The
+    // program places it itself: there may be no window manager to do it.
+    if (const QScreen *shownOn = screen()) {
+        const QRect frame = frameGeometry();
+        move(pos() + shownOn->availableGeometry().center() - frame.center());
+    }
 }
 
 bool TFMAbout::eventFilter(QObject *watched, QEvent *event)

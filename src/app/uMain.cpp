@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QEventLoop>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -29,15 +30,20 @@
 #include <thread>
 
 #include "app/UAbout.h"
+#include "catalog/CatalogEdit.h"
 #include "app/uWaitForm.h"
+#include "catalog/CatalogNotes.h"
 #include "catalog/uFileReader.h"
 #include "common/TextForms.h"
+#include "common/Utf8.h"
 #include "common/UiServices.h"
 #include "config/ConfigStore.h"
 #include "views/QtChart.h"
 #include "views/QtEntryMenu.h"
 #include "views/QtIconList.h"
 #include "views/QtTreeGrid.h"
+#include "views/QtTreemap.h"
+#include "views/TreemapLink.h"
 #include "views/uCtrl.h"
 
 namespace folvane {
@@ -169,6 +175,24 @@ QIcon classesIcon()
     return barIcon(16);
 }
 
+// Nested tiles: the icon of the treemap's tab.
+QIcon treemapIcon()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setPen(QColor(60, 60, 60));
+    const std::pair<QRect, QColor> tiles[] = {{QRect(1, 1, 8, 13), QColor(0, 128, 255)},
+                                              {QRect(9, 1, 5, 7), QColor(255, 170, 0)},
+                                              {QRect(9, 8, 5, 3), QColor(60, 180, 75)},
+                                              {QRect(9, 11, 5, 3), QColor(230, 60, 60)}};
+    for (const auto &[rect, colour] : tiles) {
+        p.setBrush(colour);
+        p.drawRect(rect);
+    }
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 template <typename F> void TFMMain::guard(F &&f) noexcept
@@ -195,6 +219,11 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
     QAction *help = menuBar()->addAction(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("m2"));
     connect(help, &QAction::triggered, this, [this] { guard([&] { m2Click(); }); });
+    // Beyond the two specified items, and acting directly like them: the scan's choices.
+    QAction *scanOptions = menuBar()->addAction(QStringLiteral("Scan Options\u2026"));
+    scanOptions->setObjectName(QStringLiteral("mScanOptions"));
+    scanOptions->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
+    connect(scanOptions, &QAction::triggered, this, [this] { guard([&] { ScanOptionsClick(); }); });
 
     VT = new QtTreeGrid("VT");
     VTList = new QtTreeGrid("VTList");
@@ -292,14 +321,22 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
     type.bar->addSeparator();
     QToolButton *sbTop = speedButton(type.bar, "sbTop", "Top 10");
     QToolButton *sbAll = speedButton(type.bar, "sbAll", "All");
+    // Beyond the specified ones: what the type chart measures, files or the bytes they take.
+    type.bar->addSeparator();
+    QToolButton *sbFiles = speedButton(type.bar, "sbFiles", "Files");
+    QToolButton *sbSize = speedButton(type.bar, "sbSize", "Size");
+    sbFiles->setToolTip(QStringLiteral("Chart how many files each extension has"));
+    sbSize->setToolTip(QStringLiteral("Chart the bytes each extension takes"));
     pcType = classTab("pcType", "TabSheet11", TypeChart, type.bar, "TabSheet12", VTType,
                       {"ToolButton121", "ToolButton126", "ToolButton127", "ToolButton128", "ToolButton129",
                        "ToolButton130", "ToolButton133", "ToolButton10"},
                       "Type of Files");
 
+    pcTotal->addTab(buildTreemapPage(), treemapIcon(), QStringLiteral("Treemap"));
+
     setCentralWidget(central);
 
-    // Status bar with its one panel, which nothing writes to.
+    // Status bar with its one panel: the shown catalogue's summary (showSummary).
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("SB"));
     auto *panel = new QLabel;
@@ -308,7 +345,8 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
     bar->addWidget(panel);
 
     // Grouped speed buttons: exactly one of each group is down.
-    for (const auto &group : {std::vector<QToolButton *>{sbCreate, sbAccess, sbWrite}, std::vector<QToolButton *>{sbTop, sbAll}}) {
+    for (const auto &group : {std::vector<QToolButton *>{sbCreate, sbAccess, sbWrite}, std::vector<QToolButton *>{sbTop, sbAll},
+                              std::vector<QToolButton *>{sbFiles, sbSize}}) {
         auto *buttons = new QButtonGroup(this);
         buttons->setExclusive(true);
         for (QToolButton *b : group)
@@ -316,6 +354,7 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
     }
     sbCreate->setChecked(true);
     sbAll->setChecked(true);
+    sbFiles->setChecked(true);
 
     // Chart commands. Pie and bar buttons show the down state their handler gives them.
     auto pair = [this](QToolButton *pie, QToolButton *bar, std::function<void(bool asBar)> draw) {
@@ -343,9 +382,9 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
         if (ctrl_)
             ctrl_->ShowSizeChart(*SizeChart, asBar);
     });
-    pair(type.pie, type.asBar, [this, sbTop](bool asBar) {
+    pair(type.pie, type.asBar, [this, sbTop, sbSize](bool asBar) {
         if (ctrl_)
-            ctrl_->ShowTypeChart(*TypeChart, asBar, !sbTop->isChecked());
+            ctrl_->ShowTypeChart(*TypeChart, asBar, !sbTop->isChecked(), sbSize->isChecked());
     });
     const std::pair<QToolButton *, int> kinds[] = {{sbCreate, 0}, {sbAccess, 1}, {sbWrite, 2}};
     for (auto [button, kind] : kinds)
@@ -357,10 +396,18 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
         });
     const std::pair<QToolButton *, bool> scopes[] = {{sbTop, false}, {sbAll, true}};
     for (auto [button, all] : scopes)
-        connect(button, &QToolButton::clicked, this, [this, tbPieType = type.pie, all = all] {
+        connect(button, &QToolButton::clicked, this, [this, tbPieType = type.pie, sbSize, all = all] {
             guard([&] {
                 if (ctrl_)
-                    ctrl_->ShowTypeChart(*TypeChart, !tbPieType->isChecked(), all);
+                    ctrl_->ShowTypeChart(*TypeChart, !tbPieType->isChecked(), all, sbSize->isChecked());
+            });
+        });
+    const std::pair<QToolButton *, bool> measures[] = {{sbFiles, false}, {sbSize, true}};
+    for (auto [button, bySize] : measures)
+        connect(button, &QToolButton::clicked, this, [this, tbPieType = type.pie, sbTop, bySize = bySize] {
+            guard([&] {
+                if (ctrl_)
+                    ctrl_->ShowTypeChart(*TypeChart, !tbPieType->isChecked(), !sbTop->isChecked(), bySize);
             });
         });
     const std::pair<QToolButton *, QtChart *> saves[] = {
@@ -435,6 +482,74 @@ QWidget *TFMMain::buildTopPanel()
     row->addWidget(btnUp);
     row->addWidget(lbPath, 1);
     return panel;
+}
+
+QWidget *TFMMain::buildTreemapPage()
+{
+    Treemap = new QtTreemap;
+    Treemap->setObjectName(QStringLiteral("Treemap"));
+    Treemap->SetSource(VT);
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("TabTreemap"));
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    QToolBar *bar = newToolBar();
+    QToolButton *save =
+        toolButton(bar, QStringLiteral("tbSaveTreemap"), QStringLiteral("Save to file"), themed("document-save", QStyle::SP_DialogSaveButton));
+    connect(save, &QToolButton::clicked, this, [this] {
+        guard([&] { SaveTreemapImage([this](const std::string &format) { return Treemap->Encode(format); }); });
+    });
+    layout->addWidget(bar);
+    layout->addWidget(Treemap, 1);
+
+    // The map follows VT's catalogue: every change of its tree (a scan, a sort) draws it anew.
+    connect(VT->model(), &QAbstractItemModel::modelAboutToBeReset, Treemap, &QtTreemap::TreeChanging);
+    connect(VT->model(), &QAbstractItemModel::modelReset, Treemap, &QtTreemap::TreeChanged);
+    // A tile does what its row in VT does; a double click zooms into a folder.
+    connect(Treemap, &QtTreemap::TileClicked, this, [this](NodeId node) { guard([&] { SelectInTree(*VT, node); }); });
+    connect(Treemap, &QtTreemap::TileDoubleClicked, this, [this](NodeId folder) {
+        guard([&] {
+            Treemap->SetRoot(folder);
+            SelectInTree(*VT, folder);
+        });
+    });
+    connect(Treemap, &QtTreemap::ContextMenuRequested, this,
+            [this](NodeId node, QPoint at) { guard([&] { treemapMenu(node, at); }); });
+    // A row chosen in a list lights up its entry's tile (VT's rows do so through ShowFolder).
+    for (QtTreeGrid *list : {VTList, VTAge, VTSize, VTType})
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, list] {
+            guard([&] {
+                const NodeId row = list->SelectedNode();
+                if (row == kNoNode)
+                    return;
+                const NodeId node = NodeOfPath(VT->Nodes(), list->Nodes().PathBytes(row));
+                if (node == kNoNode)
+                    return;
+                Treemap->SetRoot(TreemapRootFor(VT->Nodes(), Treemap->Root(), node));
+                Treemap->SetHighlight(node);
+            });
+        });
+    return page;
+}
+
+void TFMMain::treemapMenu(NodeId node, const QPoint &at)
+{
+    if (busy_ || !ctrl_)
+        return;
+    if (node != kNoNode)
+        SelectInTree(*VT, node); // as a right click selects a row
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("TreemapMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction *explorer = menu->addAction(themed("system-file-manager", QStyle::SP_DirOpenIcon), QStringLiteral("Open Explorer"));
+    connect(explorer, &QAction::triggered, this, [this] {
+        guard([&] {
+            if (ctrl_)
+                ctrl_->OpenExplorer(*VT);
+        });
+    });
+    menu->popup(at);
 }
 
 QToolBar *TFMMain::newToolBar()
@@ -590,6 +705,8 @@ const char *buttonName(ButtonId id)
     case ButtonId::tbBarType: return "tbBarType";
     case ButtonId::sbTop: return "sbTop";
     case ButtonId::sbAll: return "sbAll";
+    case ButtonId::sbFiles: return "sbFiles";
+    case ButtonId::sbSize: return "sbSize";
     }
     return "";
 }
@@ -649,6 +766,11 @@ void TFMMain::InitMainWindow()
     // The shared icon list needs nothing up front: icons are looked up and cached as cells ask.
     ctrl_ = std::make_unique<TFACtrl>(*this);
     actions_ = std::make_unique<TEntryActions>(*ctrl_, *this);
+    // The map's root follows the entry shown when it leaves the map (Up, another folder chosen).
+    ctrl_->FolderShown = [this](NodeId node) {
+        Treemap->SetRoot(TreemapRootFor(VT->Nodes(), Treemap->Root(), node));
+        Treemap->SetHighlight(node);
+    };
     for (QtTreeGrid *grid : {VT, VTList, VTAge, VTSize, VTType}) {
         try {
             ctrl_->SetupColumns(*grid);
@@ -761,14 +883,16 @@ bool TFMMain::eventFilter(QObject *watched, QEvent *event)
 
 bool TFMMain::walkWithProgress(const std::function<bool(const ScanOptions &options)> &walk)
 {
-    std::atomic<std::uint64_t> entries{0}, bytes{0};
+    std::atomic<std::uint64_t> entries{0}, bytes{0}, notRead{0};
     std::atomic<bool> cancel{false};
     ScanOptions options;
-    options.progress = [&](std::uint64_t e, std::uint64_t b) {
+    options.progress = [&](std::uint64_t e, std::uint64_t b, std::uint64_t n) {
         entries.store(e, std::memory_order_relaxed);
         bytes.store(b, std::memory_order_relaxed);
+        notRead.store(n, std::memory_order_relaxed);
     };
     options.cancel = &cancel;
+    options.choices = scanChoices();
     if (scanHook_)
         scanHook_(options);
 
@@ -778,7 +902,8 @@ bool TFMMain::walkWithProgress(const std::function<bool(const ScanOptions &optio
         wait_->ShowWaitForm(true, true);
         wait_->SetWaitText(QStringLiteral("Loading info.."));
         wait_->SetCounts(0, 0);
-        connect(&counts, &QTimer::timeout, wait_, [&] { wait_->SetCounts(entries.load(), bytes.load()); });
+        connect(&counts, &QTimer::timeout, wait_,
+                [&] { wait_->SetCounts(entries.load(), bytes.load(), notRead.load()); });
         counts.start(100);
     }
     bool finished = false;
@@ -806,15 +931,19 @@ bool TFMMain::scanFolder(const std::string &folder)
     if (ctrl_)
         ctrl_->CurrentNode = kNoNode;
     VT->ReplaceNodes(std::move(*tree));
+    VT->scrollToTop(); // a new catalogue is seen from its first row, wherever the old one was scrolled
+    showSummary();
     return true;
 }
 
 std::optional<std::vector<TNodeTree>> TFMMain::WalkFolders(const std::vector<TEntryPath> &folders)
 {
     std::vector<TNodeTree> trees(folders.size());
+    const ScanChoices choices = CatalogueChoices(VT->Nodes()); // read here: the worker reads no grid
     const bool finished = walkWithProgress([&](const ScanOptions &given) {
         for (std::size_t i = 0; i < folders.size(); ++i) {
             ScanOptions options = given;
+            options.choices = choices;
             options.below = folders[i].RelativeFromStep(folders[i].TopSteps() - 1);
             if (ScanFolder(trees[i], folders[i].top, options).cancelled)
                 return false;
@@ -841,6 +970,61 @@ void TFMMain::entryMenu(QtTreeGrid *grid, const std::vector<NodeId> &rows, const
     QMenu *menu = NewEntryMenu(*actions_, *grid, rows, this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(at);
+}
+
+ScanChoices TFMMain::scanChoices() const
+{
+    try {
+        return GetConfig().XMLConfig()->ScanOptions().Choices();
+    } catch (const std::exception &) {
+        return {}; // the configuration was checked at start; should it fail now, the defaults scan
+    }
+}
+
+void TFMMain::showSummary()
+{
+    auto *panel = findChild<QLabel *>(QStringLiteral("SBPanel0"));
+    const TCatalogNotes *notes = VT->Nodes().FindNotes();
+    if (!panel || !notes || VT->Nodes().First() == kNoNode) {
+        if (panel)
+            panel->clear();
+        return;
+    }
+    // When the whole does not fit, the folder gives way in its middle down to a third of the
+    // panel, then the end of the line goes; the hint has it all.
+    const QString whole = QString::fromStdString(SummaryText(notes->summary));
+    const QString folder = QString::fromStdString(ValidUtf8(notes->summary.folder));
+    const QString rest = whole.mid(folder.size());
+    const QFontMetrics metrics = panel->fontMetrics();
+    const int width = panel->contentsRect().width();
+    const int folderRoom = std::max(width - metrics.horizontalAdvance(rest), width / 3);
+    panel->setText(metrics.elidedText(metrics.elidedText(folder, Qt::ElideMiddle, folderRoom) + rest, Qt::ElideRight,
+                                      width));
+    panel->setToolTip(whole);
+}
+
+void TFMMain::applyCountingChoices(const ScanChoices &choices)
+{
+    TNodeTree &tree = VT->Nodes();
+    const TCatalogNotes *notes = tree.FindNotes();
+    if (!ctrl_ || !notes || tree.First() == kNoNode ||
+        (notes->summary.sizeKind == choices.sizeKind && notes->summary.hardLinksOnce == choices.hardLinksOnce))
+        return;
+    VT->BeginUpdate();
+    try {
+        ApplyCountingChoices(tree, choices.sizeKind, choices.hardLinksOnce);
+    } catch (...) {
+        VT->EndUpdate();
+        throw;
+    }
+    VT->EndUpdate();
+    // Sizes changed under every view: sort and classify again, and show the same entry anew.
+    const NodeId shown = ctrl_->CurrentNode;
+    ctrl_->SortGrid(*VT);
+    ctrl_->ClassifyFiles();
+    ctrl_->CurrentNode = kNoNode;
+    ctrl_->ShowFolder(tree.IsValid(shown) ? shown : tree.First());
+    showSummary();
 }
 
 void TFMMain::showCatalogue()
@@ -879,6 +1063,13 @@ void TFMMain::btnUpClick()
 void TFMMain::m1Click() { Ui().ShowAbout(); }
 
 void TFMMain::m2Click() { OpenProductWebSite(); }
+
+void TFMMain::ScanOptionsClick()
+{
+    if (busy_ || !ctrl_ || !Ui().ShowScanOptions())
+        return;
+    applyCountingChoices(scanChoices());
+}
 
 void TFMMain::exportCommand(void (TFACtrl::*command)(ITreeGrid &), QtTreeGrid *grid)
 {

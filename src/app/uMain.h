@@ -28,6 +28,7 @@ namespace folvane {
 
 class QtChart;
 class QtTreeGrid;
+class QtTreemap;
 class TFACtrl;
 class TWaitForm;
 
@@ -73,12 +74,16 @@ public:
     void btnUpClick();
     void m1Click();
     void m2Click();
+    // "Scan Options…": the dialog; the size counted and hard links apply at once to the catalogue
+    // shown, the other choices from the next scan.
+    void ScanOptionsClick();
     // The drop flow for the bytes of a text/uri-list; false when it was refused (work running).
     bool DropUriList(const QByteArray &uriList);
 
     // --- IEntryActionHost: what the context menu's actions need ------------------------------
     std::optional<std::vector<TNodeTree>> WalkFolders(const std::vector<TEntryPath> &folders) override;
     void ScanAgain() override;
+    void CatalogueChanged() override { showSummary(); }
 
     TFACtrl *Ctrl() const { return ctrl_.get(); }
     TEntryActions *Actions() const { return actions_.get(); }
@@ -91,6 +96,7 @@ public:
     // Components, by their names.
     QtTreeGrid *VT, *VTList, *VTAge, *VTSize, *VTType;
     QtChart *ChartFile, *AgeChart, *SizeChart, *TypeChart;
+    QtTreemap *Treemap;
     QTabWidget *pcTotal;
     QStackedWidget *pcAge, *pcSize, *pcType;
     QPushButton *btnOpen;
@@ -122,9 +128,19 @@ private:
     // Sort VT, classify and show its first top-level node.
     void showCatalogue();
     void exportCommand(void (TFACtrl::*command)(ITreeGrid &), QtTreeGrid *grid);
+    // The scan's choices in the configuration.
+    ScanChoices scanChoices() const;
+    // Counts the shown catalogue with another size kind or hard-link choice: rolled up, sorted,
+    // classified and shown again, without a new scan.
+    void applyCountingChoices(const ScanChoices &choices);
+    // Writes the shown catalogue's summary into the status bar's panel.
+    void showSummary();
     void reportConfigProblem();
 
     QWidget *buildTopPanel();
+    // The treemap's page, wired both ways to VT, and its tile menu.
+    QWidget *buildTreemapPage();
+    void treemapMenu(NodeId node, const QPoint &at);
     QWidget *buildGridPage(QtTreeGrid *grid, const QString &prefix, bool withReturn, QStackedWidget *pages,
                            const std::vector<QString> &names);
     QToolBar *newToolBar();

@@ -161,12 +161,22 @@ void TWaitForm::SetWaitText(const QString &text)
 
 QString TWaitForm::WaitText() const { return label2_->text(); }
 
-void TWaitForm::SetCounts(std::uint64_t entries, std::uint64_t bytes)
+void TWaitForm::SetCounts(std::uint64_t entries, std::uint64_t bytes, std::uint64_t foldersNotRead)
 {
+    if (entries == 0) {
+        // Nothing found yet: no line that a scan ending within a moment would flash.
+        ClearCounts();
+        return;
+    }
     const QLocale locale;
-    counts_->setText(QStringLiteral("%1 entries, %2 found")
-                         .arg(locale.toString(qulonglong(entries)),
-                              locale.formattedDataSize(qint64(bytes), 1, QLocale::DataSizeTraditionalFormat)));
+    const QString found = locale.toString(qulonglong(entries)) + QStringLiteral(" entries, ") +
+                          locale.formattedDataSize(qint64(bytes), 1, QLocale::DataSizeTraditionalFormat);
+    // The line has room for one more part only without the word "found".
+    if (foldersNotRead == 0)
+        counts_->setText(found + QStringLiteral(" found"));
+    else
+        counts_->setText(found + QStringLiteral(", ") + locale.toString(qulonglong(foldersNotRead)) +
+                         (foldersNotRead == 1 ? QStringLiteral(" folder not read") : QStringLiteral(" folders not read")));
     counts_->show();
 }
 

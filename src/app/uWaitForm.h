@@ -44,8 +44,10 @@ public:
     void SetWaitText(const QString &text);
     QString WaitText() const;
 
-    // The counts line below the message, shown while a scan reports its progress.
-    void SetCounts(std::uint64_t entries, std::uint64_t bytes);
+    // The counts line below the message, shown while a scan reports its progress, once it has
+    // found something (with no entries yet the line stays hidden); it names the folders that
+    // could not be read once there are some.
+    void SetCounts(std::uint64_t entries, std::uint64_t bytes, std::uint64_t foldersNotRead = 0);
     void ClearCounts();
     // What "Cancel" does; without a handler it stops nothing.
     void SetCancelHandler(std::function<void()> handler) { cancel_ = std::move(handler); }

@@ -1,29 +1,36 @@
 #include "CatalogEdit.h"
 
 #include <algorithm>
+#include <deque>
+#include <iterator>
 #include <string>
+#include <tuple>
 #include <unordered_set>
 #include <vector>
 
+#include "catalog/CatalogNotes.h"
+#include "catalog/FieldReaders.h"
 #include "catalog/RollUp.h"
 
 namespace folvane {
 
 namespace {
 
-// The bytes a node adds to the folders above it.
+// The bytes a node adds to the folders above it: none for a further name of a file that is
+// counted under its first name.
 std::uint64_t bytesOf(const TNodeTree &tree, NodeId node)
 {
-    const TFileNodeData &d = tree.Data(node);
-    if (d.Has(FileSize) && !tree.Override(node, FileSize))
-        return d.size;
-    const double v = SizeOf(tree, node);
-    return v <= 0 ? 0 : std::uint64_t(v);
+    if (tree.Data(node).flags & TFileNodeData::Uncounted)
+        return 0;
+    const std::optional<SizeNumber> size = SizeOf(tree, node);
+    return size ? size->bytes : 0;
 }
 
 // Adds `delta` (a difference in two's complement) to the size of every folder above `node`.
 void addAbove(TNodeTree &tree, NodeId node, std::uint64_t delta)
 {
+    if (delta == 0)
+        return;
     for (NodeId up = tree.Parent(node); up != TNodeTree::Root() && up != kNoNode; up = tree.Parent(up))
         if (!tree.Override(up, FileSize))
             tree.SetSize(up, tree.Data(up).size + delta);
@@ -32,7 +39,7 @@ void addAbove(TNodeTree &tree, NodeId node, std::uint64_t delta)
 void fillShares(TNodeTree &tree, NodeId anyNode)
 {
     const NodeId top = TopOf(tree, anyNode);
-    FillPercentagesAndCounts(tree, tree.IsValid(top) ? double(bytesOf(tree, top)) : 0.0);
+    FillPercentagesAndCounts(tree, tree.IsValid(top) ? bytesOf(tree, top) : 0);
 }
 
 NodeId childNamed(const TNodeTree &tree, NodeId parent, std::string_view name)
@@ -64,7 +71,115 @@ std::vector<std::vector<std::string>> expandedBelow(const TNodeTree &tree, NodeI
     return found;
 }
 
+auto identity(const TLinkName &l)
+{
+    return std::tie(l.device, l.inodeHigh, l.inodeLow);
+}
+
+// Whether `a` comes before `b` in the catalogue's own order, the order the directories delivered
+// their entries in, whatever the display has sorted since: where their paths part, the entry
+// numbered first (a folder's entries are numbered in the order they were delivered).
+bool inCatalogueOrder(const TNodeTree &tree, NodeId a, NodeId b)
+{
+    auto chain = [&](NodeId n) {
+        std::vector<NodeId> up;
+        for (; n != TNodeTree::Root() && n != kNoNode; n = tree.Parent(n))
+            up.push_back(n);
+        return std::vector<NodeId>(up.rbegin(), up.rend());
+    };
+    const std::vector<NodeId> ca = chain(a), cb = chain(b);
+    std::size_t i = 0;
+    while (i < ca.size() && i < cb.size() && ca[i] == cb[i])
+        ++i;
+    if (i == ca.size() || i == cb.size())
+        return ca.size() < cb.size();
+    return ca[i] < cb[i];
+}
+
+// Puts the names of files with several names that a walk found into the catalogue's table: each
+// joins the names of its file, in the catalogue's own order. `copies` gives each walked name's node.
+void mergeLinkNames(TNodeTree &tree, const TCatalogNotes &walked, const std::unordered_map<NodeId, NodeId> &copies)
+{
+    std::vector<TLinkName> fresh;
+    for (const TLinkName &name : walked.links) {
+        auto copy = copies.find(name.node);
+        if (copy == copies.end())
+            continue;
+        fresh.push_back(name);
+        fresh.back().node = copy->second;
+    }
+    if (fresh.empty())
+        return;
+    auto byFile = [](const TLinkName &a, const TLinkName &b) { return identity(a) < identity(b); };
+    std::stable_sort(fresh.begin(), fresh.end(), byFile);
+    std::deque<TLinkName> &links = tree.Notes().links;
+    std::deque<TLinkName> merged;
+    std::merge(links.begin(), links.end(), fresh.begin(), fresh.end(), std::back_inserter(merged), byFile);
+    for (auto at = fresh.begin(); at != fresh.end();) {
+        auto [first, last] = std::equal_range(merged.begin(), merged.end(), *at, byFile);
+        std::stable_sort(first, last, [&](const TLinkName &a, const TLinkName &b) { return inCatalogueOrder(tree, a.node, b.node); });
+        at = std::upper_bound(at, fresh.end(), *at, byFile);
+    }
+    links.swap(merged);
+}
+
+// After entries left the catalogue or came into it: the summary's counts again from the notes'
+// tables, and which name of each file with several names counts. When the catalogue counts such
+// a file once, it is the name that comes first in the catalogue's own order; a name that starts
+// or stops counting changes the sizes of the folders above it. The cost is that of the tables,
+// which hold the few entries that need more than a record, not that of the catalogue.
+void settleNotes(TNodeTree &tree)
+{
+    if (!tree.FindNotes())
+        return;
+    TCatalogNotes &notes = tree.Notes();
+    TScanSummary &summary = notes.summary;
+    summary.foldersNotRead = summary.kernelFolders = summary.otherFsFolders = summary.excluded = 0;
+    for (const auto &[node, reason] : notes.reasons) {
+        if (!tree.IsValid(node))
+            continue;
+        switch (reason.kind) {
+        case ReasonKind::NotRead: summary.foldersNotRead += IsFolder(tree, node) ? 1 : 0; break;
+        case ReasonKind::KernelFileSystem:
+        case ReasonKind::Automount: ++summary.kernelFolders; break;
+        case ReasonKind::OtherFileSystem: ++summary.otherFsFolders; break;
+        case ReasonKind::Text: break;
+        }
+    }
+    for (const auto &[node, count] : notes.excludedIn)
+        summary.excluded += count;
+
+    std::uint64_t elsewhere = 0;
+    const std::deque<TLinkName> &links = notes.links;
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        const NodeId node = links[i].node;
+        const bool counted = !summary.hardLinksOnce || i == 0 || identity(links[i - 1]) != identity(links[i]);
+        std::uint16_t &flags = tree.Data(node).flags;
+        const bool wasCounted = !(flags & TFileNodeData::Uncounted);
+        elsewhere += counted ? 0 : 1;
+        if (counted == wasCounted)
+            continue;
+        flags ^= TFileNodeData::Uncounted;
+        const std::optional<SizeNumber> size = SizeOf(tree, node);
+        const std::uint64_t bytes = size ? size->bytes : 0;
+        addAbove(tree, node, counted ? bytes : std::uint64_t(0) - bytes);
+    }
+    summary.namesCountedElsewhere = elsewhere;
+}
+
 } // namespace
+
+ScanChoices CatalogueChoices(const TNodeTree &tree)
+{
+    ScanChoices choices;
+    if (const TCatalogNotes *notes = tree.FindNotes()) {
+        choices.sizeKind = notes->summary.sizeKind;
+        choices.hardLinksOnce = notes->summary.hardLinksOnce;
+        choices.oneFileSystem = notes->summary.oneFileSystem;
+        choices.exclude = notes->exclude;
+    }
+    return choices;
+}
 
 NodeId TopOf(const TNodeTree &tree, NodeId node)
 {
@@ -186,6 +301,7 @@ void RemoveEntries(TNodeTree &tree, std::span<const NodeId> nodes)
     for (NodeId node : outermost)
         addAbove(tree, node, std::uint64_t(0) - bytesOf(tree, node));
     tree.RemoveSubtrees(outermost);
+    settleNotes(tree);
     fillShares(tree, tree.IsValid(top) ? top : tree.First());
 }
 
@@ -209,9 +325,32 @@ void ReplaceFolder(TNodeTree &tree, NodeId folder, const TNodeTree &walked)
         tree.SetName(folder, name);
     tree.SetExpanded(folder, wasExpanded);
 
+    // What it held, and what the walk found in its place; the walk's notes come along.
     tree.RemoveSubtrees(tree.Children(folder));
-    for (NodeId child = walked.FirstChild(source); child != kNoNode; child = walked.NextSibling(child))
-        tree.CopySubtree(folder, walked, child);
+    const TCatalogNotes *notes = walked.FindNotes();
+    std::unordered_map<NodeId, NodeId> linkCopies;
+    std::unordered_set<NodeId> linked;
+    if (notes) {
+        for (const TLinkName &l : notes->links)
+            linked.insert(l.node);
+        TCatalogNotes &mine = tree.Notes();
+        mine.reasons.erase(folder);
+        mine.excludedIn.erase(folder);
+    }
+    auto carry = [&](NodeId from, NodeId copy) {
+        if (!notes)
+            return;
+        if (auto reason = notes->reasons.find(from); reason != notes->reasons.end())
+            tree.Notes().reasons[copy] = reason->second;
+        if (auto left = notes->excludedIn.find(from); left != notes->excludedIn.end())
+            tree.Notes().excludedIn[copy] = left->second;
+        if (linked.count(from))
+            linkCopies.emplace(from, copy);
+    };
+    carry(source, folder);
+    tree.CopyChildren(folder, walked, source, carry);
+    if (notes)
+        mergeLinkNames(tree, *notes, linkCopies);
     for (const std::vector<std::string> &chain : expanded) {
         NodeId at = folder;
         for (const std::string &step : chain)
@@ -222,6 +361,7 @@ void ReplaceFolder(TNodeTree &tree, NodeId folder, const TNodeTree &walked)
     }
 
     addAbove(tree, folder, bytesOf(tree, folder) - before);
+    settleNotes(tree);
     fillShares(tree, folder);
 }
 

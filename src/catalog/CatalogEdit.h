@@ -3,15 +3,21 @@
 // folder is walked again and replaces what the catalogue held of it.
 //
 // Afterwards the catalogue is what a new scan would give: every folder above the change has its
-// new size and entry count, and every percentage is the share of the new total. The cost grows
-// with the entries removed or walked and the depth of the change, plus one flat pass over all
-// records for the percentages (each is a share of the whole total, so all of them change).
+// new size and entry count, and every percentage is the share of the new total. Its notes follow:
+// the reasons of marked entries, what was left out, and the names of files with several names,
+// among which the one that counts is decided again across the catalogue (the first in the
+// catalogue's own order, when such a file counts once); the summary's counts are made again from
+// those tables. The cost grows with the entries removed or walked and the depth of the change,
+// plus one pass over the notes' tables (which hold only the entries that need more than a
+// record) and one flat pass over all records for the percentages (each is a share of the whole
+// total, so all of them change).
 
 #include <span>
 #include <string_view>
 #include <unordered_map>
 
 #include "catalog/NodeTree.h"
+#include "catalog/ScanChoices.h"
 #include "common/EntryPath.h"
 
 namespace folvane {
@@ -20,11 +26,17 @@ namespace folvane {
 // goes with that one. Numbers that are not valid are passed over.
 void RemoveEntries(TNodeTree &tree, std::span<const NodeId> nodes);
 
-// Replaces the folder `folder` by `walked`, a catalogue of that same folder made by a scan (its
-// top node stands for the folder): the folder's record takes the walked values but keeps its
-// name and its expanded state; its children become copies of the walked ones, in the walked
-// order; entries that were expanded before and are still there stay expanded.
+// Replaces the folder `folder` by `walked`, a catalogue of that same folder made by a scan with
+// ScanOptions::below and the catalogue's choices (CatalogueChoices): the folder's record takes
+// the walked values but keeps its name and its expanded state; its children become copies of
+// the walked ones, in the walked order; entries that were expanded before and are still there
+// stay expanded.
 void ReplaceFolder(TNodeTree &tree, NodeId folder, const TNodeTree &walked);
+
+// The choices a catalogue was made with, as a walk of one of its folders must use them: the size
+// kind and hard links as the catalogue counts them now, one file system and the patterns as
+// they were (the defaults for a catalogue that was not scanned).
+ScanChoices CatalogueChoices(const TNodeTree &tree);
 
 // The top-level node above (or at) `node`.
 NodeId TopOf(const TNodeTree &tree, NodeId node);

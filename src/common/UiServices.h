@@ -38,6 +38,10 @@ public:
     // The column dialog, modal: true when it closed with OK (after saving the ticks).
     virtual bool ShowColumnDialog() = 0;
 
+    // The Scan Options dialog, modal: true when it closed with OK (after storing the choices).
+    // Services that show no dialogs need not offer it: it then answers as cancelled.
+    virtual bool ShowScanOptions() { return false; }
+
     // The About window, modal.
     virtual void ShowAbout() = 0;
 

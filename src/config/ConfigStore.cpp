@@ -99,7 +99,17 @@ std::optional<TConfigProblem> ValidateConfig(const TXMLConfigType &config, const
     };
     if (auto problem = checkItems(config.Agerange(), "agerange"))
         return problem;
-    return checkItems(config.Sizerange(), "sizerange");
+    if (auto problem = checkItems(config.Sizerange(), "sizerange"))
+        return problem;
+    // The scan's choices, when the file has them (a file of an earlier version has none).
+    if (const TXmlElement options = config.Element().FindChild("scanoptions")) {
+        try {
+            TXMLScanOptionsType(options).Choices();
+        } catch (const TConvertError &e) {
+            return problemAt(options, std::string("scanoptions: ") + e.what());
+        }
+    }
+    return std::nullopt;
 }
 
 // --- the store -----------------------------------------------------------------------------------

@@ -12,7 +12,7 @@
 // regular file of at most 16 MiB (a named pipe, a device, a folder, a larger file: refused before
 // anything is read), is not well-formed XML, its root is not `config`, or a value the program
 // needs does not read as its type (a column's Width, Visible, Index or ReadOnly, a class
-// boundary's value), the store serves the built-in defaults from memory and keeps the reason for
+// boundary's value, a scan option's flag), the store serves the built-in defaults from memory and keeps the reason for
 // the program to show once. Save then writes nothing, with one exception: when the unusable file
 // lies in a program folder that cannot be written and the user has no copy of their own, saves
 // go to the user's file, which is read from then on (otherwise the layout would be lost at every

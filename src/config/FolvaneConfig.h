@@ -11,6 +11,8 @@
 //       item (label, value)
 //     sizerange                              - size class boundaries in bytes, ascending
 //       item (label, value)
+//     scanoptions (DiskUsage, HardLinksOnce, OneFileSystem)  - the scan's choices; not in the
+//       exclude (pattern)                    default text, added when missing; one exclude per pattern
 //
 // Bindings are light handles on elements of one document. The root binding (TXMLConfigType)
 // shares ownership of the document; every other binding is valid only while a root binding of
@@ -25,6 +27,7 @@
 #include <string>
 #include <string_view>
 
+#include "catalog/ScanChoices.h"
 #include "config/XmlDocument.h"
 
 namespace folvane {
@@ -198,6 +201,24 @@ public:
     using TXMLItemCollection::TXMLItemCollection;
 };
 
+// The scan's choices. Each flag reads as False while it is missing or empty, and is then written
+// so; a flag that holds anything else but a boolean fails its read like any boolean.
+class TXMLScanOptionsType : public TXMLCollectionBinding {
+public:
+    explicit TXMLScanOptionsType(TXmlElement element) : TXMLCollectionBinding(element, "exclude") {}
+    bool DiskUsage() const { return readFlag("DiskUsage"); }
+    bool HardLinksOnce() const { return readFlag("HardLinksOnce"); }
+    bool OneFileSystem() const { return readFlag("OneFileSystem"); }
+    std::string Pattern(int index) const { return ItemElement(index).Attribute("pattern"); }
+
+    ScanChoices Choices() const;
+    // Writes every choice; the exclude items are replaced by the choices' patterns, in order.
+    void SetChoices(const ScanChoices &choices) const;
+
+private:
+    bool readFlag(std::string_view name) const;
+};
+
 // The root binding; it shares ownership of the document.
 class TXMLConfigType : public TXMLElementBinding {
 public:
@@ -209,6 +230,7 @@ public:
     TXMLNodesType Nodes() const { return TXMLNodesType(Child("nodes")); }
     TXMLAgerangeType Agerange() const { return TXMLAgerangeType(Child("agerange")); }
     TXMLSizerangeType Sizerange() const { return TXMLSizerangeType(Child("sizerange")); }
+    TXMLScanOptionsType ScanOptions() const { return TXMLScanOptionsType(Child("scanoptions")); }
     void SetVersionNo(int v) const { WriteInt("versionNo", v); }
 
     // The saved form: the `config` element alone, no declaration, one line.

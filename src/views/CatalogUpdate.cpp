@@ -38,10 +38,11 @@ template <typename Visit> void forSubtree(const TNodeTree &tree, NodeId node, Vi
         visit(n);
 }
 
-std::uint64_t countOf(const TTypeCounts &types, std::string_view ext)
+// The files of a type in a count, and their bytes.
+TTypeCounts::Entry tallyOf(const TTypeCounts &types, std::string_view ext)
 {
     const std::ptrdiff_t at = types.Find(ext);
-    return at < 0 ? 0 : types[std::size_t(at)].count;
+    return at < 0 ? TTypeCounts::Entry{} : types[std::size_t(at)];
 }
 
 } // namespace
@@ -103,22 +104,16 @@ TCatalogUpdate::Shown TCatalogUpdate::before(std::span<const NodeId> changed)
 void TCatalogUpdate::sortAbove(NodeId node, Shown &shown, bool within)
 {
     TNodeTree &tree = ctrl_.Tree->Nodes();
-    const int column = ctrl_.Tree->SortColumn();
-    struct Reset {
-        int &field;
-        ~Reset() { field = -1; }
-    } reset{ctrl_.sortingField_};
-    ctrl_.sortingField_ = ctrl_.fieldOfColumn(column);
-    const NodeCompare compare = [&](NodeId a, NodeId b) { return ctrl_.CompareNodes(*ctrl_.Tree, a, b, column); };
-    const SortDirection direction = ctrl_.Tree->GetSortDirection();
-    if (within)
-        SortSubtree(tree, node, compare, direction);
-    for (NodeId at = node; at != TNodeTree::Root() && tree.IsValid(at); at = tree.Parent(at)) {
-        const NodeId parent = tree.Parent(at);
-        if (SortChildren(tree, parent, compare, direction) && shown.relation == Shown::ChangeBelow &&
-            IsWithin(tree, parent, shown.current))
-            shown.orderKept = false;
-    }
+    ctrl_.sortWith(*ctrl_.Tree, [&](const NodeCompare &compare, SortDirection direction) {
+        if (within)
+            SortSubtree(tree, node, compare, direction);
+        for (NodeId at = node; at != TNodeTree::Root() && tree.IsValid(at); at = tree.Parent(at)) {
+            const NodeId parent = tree.Parent(at);
+            if (SortChildren(tree, parent, compare, direction) && shown.relation == Shown::ChangeBelow &&
+                IsWithin(tree, parent, shown.current))
+                shown.orderKept = false;
+        }
+    });
 }
 
 void TCatalogUpdate::RefreshFolder(NodeId folder, const TNodeTree &walked)
@@ -223,13 +218,13 @@ bool TCatalogUpdate::countInPlace(const Shown &shown, NodeId added)
     const std::vector<TTypeCounts::Entry> &old = ctrl_.TypeCounts.Entries();
     for (std::size_t i = 0; i < old.size(); ++i) {
         TTypeCounts::Entry entry = old[i];
-        entry.count = entry.count - countOf(shown.left.TypeCounts, entry.ext) + countOf(in.TypeCounts, entry.ext);
-        const std::ptrdiff_t came = in.TypeCounts.Find(entry.ext);
-        const bool takeNew = came >= 0 && (shown.firstLeft[i] ||
-                                           PrecedesInPreOrder(tree, in.TypeCounts[std::size_t(came)].first, entry.first));
+        const TTypeCounts::Entry left = tallyOf(shown.left.TypeCounts, entry.ext), came = tallyOf(in.TypeCounts, entry.ext);
+        entry.count = entry.count - left.count + came.count;
+        entry.bytes = entry.bytes - left.bytes + came.bytes;
+        const bool takeNew = came.count > 0 && (shown.firstLeft[i] || PrecedesInPreOrder(tree, came.first, entry.first));
         if (takeNew) {
-            entry.first = in.TypeCounts[std::size_t(came)].first;
-            entry.ext = in.TypeCounts[std::size_t(came)].ext;
+            entry.first = came.first;
+            entry.ext = came.ext;
         } else if (shown.firstLeft[i] && entry.count > 0) {
             return false;
         }
@@ -270,7 +265,7 @@ void TCatalogUpdate::refillDrillDowns(const std::vector<std::string> &changedPat
         if (!finder)
             finder.emplace(ctrl_.Tree->Nodes());
         // From the folder it was filled from, when that is still there; else it is emptied.
-        ctrl_.fillClassList(*drill.list, finder->Find(drill.folderPath), drill.keyKind, drill.key);
+        ctrl_.fillClassList(*drill.list, finder->Find(drill.folderPath), drill.keyKind, drill.keys);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "catalog/CatalogEdit.h"
+#include "catalog/FieldReaders.h"
 #include "common/UiServices.h"
 #include "common/Utf8.h"
 #include "common/uFunction.h"
@@ -164,6 +165,7 @@ void TEntryActions::refresh(std::vector<NodeId> nodes)
         return; // cancelled: the catalogue stays as it was
     for (std::size_t i = 0; i < folders.size(); ++i)
         update_.RefreshFolder(folders[i], (*walked)[i]);
+    host_.CatalogueChanged();
 }
 
 // --- Move to Trash ------------------------------------------------------------------------------
@@ -185,7 +187,7 @@ void TEntryActions::moveToTrash(std::vector<NodeId> nodes)
     // One question, naming the entry (or how many), what it takes and what comes back.
     std::uint64_t bytes = 0, inFolders = 0, folders = 0, linked = 0;
     for (NodeId node : nodes) {
-        bytes += tree.Data(node).size;
+        bytes += SizeOf(tree, node).value_or(SizeNumber{}).bytes;
         if (tree.Data(node).Kind() == NodeKind::Folder) {
             ++folders;
             inFolders += tree.TotalCount(node) - 1;
@@ -203,17 +205,17 @@ void TEntryActions::moveToTrash(std::vector<NodeId> nodes)
         const std::string where = quoted(FolderOf(tree.PathBytes(node)));
         if (folders == 1)
             question = "Move the folder " + quoted(tree.NameBytes(node)) + " from " + where + " to the trash?\n\nIt holds " +
-                       entries(inFolders) + " and takes " + ByteSizeText(bytes) + ". " + back;
+                       entries(inFolders) + " and takes " + FormatBytes(bytes) + ". " + back;
         else if (linked == 1)
             question = "Move " + quoted(tree.NameBytes(node)) + " from " + where + " to the trash?\n\nIt takes " +
-                       ByteSizeText(bytes) +
+                       FormatBytes(bytes) +
                        ", but the file has other names (hard links), so no space comes back, not even when the trash "
                        "is emptied.";
         else
             question = "Move " + quoted(tree.NameBytes(node)) + " from " + where + " to the trash?\n\nIt takes " +
-                       ByteSizeText(bytes) + ". " + back;
+                       FormatBytes(bytes) + ". " + back;
     } else {
-        question = "Move these " + grouped(nodes.size()) + " entries to the trash?\n\nThey take " + ByteSizeText(bytes);
+        question = "Move these " + grouped(nodes.size()) + " entries to the trash?\n\nThey take " + FormatBytes(bytes);
         if (folders > 0)
             question += ", and the " + (folders == 1 ? std::string("folder") : grouped(folders) + " folders") +
                         " among them " + (folders == 1 ? "holds " : "hold ") + entries(inFolders);
@@ -244,6 +246,8 @@ void TEntryActions::moveToTrash(std::vector<NodeId> nodes)
     }
     // What could not be moved, gone entries included, stays in the catalogue; the rest leaves it.
     update_.RemoveEntries(moved);
+    if (!moved.empty())
+        host_.CatalogueChanged();
     if (failed.empty())
         return;
 

@@ -40,12 +40,14 @@ public:
     virtual ~IEntryActionHost() = default;
     // Whether other work runs now.
     virtual bool Busy() const = 0;
-    // Walks the folders (below the catalogue's folder) with the choices the catalogue was made
-    // with, while the progress window shows with its Cancel; one catalogue per folder, in order.
-    // Nothing when the user cancelled.
+    // Walks the folders (below the catalogue's folder, ScanOptions::below) with the choices the
+    // catalogue was made with (CatalogueChoices), while the progress window shows with its
+    // Cancel; one catalogue per folder, in order. Nothing when the user cancelled.
     virtual std::optional<std::vector<TNodeTree>> WalkFolders(const std::vector<TEntryPath> &folders) = 0;
     // Scans the catalogue's folder anew, as opening it does.
     virtual void ScanAgain() = 0;
+    // The catalogue changed in place (the views have followed): what else shows it follows too.
+    virtual void CatalogueChanged() = 0;
 };
 
 class TEntryActions {

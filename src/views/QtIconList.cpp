@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileIconProvider>
 #include <QMimeDatabase>
+#include <QPainter>
 #include <QStyle>
 
 #include <algorithm>
@@ -55,6 +56,48 @@ int QtIconList::IndexOfType(bool isFolder, std::string_view extension)
     const int index = add(icon);
     byExtension_.emplace(std::move(key), index);
     return index;
+}
+
+namespace {
+
+// A round badge in the lower right corner: red with a bar (no entry) for what could not be read,
+// grey with a slash for a folder that was not scanned.
+QPixmap badged(const QIcon &base, int size, IconMark mark)
+{
+    QPixmap pixmap = base.pixmap(size, size);
+    if (pixmap.isNull()) {
+        pixmap = QPixmap(size, size);
+        pixmap.fill(Qt::transparent);
+    }
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal d = size * 0.62;
+    const QRectF disc(size - d - 0.5, size - d - 0.5, d, d);
+    p.setPen(QPen(Qt::white, size / 16.0));
+    p.setBrush(mark == IconMark::NotRead ? QColor(211, 47, 47) : QColor(96, 105, 118));
+    p.drawEllipse(disc);
+    p.setPen(QPen(Qt::white, std::max(1.5, size / 9.0), Qt::SolidLine, Qt::RoundCap));
+    const qreal in = d * 0.28;
+    if (mark == IconMark::NotRead)
+        p.drawLine(QPointF(disc.left() + in, disc.center().y()), QPointF(disc.right() - in, disc.center().y()));
+    else
+        p.drawLine(QPointF(disc.left() + in, disc.bottom() - in), QPointF(disc.right() - in, disc.top() + in));
+    return pixmap;
+}
+
+} // namespace
+
+int QtIconList::WithMark(int index, IconMark mark)
+{
+    if (auto found = marked_.find({index, mark}); found != marked_.end())
+        return found->second;
+    const QIcon base = Icon(index);
+    QIcon icon;
+    for (int size : {16, 32})
+        icon.addPixmap(badged(base, size, mark));
+    const int result = add(icon);
+    marked_.emplace(std::make_pair(index, mark), result);
+    return result;
 }
 
 QIcon QtIconList::Icon(int index) const

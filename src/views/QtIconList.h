@@ -10,12 +10,18 @@
 #include <QIcon>
 #include <QString>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace folvane {
+
+// The badge on the icon of an entry that is marked: not read (its status or content), or a folder
+// not scanned (a kernel or another file system, an automount point).
+enum class IconMark { NotRead, NotScanned };
 
 class QtIconList {
 public:
@@ -23,6 +29,8 @@ public:
 
     // The index of the icon for a folder, or for a file with this extension (any letter case).
     int IndexOfType(bool isFolder, std::string_view extension);
+    // The index of the icon at `index` with the mark's badge on it; made once per icon and mark.
+    int WithMark(int index, IconMark mark);
     // The icon at an index; a null icon for -1 or an index out of range.
     QIcon Icon(int index) const;
     int Count() const { return int(icons_.size()); }
@@ -34,6 +42,7 @@ private:
     std::vector<QIcon> icons_;
     int folder_ = -1;
     std::unordered_map<std::string, int> byExtension_; // lower-case extension -> index
+    std::map<std::pair<int, IconMark>, int> marked_;
 };
 
 } // namespace folvane

@@ -254,7 +254,7 @@ public:
                 if (events.getImageIndex) {
                     const int image = events.getImageIndex(node, column);
                     if (image >= 0)
-                        return QtIconListIcon(image);
+                        return QtIconListIcon(markedImage(node, image));
                 }
                 return {};
             case Qt::TextAlignmentRole:
@@ -287,6 +287,17 @@ public:
     }
 
     static QVariant QtIconListIcon(int image);
+
+    // The image of a node marked as not read or not scanned carries that mark's badge.
+    int markedImage(NodeId node, int image) const
+    {
+        const std::uint16_t flags = grid_.tree_.Data(node).flags;
+        if (flags & TFileNodeData::Unreadable)
+            return QtIconList::Instance().WithMark(image, IconMark::NotRead);
+        if (flags & TFileNodeData::NotScanned)
+            return QtIconList::Instance().WithMark(image, IconMark::NotScanned);
+        return image;
+    }
 
     void BeginReset() { beginResetModel(); }
     void EndReset() { endResetModel(); }

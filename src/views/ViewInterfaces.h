@@ -103,10 +103,12 @@ public:
 };
 
 enum class SeriesKind { None, Pie, Bar };
+// What a chart's values measure: files counted, or bytes.
+enum class ValueUnit { Files, Bytes };
 
 struct ChartPoint {
     std::string label;
-    double value = 0;
+    std::uint64_t value = 0; // bytes or files: whole numbers, so that shares round exactly
 };
 
 class IChart {
@@ -124,8 +126,13 @@ public:
     virtual void AddPoints(std::span<const ChartPoint> points) = 0;
     virtual SeriesKind Kind() const = 0; // None when the chart has no series
     virtual std::vector<ChartPoint> Points() const = 0;
+    // What the values measure, for the texts the chart shows (hover texts, axis); set before the points.
+    virtual void SetValueUnit(ValueUnit unit) = 0;
     // Raised with the index of the point clicked.
     virtual void SetPointClickHandler(std::function<void(int point)> handler) = 0;
+    // Raised when an item that stands for several merged points is clicked (a chart draws at
+    // most a few hundred points on their own): the first of them and how many, all in order.
+    virtual void SetMergedClickHandler(std::function<void(int first, int count)> handler) = 0;
 
     // Renders the chart at its current size on white into a BMP file; throws on failure.
     virtual void SaveBitmap(const std::string &path) = 0;
@@ -139,6 +146,7 @@ enum class ButtonId {
     tbPie, tbBar, sbCreate, sbAccess, sbWrite,
     tbPieSize, tbBarSize,
     tbPieType, tbBarType, sbTop, sbAll,
+    sbFiles, sbSize, // the type chart counts files or sums their bytes
 };
 
 class IMainView {

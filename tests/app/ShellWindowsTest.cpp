@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -69,11 +70,22 @@ TEST_F(ShellWindowsTest, WaitFormShowsHidesAndKeepsItsText)
     int cancels = 0;
     wait.SetCancelHandler([&] { ++cancels; });
     wait.ShowWaitForm(true, true);
+    // Nothing found yet, nothing to say: a scan that ends within a moment flashes no "0 entries".
+    wait.SetCounts(0, 0);
+    EXPECT_FALSE(wait.CountsLabel()->isVisible());
     wait.SetCounts(1234, 5 * 1024 * 1024);
     EXPECT_TRUE(wait.CountsLabel()->isVisible());
     EXPECT_TRUE(wait.CountsLabel()->text().contains(QLocale().toString(1234)));
+    EXPECT_FALSE(wait.CountsLabel()->text().contains(QStringLiteral("not read")));
     QTest::mouseClick(wait.SpeedButton1(), Qt::LeftButton);
     EXPECT_EQ(cancels, 1);
+    EXPECT_TRUE(ClippedLabels(wait).empty()) << ClippedLabels(wait).front();
+    // Folders that could not be read are named once there are some, and still fit.
+    wait.SetCounts(1234567, 5ull << 40, 1);
+    EXPECT_TRUE(wait.CountsLabel()->text().endsWith(QStringLiteral(", 1 folder not read")));
+    wait.SetCounts(1234567, 5ull << 40, 1234);
+    EXPECT_TRUE(wait.CountsLabel()->text().endsWith(QStringLiteral(", ") + QLocale().toString(1234) +
+                                                    QStringLiteral(" folders not read")));
     EXPECT_TRUE(ClippedLabels(wait).empty()) << ClippedLabels(wait).front();
     // No two parts overlap.
     const QWidget *parts[] = {wait.Animate1(), wait.Label1(), wait.Label2(), wait.CountsLabel(), wait.SpeedButton1()};
@@ -116,6 +128,31 @@ TEST_F(ShellWindowsTest, AboutShowsItsTextsAndOpensItsLinks)
     EXPECT_EQ(ui.opened[0], "https://www.folvane.org/");
     EXPECT_EQ(ui.opened[1], "mailto:support@folvane.org");
     EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(ShellWindowsTest, AboutIsCentredOnTheScreenWhereverTheMainWindowIs)
+{
+    // There is no window manager here: the program places its windows itself.
+    QWidget owner;
+    owner.setGeometry(20, 30, 500, 300); // well away from the screen's centre
+    owner.show();
+    Settle();
+    QtUiServices services(&owner, nullptr);
+    QRect shown;
+    QSize size;
+    QTimer::singleShot(0, [&] {
+        if (QWidget *about = QApplication::activeModalWidget()) {
+            shown = about->frameGeometry();
+            size = about->size();
+            about->close();
+        }
+    });
+    services.ShowAbout();
+    ASSERT_TRUE(shown.isValid());
+    EXPECT_EQ(size, QSize(292, 152));
+    const QRect screen = owner.screen()->availableGeometry();
+    EXPECT_LE((shown.center() - screen.center()).manhattanLength(), 2)
+        << shown.x() << "," << shown.y() << " on a screen of " << screen.width() << "x" << screen.height();
 }
 
 TEST_F(ShellWindowsTest, ChooserGivesExistingFoldersWithoutATrailingSlash)

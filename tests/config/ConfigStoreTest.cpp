@@ -133,6 +133,7 @@ TEST_F(ConfigStoreTest, UnusableFileIsKeptAndTheDefaultsServed)
         {"ReadOnly not a boolean", "<config><nodes><node Name=\"a\" Visible=\"1\" Index=\"0\" Width=\"10\" ReadOnly=\"maybe\"/></nodes></config>", 1, "ReadOnly"},
         {"age boundary not a number", "<config><nodes>" + good + "</nodes><agerange>\n\n<item label=\"x\" value=\"ten\"/></agerange></config>", 3, "agerange item 1"},
         {"size boundary out of range", "<config><sizerange><item label=\"1\" value=\"10\"/><item label=\"3G\" value=\"3000000000\"/></sizerange></config>", 1, "sizerange item 2"},
+        {"scan option not a boolean", "<config>\n<scanoptions DiskUsage=\"sometimes\"/></config>", 2, "scanoptions: Attribute DiskUsage"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -313,6 +314,7 @@ TEST_F(ConfigStoreTest, LoadableOddFilesAreUsedAsTheyAre)
         {"comment and foreign element in nodes", "<config><nodes><!--x--><col/>" + node + "<column/>" + node + "</nodes></config>", 2},
         {"versionNo 1", "<config versionNo=\"1\"><nodes>" + node + "</nodes></config>", 1},
         {"indented with a declaration", "<?xml version=\"1.0\"?>\n<config>\n  <nodes>\n    " + node + "\n  </nodes>\n</config>\n", 1},
+        {"scan options with flags missing", "<config><nodes>" + node + "</nodes><scanoptions><exclude pattern=\"*.o\"/></scanoptions></config>", 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -139,6 +139,12 @@ void TPlainChart::ClickPoint(int point)
         click_(point);
 }
 
+void TPlainChart::ClickMerged(int first, int count)
+{
+    if (mergedClick_ && first >= 0 && count > 0 && first + count <= int(points_.size()))
+        mergedClick_(first, count);
+}
+
 void TPlainChart::SaveBitmap(const std::string &path)
 {
     // 2 × 2 white pixels, 24 bits, rows padded to four bytes.
@@ -169,7 +175,7 @@ TPlainMainView::TPlainMainView()
     for (int i = 0; i < 4; ++i)
         charts_[i] = std::make_unique<TPlainChart>(charts[i]);
     for (ButtonId b : {ButtonId::tbPieFile, ButtonId::tbPie, ButtonId::tbPieSize, ButtonId::tbPieType,
-                       ButtonId::sbCreate, ButtonId::sbAll})
+                       ButtonId::sbCreate, ButtonId::sbAll, ButtonId::sbFiles})
         down_[b] = true;
 }
 

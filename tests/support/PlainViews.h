@@ -111,13 +111,21 @@ public:
     void AddPoints(std::span<const ChartPoint> points) override;
     SeriesKind Kind() const override { return kind_; }
     std::vector<ChartPoint> Points() const override { return points_; }
+    void SetValueUnit(ValueUnit unit) override { unit_ = unit; }
+    ValueUnit Unit() const { return unit_; }
     void SetPointClickHandler(std::function<void(int point)> handler) override { click_ = std::move(handler); }
+    void SetMergedClickHandler(std::function<void(int first, int count)> handler) override
+    {
+        mergedClick_ = std::move(handler);
+    }
 
     // Writes a small white bitmap (a valid BMP file); throws std::runtime_error when it cannot.
     void SaveBitmap(const std::string &path) override;
 
-    // A click on a point, as the screen reports it.
+    // A click on a point, or on an item that stands for `count` merged points from `first`, as
+    // the screen reports it.
     void ClickPoint(int point);
+    void ClickMerged(int first, int count);
     int SeriesCount() const { return seriesCount_; }
 
 private:
@@ -126,13 +134,15 @@ private:
     SeriesKind kind_ = SeriesKind::None;
     int seriesCount_ = 0;
     std::vector<ChartPoint> points_;
+    ValueUnit unit_ = ValueUnit::Files;
     std::function<void(int)> click_;
+    std::function<void(int, int)> mergedClick_;
 };
 
 class TPlainMainView final : public IMainView {
 public:
-    // In the state the main window starts in: every chart a pie, "File Create Time" and "All"
-    // down, every page control on its first page, the path label "Current Path".
+    // In the state the main window starts in: every chart a pie, "File Create Time", "All" and
+    // "Files" down, every page control on its first page, the path label "Current Path".
     TPlainMainView();
 
     ITreeGrid &Grid(GridId id) override { return *grids_[int(id)]; }

@@ -4,6 +4,7 @@
 #include <random>
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "Catalog.h"
 #include "catalog/CatalogEdit.h"
@@ -39,11 +40,11 @@ protected:
                 folders.push_back(n);
         return folders[random() % folders.size()];
     }
-    std::vector<std::pair<std::string, std::uint64_t>> types()
+    std::vector<std::tuple<std::string, std::uint64_t, std::uint64_t>> types()
     {
-        std::vector<std::pair<std::string, std::uint64_t>> out;
+        std::vector<std::tuple<std::string, std::uint64_t, std::uint64_t>> out;
         for (const auto &e : ctrl->TypeCounts.Entries())
-            out.emplace_back(e.ext, e.count);
+            out.emplace_back(e.ext, e.count, e.bytes);
         return out;
     }
     void expectAsCountedAnew(const std::string &what)

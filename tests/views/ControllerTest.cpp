@@ -1,6 +1,7 @@
 // The controller's columns, cells, icons, header clicks, column dialog, layout and sorting.
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include "Catalog.h"
 #include "common/uFunction.h"
 #include "config/FolvaneConfig.h"
+#include "views/TreeSort.h"
 
 namespace folvane::test {
 namespace {
@@ -98,6 +100,10 @@ TEST(FormatSize, UnitsGroupingAndEmptyFields)
         {"1073741824", "1.00 GB", "1,00 GB"},
         {"5368709120", "5.00 GB", "5,00 GB"},
         {"2199023255552", "2,048.00 GB", "2.048,00 GB"},
+        {"1152", "1.13 KB", "1,13 KB"}, // 1.125 KB: a tie goes away from zero
+        // 2^54 + 2^27 - 1 bytes are 16,777,216.124999999... GB; as a double they would be the tie.
+        {"18014398643699711", "16,777,216.12 GB", "16.777.216,12 GB"},
+        {"18446744073709551615", "17,179,869,184.00 GB", "17.179.869.184,00 GB"},
     };
     TNodeTree tree;
     NodeId n = tree.AddTopLevel();
@@ -115,6 +121,10 @@ TEST(FormatSize, UnitsGroupingAndEmptyFields)
     EXPECT_EQ(FormatSize(FileSize, &tree, n), "");
     tree.SetField(n, FileSize, "1536.0"); // a written size reads as a number
     EXPECT_EQ(FormatSize(FileSize, &tree, n), "1.50 KB");
+    tree.SetField(n, FileSize, "12.345"); // one that is not whole shows as the number it is
+    EXPECT_EQ(FormatSize(FileSize, &tree, n), "12.35 B");
+    tree.SetField(n, FileSize, "-3");
+    EXPECT_EQ(FormatSize(FileSize, &tree, n), "-3.00 B");
     EXPECT_EQ(FormatSize(SizePercentage, &tree, n), "");
     tree.SetField(n, SizePercentage, "12.35");
     EXPECT_EQ(FormatSize(SizePercentage, &tree, n), "12.35%");
@@ -395,6 +405,42 @@ TEST_F(TypedComparisons, AgreeWithTheTextRulesInEveryFormAndField)
                             << forms.longTime << " " << FieldNames[field] << " " << Tree().Field(a, FileName)
                             << " vs " << Tree().Field(b, FileName);
             }
+        }
+    }
+}
+
+TEST_F(TypedComparisons, SortsPutEveryListInTheOrderOfTheTextRules)
+{
+    // A sort reads each node's key once per list; the order must be the one the text rules give,
+    // for every field and direction, in lists added in one block and in lists that were not.
+    Build();
+    TNodeTree &t = Tree();
+    CatalogBuilder more(t, "/data", CatalogBuilder::Keep);
+    NodeId top = t.First();
+    NodeId folder = more.Folder(top, "abcdefghijklmnop-folder");
+    for (const char *name : {"abcdefghijklmnopq", "ABCDEFGHIJKLMNOP", "abcdefghijklmno", "abcdefghijklmnoP",
+                             "abcdefghijklmnopQ", "abcdefghijklmno\xC3\xA4", "zx", "_x", "[x", "ZX", "A", ""})
+        more.File(folder, name, std::strlen(name) * 7 % 5);
+    more.Folder(folder, "abcdefghijklmnopQ"); // the folder's entries are numbered in one run
+    for (const char *name : {"abcdefghijklmnop-late", "Abcdefghijklmnop-late2"})
+        more.File(top, name, 3); // numbered after the folder's entries: top's are not one run
+    t.SetField(t.Child(folder, 2), FileName, "abcdefghijklmno");
+    t.SetField(t.Child(folder, 3), FileType, "folder");
+    for (int column = 0; column < 15; ++column) {
+        for (SortDirection dir : {SortDirection::Ascending, SortDirection::Descending}) {
+            VT().SetSortColumn(column);
+            VT().SetSortDirection(dir);
+            const int field = FieldIndexOf(VT().ColumnText(column));
+            std::vector<std::vector<NodeId>> expected;
+            for (NodeId parent : {TNodeTree::Root(), top, folder}) {
+                std::vector<NodeId> children = t.Children(parent);
+                SortSiblings(children, [&](NodeId a, NodeId b) { return TextRule(VT(), a, b, field); }, dir);
+                expected.push_back(children);
+            }
+            ctrl->SortGrid(VT());
+            EXPECT_EQ(t.Children(TNodeTree::Root()), expected[0]);
+            EXPECT_EQ(t.Children(top), expected[1]) << FieldNames[field];
+            EXPECT_EQ(t.Children(folder), expected[2]) << FieldNames[field];
         }
     }
 }

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "Catalog.h"
 #include "catalog/CatalogEdit.h"
@@ -33,6 +34,7 @@ struct Host final : IEntryActionHost {
         for (const TEntryPath &folder : folders) {
             walked.push_back(folder.Full());
             ScanOptions options;
+            options.choices = choices;
             options.below = folder.RelativeFromStep(folder.TopSteps() - 1);
             ScanFolder(trees.emplace_back(), folder.top, options);
         }
@@ -41,6 +43,9 @@ struct Host final : IEntryActionHost {
         return trees;
     }
     void ScanAgain() override { ++scans; }
+    void CatalogueChanged() override { ++changes; }
+    ScanChoices choices; // as the program takes them from the catalogue shown
+    int changes = 0;
 };
 
 // /<dir>/data
@@ -104,8 +109,9 @@ protected:
         std::function<void(NodeId, NodeId)> same = [&](NodeId a, NodeId b) {
             SCOPED_TRACE(fresh.Field(b, FullPath));
             for (int field = 0; field < CreateAgeRange; ++field) {
-                if (field != AccessTime || fresh.Data(b).Kind() != NodeKind::Folder)
+                if (field != AccessTime || fresh.Data(b).Kind() != NodeKind::Folder) {
                     EXPECT_EQ(tree.Field(a, field), fresh.Field(b, field)) << FieldNames[field];
+                }
             }
             if (fresh.Data(b).Kind() == NodeKind::File) {
                 const LocalMillis nowMs = now;
@@ -132,9 +138,9 @@ protected:
     void ExpectCountsAsCountedAnew()
     {
         auto types = [&] {
-            std::vector<std::pair<std::string, std::uint64_t>> out;
+            std::vector<std::tuple<std::string, std::uint64_t, std::uint64_t>> out;
             for (const auto &e : ctrl->TypeCounts.Entries())
-                out.emplace_back(e.ext, e.count);
+                out.emplace_back(e.ext, e.count, e.bytes);
             return out;
         };
         const auto size = ctrl->SizeCounts, create = ctrl->CreateCounts, write = ctrl->WriteCounts;
