@@ -535,20 +535,13 @@ QWidget *TFMMain::buildTreemapPage()
 
 void TFMMain::treemapMenu(NodeId node, const QPoint &at)
 {
-    if (busy_ || !ctrl_)
+    if (busy_ || !actions_ || !VT->Nodes().IsValid(node))
         return;
-    if (node != kNoNode)
-        SelectInTree(*VT, node); // as a right click selects a row
-    auto *menu = new QMenu(this);
+    SelectInTree(*VT, node); // as a right click selects a row
+    // A tile offers what the row of its entry in Total Tree offers.
+    QMenu *menu = NewEntryMenu(*actions_, *VT, {node}, this);
     menu->setObjectName(QStringLiteral("TreemapMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction *explorer = menu->addAction(themed("system-file-manager", QStyle::SP_DirOpenIcon), QStringLiteral("Open Explorer"));
-    connect(explorer, &QAction::triggered, this, [this] {
-        guard([&] {
-            if (ctrl_)
-                ctrl_->OpenExplorer(*VT);
-        });
-    });
     menu->popup(at);
 }
 

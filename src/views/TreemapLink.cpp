@@ -5,6 +5,7 @@
 #include <exception>
 #include <stdexcept>
 
+#include "catalog/CatalogEdit.h"
 #include "common/SafeFile.h"
 #include "common/TextForms.h"
 #include "common/UiServices.h"
@@ -74,35 +75,7 @@ void SelectInTree(ITreeGrid &grid, NodeId node)
 
 NodeId NodeOfPath(const TNodeTree &tree, std::string_view path)
 {
-    for (NodeId top = tree.First(); top != kNoNode; top = tree.NextSibling(top)) {
-        const std::string topPath = tree.PathBytes(top);
-        if (path == topPath)
-            return top;
-        if (path.size() <= topPath.size() || path.substr(0, topPath.size()) != topPath)
-            continue;
-        std::string_view rest = path.substr(topPath.size());
-        if (topPath.empty() || topPath.back() != '/') {
-            if (rest.front() != '/')
-                continue;
-            rest.remove_prefix(1);
-        }
-        NodeId at = top;
-        while (at != kNoNode && !rest.empty()) {
-            const std::size_t slash = rest.find('/');
-            const std::string_view name = rest.substr(0, slash);
-            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-            NodeId found = kNoNode;
-            for (NodeId child = tree.FirstChild(at); child != kNoNode; child = tree.NextSibling(child))
-                if (tree.NameBytes(child) == name) {
-                    found = child;
-                    break;
-                }
-            at = found;
-        }
-        if (at != kNoNode)
-            return at;
-    }
-    return kNoNode;
+    return TPathFinder(tree).Find(path);
 }
 
 std::string TreemapShareText(std::uint64_t part, std::uint64_t total)

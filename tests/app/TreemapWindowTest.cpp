@@ -308,11 +308,21 @@ TEST_F(TreemapWindowTest, ATileMenuActsOnTheTileUnderTheMouse)
     EXPECT_EQ(asked[0][0].value<NodeId>(), clip);
     EXPECT_EQ(window->VT->SelectedNode(), clip) << "as a right click selects a row";
 
+    // The tile's menu is the one of its entry's row.
     auto *menu = window->findChild<QMenu *>(QStringLiteral("TreemapMenu"));
     ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(menu->actions().size(), 1);
-    EXPECT_EQ(menu->actions()[0]->text(), QStringLiteral("Open Explorer"));
-    menu->actions()[0]->trigger();
+    QStringList texts;
+    QAction *open = nullptr;
+    for (QAction *action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        texts << action->text();
+        if (action->text() == QStringLiteral("Open in File Manager"))
+            open = action;
+    }
+    EXPECT_EQ(texts, (QStringList{"Refresh", "Move to Trash", "Open in File Manager", "Open Terminal Here", "Copy Path"}));
+    ASSERT_NE(open, nullptr);
+    open->trigger();
     menu->close();
     Settle();
     ASSERT_EQ(ui.opened.size(), 1u);
