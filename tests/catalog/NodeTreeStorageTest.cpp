@@ -29,6 +29,14 @@ void *operator new(std::size_t size)
         return p;
     throw std::bad_alloc();
 }
+// The form that answers null instead of throwing (std::stable_sort asks for its buffer so) must
+// come from malloc as well, since the deletes below free.
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept
+{
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    gAllocatedBytes.fetch_add(size, std::memory_order_relaxed);
+    return std::malloc(size ? size : 1);
+}
 void operator delete(void *p) noexcept
 {
     std::free(p);
