@@ -140,10 +140,10 @@ void TEntryActions::refresh(std::vector<NodeId> nodes)
     for (NodeId node : nodes) {
         NodeId folder = folderOf(node);
         // A folder gone from the disk is refreshed from the nearest folder above it still there.
-        for (int error = 0; tree.IsValid(folder) && tree.Parent(folder) != TNodeTree::Root();
-             folder = tree.Parent(folder)) {
-            if (OpenFolderAt(EntryPathOf(tree, folder), EntryPathOf(tree, folder).names.size(), error).Valid() ||
-                !isGone(error))
+        for (; tree.IsValid(folder) && tree.Parent(folder) != TNodeTree::Root(); folder = tree.Parent(folder)) {
+            const TEntryPath path = EntryPathOf(tree, folder);
+            int error = 0;
+            if (OpenFolderAt(path, path.names.size(), error).Valid() || !isGone(error))
                 break;
         }
         if (!tree.IsValid(folder))

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <cstdlib>
 #include <functional>
+#include <optional>
 
 #include <gtest/gtest.h>
 #include <tuple>
@@ -48,6 +50,33 @@ struct Host final : IEntryActionHost {
     int changes = 0;
 };
 
+// HOME and XDG_DATA_HOME in the test's folder, on the fixture's file system, for as long as it lives.
+struct TrashHome {
+    std::optional<std::string> home, data;
+    explicit TrashHome(const std::string &folder)
+    {
+        auto keep = [](const char *name) {
+            const char *value = std::getenv(name);
+            return value ? std::optional<std::string>(value) : std::nullopt;
+        };
+        home = keep("HOME");
+        data = keep("XDG_DATA_HOME");
+        ::setenv("HOME", (folder + "/home").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (folder + "/home/.local/share").c_str(), 1);
+    }
+    ~TrashHome()
+    {
+        auto restore = [](const char *name, const std::optional<std::string> &value) {
+            if (value)
+                ::setenv(name, value->c_str(), 1);
+            else
+                ::unsetenv(name);
+        };
+        restore("HOME", home);
+        restore("XDG_DATA_HOME", data);
+    }
+};
+
 // /<dir>/data
 //   top.bin (1000)
 //   proj/   readme.md (120)  caf\xE9.txt (33)  src/ main.cpp (3000)  util.cpp (700)  old/ legacy.c (50)
@@ -67,7 +96,6 @@ protected:
         dir.File("data/other/keep.txt", 400);
         dir.File("data/other/deep/est.txt", 5);
         dir.Folder("data/empty");
-        actions.Places = {dir / "home/.local/share/Trash", unsigned(::getuid())};
         actions.StartTerminal = [this](const TEntryPath &folder) {
             terminals.push_back(folder.Full());
             return terminalAnswer;
@@ -154,6 +182,7 @@ protected:
 
     std::string data;
     Host host;
+    TrashHome trashHome{dir.Path()}; // before the actions, which take their trash from it
     TEntryActions actions{*ctrl, host};
     std::vector<std::string> terminals;
     TerminalStart terminalAnswer{true, "/usr/bin/x-terminal-emulator", {}};
@@ -161,6 +190,7 @@ protected:
 
 TEST_F(EntryActionsTest, AFileAndAFolderMovedFromTheTreeLeaveTheCatalogueAndTheTotalsShrink)
 {
+    ASSERT_EQ(actions.Places.homeTrash, dir / "home/.local/share/Trash"); // XDG_DATA_HOME's
     const std::uint64_t total = Tree().Data(Tree().First()).size;
     VT().SelectNode(Find("proj/readme.md"));
     ui.messageAnswers = {MsgResult::Yes};
