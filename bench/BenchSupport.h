@@ -1,6 +1,8 @@
 #pragma once
 // Small helpers the benchmarks share: wall time and the process's memory figures.
 
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cstdint>
 #include <fstream>
@@ -23,6 +25,16 @@ inline std::uint64_t StatusBytes(const std::string &key)
 inline void ResetPeak()
 {
     std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// The processor time the process has used so far, user and system, in seconds: on a shared machine
+// it varies far less than wall time with what else runs.
+inline double CpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 class Stopwatch {

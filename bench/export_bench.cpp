@@ -40,6 +40,7 @@ public:
     bool ShowColumnDialog() override { return false; }
     void ShowAbout() override {}
     void OpenUrl(const std::string &) override {}
+    void CopyPaths(const std::vector<std::string> &) override {}
 };
 
 // The export columns of the default configuration: the names of its visible column entries.

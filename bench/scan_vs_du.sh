@@ -14,7 +14,7 @@ for _ in 1 2 3; do
   end=$(date +%s.%N)
   du_times+=("$(awk -v a="$start" -v b="$end" 'BEGIN{printf "%.3f", b-a}')")
   scan_out=$("$build/bench/scan_bench" "$folder")
-  scan_times+=("$(sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' <<<"$scan_out")")
+  scan_times+=("$(sed -n 's/.* seconds=\([0-9.]*\).*/\1/p' <<<"$scan_out")") # wall time, not cpu_seconds
 done
 median() { printf '%s\n' "$@" | sort -n | sed -n 2p; }
 du_median=$(median "${du_times[@]}")

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
-  libpugixml-dev libxlsxwriter-dev
+  libpugixml-dev libexpat1-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev
   tzdata python3 python3-openpyxl
   adwaita-icon-theme

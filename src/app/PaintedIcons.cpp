@@ -5,7 +5,10 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPolygonF>
+#include <QRect>
 #include <QString>
+
+#include <utility>
 
 namespace folvane {
 
@@ -80,6 +83,23 @@ QIcon BarIcon(int size)
 QIcon ClassesIcon()
 {
     return BarIcon(16);
+}
+
+QIcon TreemapIcon()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setPen(QColor(60, 60, 60));
+    const std::pair<QRect, QColor> tiles[] = {{QRect(1, 1, 8, 13), QColor(0, 128, 255)},
+                                              {QRect(9, 1, 5, 7), QColor(255, 170, 0)},
+                                              {QRect(9, 8, 5, 3), QColor(60, 180, 75)},
+                                              {QRect(9, 11, 5, 3), QColor(230, 60, 60)}};
+    for (const auto &[rect, colour] : tiles) {
+        p.setBrush(colour);
+        p.drawRect(rect);
+    }
+    return QIcon(pixmap);
 }
 
 } // namespace folvane

@@ -1,6 +1,6 @@
 #pragma once
 // The icons the main window paints itself: those of the export kinds, the pie and bar charts and
-// the class pages, which no icon theme has; and theme icons with a built-in fallback.
+// the class pages and the treemap, which no icon theme has; and theme icons with a built-in fallback.
 
 #include <QIcon>
 #include <QStyle>
@@ -22,5 +22,8 @@ QIcon BarIcon(int size);
 
 // The small icon of the three class pages' tabs.
 QIcon ClassesIcon();
+
+// Nested tiles: the small icon of the treemap's tab.
+QIcon TreemapIcon();
 
 } // namespace folvane

@@ -1,10 +1,12 @@
 #include "app/QtUiServices.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QThread>
 #include <QUrl>
 
@@ -14,6 +16,9 @@
 #include "app/ChooseFolder.h"
 #include "app/UAbout.h"
 #include "app/uWaitForm.h"
+#include "common/Utf8.h"
+#include "common/uFunction.h"
+#include "config/ScanOptionsDialog.h"
 #include "config/uConfigEx.h"
 
 namespace folvane {
@@ -90,13 +95,20 @@ void QtUiServices::drain()
     }
 }
 
+template <typename Run> auto QtUiServices::whileShown(QDialog &dialog, Run run)
+{
+    struct Restore {
+        QDialog *&shown;
+        QDialog *outer;
+        ~Restore() { shown = outer; }
+    } restore{shown_, shown_};
+    shown_ = &dialog;
+    return run();
+}
+
 int QtUiServices::execDialog(QDialog &dialog)
 {
-    QDialog *outer = shown_;
-    shown_ = &dialog;
-    const int result = dialog.exec();
-    shown_ = outer;
-    return result;
+    return whileShown(dialog, [&] { return dialog.exec(); });
 }
 
 void QtUiServices::EndRequested()
@@ -191,11 +203,17 @@ bool QtUiServices::ShowColumnDialog()
         if (ending_)
             return false;
         TFMConfig dialog(nullptr);
-        QDialog *outer = shown_;
-        shown_ = &dialog;
-        const bool ok = dialog.Execute();
-        shown_ = outer;
-        return ok && !ending_;
+        return whileShown(dialog, [&] { return dialog.Execute(); }) && !ending_;
+    });
+}
+
+bool QtUiServices::ShowScanOptions()
+{
+    return onUiThread([&] {
+        if (ending_)
+            return false;
+        TFMScanOptions dialog(owner_);
+        return whileShown(dialog, [&] { return dialog.Execute(); }) && !ending_;
     });
 }
 
@@ -215,6 +233,22 @@ void QtUiServices::OpenUrl(const std::string &url)
         QUrl target = url.rfind('/', 0) == 0 ? QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(url)))
                                              : QUrl(QString::fromStdString(url));
         QDesktopServices::openUrl(target);
+    });
+}
+
+void QtUiServices::CopyPaths(const std::vector<std::string> &paths)
+{
+    onUiThread([&] {
+        auto *data = new QMimeData;
+        QStringList lines;
+        QList<QUrl> urls;
+        for (const std::string &path : paths) {
+            lines << QString::fromStdString(ValidUtf8(path));
+            urls << QUrl(QString::fromStdString(FileUrlOf(path)));
+        }
+        data->setText(lines.join(QLatin1Char('\n')));
+        data->setUrls(urls);
+        QGuiApplication::clipboard()->setMimeData(data);
     });
 }
 

@@ -37,10 +37,12 @@ public:
                          MsgIcon icon) override;
     bool ChooseFolder(const std::string &caption, const std::string &root, std::string &folder) override;
     bool ShowColumnDialog() override;
+    bool ShowScanOptions() override;
     void ShowAbout() override;
     void OpenUrl(const std::string &url) override;
     // On the UI thread: closes the dialog on screen as cancelled; later ones are not shown.
     void EndRequested() override;
+    void CopyPaths(const std::vector<std::string> &paths) override;
 
     // "Description|*.ext|Description|*.ext" as a Qt name filter list.
     static QString QtFilter(const std::string &filter);
@@ -57,7 +59,9 @@ private:
     template <typename F> auto onUiThread(F &&work);
     void callOnUiThread(const std::function<void()> &run);
     void drain();
-    // Runs a dialog modally, remembered as the one on screen while it runs.
+    // Runs a dialog modally (`run` is its exec() or its own Execute()), remembered as the one on
+    // screen while it runs.
+    template <typename Run> auto whileShown(QDialog &dialog, Run run);
     int execDialog(QDialog &dialog);
 
     QWidget *owner_;

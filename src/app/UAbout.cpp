@@ -2,13 +2,12 @@
 
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
 
+#include "common/ProductAddresses.h"
 #include "common/UiServices.h"
-#include "export/FileInfo.h"
 
 namespace folvane {
-
-const char *const kSupportMail = "support@folvane.org";
 
 bool OpenProductWebSite()
 {
@@ -23,7 +22,7 @@ bool OpenProductWebSite()
 bool OpenSupportMail()
 {
     try {
-        Ui().OpenUrl(std::string("mailto:") + kSupportMail);
+        Ui().OpenUrl("mailto:" + std::string(kSupportMail));
     } catch (...) {
         // Without a mail program nothing visible happens.
     }
@@ -76,9 +75,10 @@ TFMAbout::TFMAbout(QWidget *owner) : QDialog(owner)
     label2_ = makeLabel(this, "Label2", QStringLiteral("Copyright \u00a9 2026 Korrin Software"), 35, 43, 248);
     label2_->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     label4_ = makeLabel(this, "Label4", QStringLiteral("Web: "), 56, 75, 0);
-    label5_ = makeLink(this, "Label5", QStringLiteral("www.folvane.org"), 99, 75, 164);
+    auto text = [](std::string_view address) { return QString::fromLatin1(address.data(), qsizetype(address.size())); };
+    label5_ = makeLink(this, "Label5", text(kProductWebSiteShown), 99, 75, 164);
     label6_ = makeLabel(this, "Label6", QStringLiteral("Email: "), 58, 99, 0);
-    label7_ = makeLink(this, "Label7", QString::fromLatin1(kSupportMail), 103, 99, 146);
+    label7_ = makeLink(this, "Label7", text(kSupportMail), 103, 99, 146);
     label5_->installEventFilter(this);
     label7_->installEventFilter(this);
 }
@@ -100,6 +100,12 @@ void TFMAbout::showEvent(QShowEvent *event)
 {
     label1_->setText(QStringLiteral("Korrin Folvane 3.1.3"));
     QDialog::showEvent(event);
+    // Centred on the screen, not over the main window where a dialog goes by default. The
+    // program places it itself: there may be no window manager to do it.
+    if (const QScreen *shownOn = screen()) {
+        const QRect frame = frameGeometry();
+        move(pos() + shownOn->availableGeometry().center() - frame.center());
+    }
 }
 
 bool TFMAbout::eventFilter(QObject *watched, QEvent *event)

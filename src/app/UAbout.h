@@ -9,9 +9,6 @@ class QLabel;
 
 namespace folvane {
 
-// The support address; the web site is the one the exports credit (kProductWebSite).
-extern const char *const kSupportMail;
-
 // Hand the product's web site, or a new message to the support address, to the desktop.
 // What the desktop answers is not ours to report: both always succeed.
 bool OpenProductWebSite();

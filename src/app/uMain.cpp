@@ -6,7 +6,9 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
@@ -28,11 +30,17 @@
 #include "app/UriList.h"
 #include "app/WorkRunner.h"
 #include "app/uWaitForm.h"
+#include "catalog/CatalogEdit.h"
+#include "catalog/CatalogNotes.h"
+#include "common/Utf8.h"
 #include "common/UiServices.h"
 #include "config/ConfigStore.h"
 #include "views/QtChart.h"
+#include "views/QtEntryMenu.h"
 #include "views/QtIconList.h"
 #include "views/QtTreeGrid.h"
+#include "views/QtTreemap.h"
+#include "views/TreemapLink.h"
 
 namespace folvane {
 
@@ -93,7 +101,8 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent), runner_(std::make_uniqu
 
 TFMMain::~TFMMain()
 {
-    // The controller unwires the grids, so it goes before them.
+    // The controller unwires the grids, so it goes before them; the actions go before it.
+    actions_.reset();
     ctrl_.reset();
 }
 
@@ -106,6 +115,9 @@ void TFMMain::createViews()
     VTAge = new QtTreeGrid("VTAge");
     VTSize = new QtTreeGrid("VTSize");
     VTType = new QtTreeGrid("VTType");
+    // The lists select several rows, to act on them at once; Total Tree one node at a time.
+    for (QtTreeGrid *list : {VTList, VTAge, VTSize, VTType})
+        list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ChartFile = new QtChart("ChartFile", true);
     AgeChart = new QtChart("AgeChart", false);
     SizeChart = new QtChart("SizeChart", false);
@@ -121,6 +133,11 @@ void TFMMain::buildMenu()
     QAction *help = menuBar()->addAction(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("m2"));
     connect(help, &QAction::triggered, this, [this] { guard([&] { m2Click(); }); });
+    // Beyond the two specified items, and acting directly like them: the scan's choices.
+    QAction *scanOptions = menuBar()->addAction(QStringLiteral("Scan Options\u2026"));
+    scanOptions->setObjectName(QStringLiteral("mScanOptions"));
+    scanOptions->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
+    connect(scanOptions, &QAction::triggered, this, [this] { guard([&] { ScanOptionsClick(); }); });
 }
 
 QTabWidget *TFMMain::buildPages()
@@ -164,17 +181,23 @@ QTabWidget *TFMMain::buildPages()
     type->addSeparator();
     speedButton(type, "sbTop", "Top 10");
     speedButton(type, "sbAll", "All");
+    // Beyond the specified ones: what the type chart measures, files or the bytes they take.
+    type->addSeparator();
+    speedButton(type, "sbFiles", "Files")->setToolTip(QStringLiteral("Chart how many files each extension has"));
+    speedButton(type, "sbSize", "Size")->setToolTip(QStringLiteral("Chart the bytes each extension takes"));
     pcType = addClassTab("pcType", buildChartPage(QStringLiteral("TabSheet11"), TypeChart, type), VTType,
                          "TabSheet12",
                          {"ToolButton121", "ToolButton126", "ToolButton127", "ToolButton128", "ToolButton129",
                           "ToolButton130", "ToolButton133", "ToolButton10"},
                          "Type of Files");
+
+    pcTotal->addTab(buildTreemapPage(), TreemapIcon(), QStringLiteral("Treemap"));
     return pcTotal;
 }
 
 void TFMMain::buildStatusBar()
 {
-    // One panel, which nothing writes to.
+    // One panel: the shown catalogue's summary (showSummary).
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("SB"));
     auto *panel = new QLabel;
@@ -187,7 +210,7 @@ void TFMMain::groupSpeedButtons()
 {
     // Exactly one of each group is down.
     for (const auto &group : {std::vector<const char *>{"sbCreate", "sbAccess", "sbWrite"},
-                              std::vector<const char *>{"sbTop", "sbAll"}}) {
+                              std::vector<const char *>{"sbTop", "sbAll"}, std::vector<const char *>{"sbFiles", "sbSize"}}) {
         auto *buttons = new QButtonGroup(this);
         buttons->setExclusive(true);
         for (const char *name : group)
@@ -195,6 +218,7 @@ void TFMMain::groupSpeedButtons()
     }
     Button(QStringLiteral("sbCreate"))->setChecked(true);
     Button(QStringLiteral("sbAll"))->setChecked(true);
+    Button(QStringLiteral("sbFiles"))->setChecked(true);
 }
 
 int TFMMain::ageTimeKind() const
@@ -233,7 +257,7 @@ void TFMMain::wireChartCommands()
     });
     pair("tbPieType", "tbBarType", [this](bool asBar) {
         if (ctrl_)
-            ctrl_->ShowTypeChart(*TypeChart, asBar, !IsDown(ButtonId::sbTop));
+            ctrl_->ShowTypeChart(*TypeChart, asBar, !IsDown(ButtonId::sbTop), IsDown(ButtonId::sbSize));
     });
 
     // The time kind and the type scope redraw their chart in the form it has.
@@ -250,7 +274,15 @@ void TFMMain::wireChartCommands()
         connect(Button(QString::fromLatin1(name)), &QToolButton::clicked, this, [this, all = all] {
             guard([&] {
                 if (ctrl_)
-                    ctrl_->ShowTypeChart(*TypeChart, !IsDown(ButtonId::tbPieType), all);
+                    ctrl_->ShowTypeChart(*TypeChart, !IsDown(ButtonId::tbPieType), all, IsDown(ButtonId::sbSize));
+            });
+        });
+    const std::pair<const char *, bool> measures[] = {{"sbFiles", false}, {"sbSize", true}};
+    for (auto [name, bySize] : measures)
+        connect(Button(QString::fromLatin1(name)), &QToolButton::clicked, this, [this, bySize = bySize] {
+            guard([&] {
+                if (ctrl_)
+                    ctrl_->ShowTypeChart(*TypeChart, !IsDown(ButtonId::tbPieType), !IsDown(ButtonId::sbTop), bySize);
             });
         });
 
@@ -347,6 +379,67 @@ QStackedWidget *TFMMain::addClassTab(const char *name, QWidget *chartPage, QtTre
     pages->addWidget(buildGridPage(list, QString::fromLatin1(listSheet), true, pages, listButtons));
     pcTotal->addTab(pages, ClassesIcon(), QString::fromLatin1(text));
     return pages;
+}
+
+QWidget *TFMMain::buildTreemapPage()
+{
+    Treemap = new QtTreemap;
+    Treemap->setObjectName(QStringLiteral("Treemap"));
+    Treemap->SetSource(VT);
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("TabTreemap"));
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    QToolBar *bar = newToolBar();
+    QToolButton *save =
+        toolButton(bar, QStringLiteral("tbSaveTreemap"), QStringLiteral("Save to file"), ThemedIcon("document-save", QStyle::SP_DialogSaveButton));
+    connect(save, &QToolButton::clicked, this, [this] {
+        guard([&] { SaveTreemapImage([this](const std::string &format) { return Treemap->Encode(format); }); });
+    });
+    layout->addWidget(bar);
+    layout->addWidget(Treemap, 1);
+
+    // The map follows VT's catalogue: every change of its tree (a scan, a sort) draws it anew.
+    connect(VT->model(), &QAbstractItemModel::modelAboutToBeReset, Treemap, &QtTreemap::TreeChanging);
+    connect(VT->model(), &QAbstractItemModel::modelReset, Treemap, &QtTreemap::TreeChanged);
+    // A tile does what its row in VT does; a double click zooms into a folder.
+    connect(Treemap, &QtTreemap::TileClicked, this, [this](NodeId node) { guard([&] { SelectInTree(*VT, node); }); });
+    connect(Treemap, &QtTreemap::TileDoubleClicked, this, [this](NodeId folder) {
+        guard([&] {
+            Treemap->SetRoot(folder);
+            SelectInTree(*VT, folder);
+        });
+    });
+    connect(Treemap, &QtTreemap::ContextMenuRequested, this,
+            [this](NodeId node, QPoint at) { guard([&] { treemapMenu(node, at); }); });
+    // A row chosen in a list lights up its entry's tile (VT's rows do so through ShowFolder).
+    for (QtTreeGrid *list : {VTList, VTAge, VTSize, VTType})
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, list] {
+            guard([&] {
+                const NodeId row = list->SelectedNode();
+                if (row == kNoNode)
+                    return;
+                const NodeId node = NodeOfPath(VT->Nodes(), list->Nodes().PathBytes(row));
+                if (node == kNoNode)
+                    return;
+                Treemap->SetRoot(TreemapRootFor(VT->Nodes(), Treemap->Root(), node));
+                Treemap->SetHighlight(node);
+            });
+        });
+    return page;
+}
+
+void TFMMain::treemapMenu(NodeId node, const QPoint &at)
+{
+    if (Busy() || !actions_ || !VT->Nodes().IsValid(node))
+        return;
+    SelectInTree(*VT, node); // as a right click selects a row
+    // A tile offers what the row of its entry in Total Tree offers.
+    QMenu *menu = NewEntryMenu(*actions_, *VT, {node}, this);
+    menu->setObjectName(QStringLiteral("TreemapMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(at);
 }
 
 QToolBar *TFMMain::newToolBar()
@@ -502,6 +595,8 @@ const char *buttonName(ButtonId id)
     case ButtonId::tbBarType: return "tbBarType";
     case ButtonId::sbTop: return "sbTop";
     case ButtonId::sbAll: return "sbAll";
+    case ButtonId::sbFiles: return "sbFiles";
+    case ButtonId::sbSize: return "sbSize";
     }
     return "";
 }
@@ -540,9 +635,9 @@ int TFMMain::Page(PageControlId control) const
     return 0;
 }
 
-int TFMMain::IconIndexOf(const std::string &path, bool isFolder)
+int TFMMain::IconIndexOf(bool isFolder, std::string_view extension)
 {
-    return QtIconList::Instance().IndexOf(path, isFolder);
+    return QtIconList::Instance().IndexOfType(isFolder, extension);
 }
 
 // --- Start and close -------------------------------------------------------------------------
@@ -560,12 +655,21 @@ void TFMMain::InitMainWindow()
 {
     // The shared icon list needs nothing up front: icons are looked up and cached as cells ask.
     ctrl_ = std::make_unique<TFACtrl>(*this);
+    actions_ = std::make_unique<TEntryActions>(*ctrl_, *this);
+    // The map's root follows the entry shown when it leaves the map (Up, another folder chosen).
+    ctrl_->FolderShown = [this](NodeId node) {
+        Treemap->SetRoot(TreemapRootFor(VT->Nodes(), Treemap->Root(), node));
+        Treemap->SetHighlight(node);
+    };
     for (QtTreeGrid *grid : {VT, VTList, VTAge, VTSize, VTType}) {
         try {
             ctrl_->SetupColumns(*grid);
         } catch (...) {
             IgnoreException();
         }
+        connect(grid, &QtTreeGrid::ContextMenuRequested, this,
+                [this, grid](std::vector<NodeId> rows, QPoint at) { guard([&] { entryMenu(grid, rows, at); }); });
+        AddEntryKeys(*actions_, *grid);
     }
     pcTotal->setCurrentIndex(0);
     pcAge->setCurrentIndex(0);
@@ -603,6 +707,7 @@ void TFMMain::closeEvent(QCloseEvent *event)
     } catch (...) {
         // A layout that cannot be saved does not keep the program open.
     }
+    actions_.reset();
     ctrl_.reset();
     event->accept();
 }
@@ -618,6 +723,15 @@ void TFMMain::RequestEnd()
     cancel_.store(true); // a scan stops; an export is not stopped, only its dialogs are answered
 }
 
+void TFMMain::runWork(const std::function<void()> &work)
+{
+    struct EndAfter {
+        TFMMain *window;
+        ~EndAfter() { window->endIfRequested(); } // however the work ended
+    } endAfter{this};
+    runner_->Run(work);
+}
+
 void TFMMain::endIfRequested()
 {
     // Closed from the event loop, once the command that ran the work has returned.
@@ -630,30 +744,25 @@ bool TFMMain::Busy() const
     return runner_->Busy();
 }
 
-// --- Scans -----------------------------------------------------------------------------------
+// --- Walks -----------------------------------------------------------------------------------
 
-bool TFMMain::scanAndShow(const std::string &folder)
+bool TFMMain::walkWithProgress(const WalkWork &walk)
 {
-    // What the worker needs of the controller and of VT, taken here on the UI thread.
-    const TFACtrl &ctrl = *ctrl_;
-    const TFACtrl::TSortKey sortKey = ctrl_->SortKeyOf(*VT);
-    const Clock clock = ctrl_->Now ? ctrl_->Now : Clock(LocalNow);
-
-    auto tree = std::make_unique<TNodeTree>();
-    std::atomic<std::uint64_t> entries{0}, bytes{0};
+    std::atomic<std::uint64_t> entries{0}, bytes{0}, notRead{0};
     std::atomic<bool> walked{false};
     cancel_.store(endRequested_);
     ScanOptions options;
-    options.progress = [&](std::uint64_t e, std::uint64_t b) {
+    options.progress = [&](std::uint64_t e, std::uint64_t b, std::uint64_t n) {
         entries.store(e, std::memory_order_relaxed);
         bytes.store(b, std::memory_order_relaxed);
+        notRead.store(n, std::memory_order_relaxed);
     };
     options.cancel = &cancel_;
+    options.choices = scanChoices();
     if (scanHook_)
         scanHook_(options);
 
-    ScanOutcome outcome;
-    TFACtrl::TClassCounts counted;
+    bool finished = false;
     {
         QTimer counts;
         if (wait_) {
@@ -663,7 +772,8 @@ bool TFMMain::scanAndShow(const std::string &folder)
             wait_->SetCounts(0, 0);
             connect(&counts, &QTimer::timeout, wait_, [&] {
                 using Stage = TWaitForm::ScanStage;
-                wait_->SetCounts(entries.load(), bytes.load(), walked.load() ? Stage::Sorting : Stage::Walking);
+                wait_->SetCounts(entries.load(), bytes.load(), notRead.load(),
+                                 walked.load() ? Stage::Sorting : Stage::Walking);
             });
             counts.start(100);
         }
@@ -677,24 +787,131 @@ bool TFMMain::scanAndShow(const std::string &folder)
                 }
             }
         } hide{wait_};
-        runner_->Run([&] {
-            outcome = ScanFolder(*tree, folder, options);
-            if (outcome.cancelled || cancel_.load())
-                return;
-            walked.store(true);
-            const unsigned threads = preparingThreads();
-            ctrl.PrepareCatalogue(*tree, sortKey, clock(), threads);
-            counted = ctrl.CountClassesOf(*tree, tree->First(), threads);
-        });
+        runWork([&] { finished = walk(options, walked); });
     }
-    // "Cancel" pressed while the new catalogue was being sorted cancels the scan all the same.
-    if (outcome.cancelled || cancel_.load())
+    // "Cancel" pressed, or an end requested, after the walk itself cancels all the same.
+    return finished && !cancel_.load();
+}
+
+bool TFMMain::scanAndShow(const std::string &folder)
+{
+    // What the worker needs of the controller and of VT, taken here on the UI thread.
+    const TFACtrl &ctrl = *ctrl_;
+    const TFACtrl::TSortKey sortKey = ctrl_->SortKeyOf(*VT);
+    const Clock clock = ctrl_->Now ? ctrl_->Now : Clock(LocalNow);
+
+    auto tree = std::make_unique<TNodeTree>();
+    TFACtrl::TClassCounts counted;
+    const bool scanned = walkWithProgress([&](const ScanOptions &options, std::atomic<bool> &walked) {
+        if (ScanFolder(*tree, folder, options).cancelled)
+            return false;
+        // The walk has rolled the sizes up; the new catalogue is sorted, classified and counted
+        // here too, so that the UI thread only swaps it in.
+        walked.store(true);
+        const unsigned threads = preparingThreads();
+        ctrl.PrepareCatalogue(*tree, sortKey, clock(), threads);
+        counted = ctrl.CountClassesOf(*tree, tree->First(), threads);
+        return true;
+    });
+    if (!scanned)
         return false;
     // The scan replaced every node: the controller's current node goes with the old catalogue.
     ctrl_->CurrentNode = kNoNode;
     VT->ReplaceNodes(std::move(*tree));
+    VT->scrollToTop(); // a new catalogue is seen from its first row, wherever the old one was scrolled
     ctrl_->ShowFolder(VT->Nodes().First(), std::move(counted));
+    showSummary();
     return true;
+}
+
+std::optional<std::vector<TNodeTree>> TFMMain::WalkFolders(const std::vector<TEntryPath> &folders)
+{
+    std::vector<TNodeTree> trees(folders.size());
+    const ScanChoices choices = CatalogueChoices(VT->Nodes()); // read here: the worker reads no grid
+    const bool finished = walkWithProgress([&](const ScanOptions &given, std::atomic<bool> &) {
+        for (std::size_t i = 0; i < folders.size(); ++i) {
+            ScanOptions options = given;
+            options.choices = choices;
+            options.below = folders[i].RelativeFromStep(folders[i].TopSteps() - 1);
+            if (ScanFolder(trees[i], folders[i].top, options).cancelled)
+                return false;
+        }
+        return true;
+    });
+    if (!finished)
+        return std::nullopt;
+    return trees;
+}
+
+void TFMMain::ScanAgain()
+{
+    if (Busy() || !ctrl_ || ctrl_->RootPath.empty())
+        return;
+    scanAndShow(ctrl_->RootPath); // cancelled: the catalogue stays as it was
+}
+
+void TFMMain::entryMenu(QtTreeGrid *grid, const std::vector<NodeId> &rows, const QPoint &at)
+{
+    if (Busy() || !actions_)
+        return;
+    QMenu *menu = NewEntryMenu(*actions_, *grid, rows, this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(at);
+}
+
+ScanChoices TFMMain::scanChoices() const
+{
+    try {
+        return GetConfig().XMLConfig()->ScanOptions().Choices();
+    } catch (const std::exception &) {
+        return {}; // the configuration was checked at start; should it fail now, the defaults scan
+    }
+}
+
+void TFMMain::showSummary()
+{
+    auto *panel = findChild<QLabel *>(QStringLiteral("SBPanel0"));
+    const TCatalogNotes *notes = VT->Nodes().FindNotes();
+    if (!panel || !notes || VT->Nodes().First() == kNoNode) {
+        if (panel)
+            panel->clear();
+        return;
+    }
+    // When the whole does not fit, the folder gives way in its middle down to a third of the
+    // panel, then the end of the line goes; the hint has it all.
+    const QString whole = QString::fromStdString(SummaryText(notes->summary));
+    const QString folder = QString::fromStdString(ValidUtf8(notes->summary.folder));
+    const QString rest = whole.mid(folder.size());
+    const QFontMetrics metrics = panel->fontMetrics();
+    const int width = panel->contentsRect().width();
+    const int folderRoom = std::max(width - metrics.horizontalAdvance(rest), width / 3);
+    panel->setText(metrics.elidedText(metrics.elidedText(folder, Qt::ElideMiddle, folderRoom) + rest, Qt::ElideRight,
+                                      width));
+    panel->setToolTip(whole);
+}
+
+void TFMMain::applyCountingChoices(const ScanChoices &choices)
+{
+    TNodeTree &tree = VT->Nodes();
+    const TCatalogNotes *notes = tree.FindNotes();
+    if (!ctrl_ || !notes || tree.First() == kNoNode ||
+        (notes->summary.sizeKind == choices.sizeKind && notes->summary.hardLinksOnce == choices.hardLinksOnce))
+        return;
+    VT->BeginUpdate();
+    try {
+        ApplyCountingChoices(tree, choices.sizeKind, choices.hardLinksOnce);
+    } catch (...) {
+        VT->EndUpdate();
+        throw;
+    }
+    VT->EndUpdate();
+    // Sizes changed under every view: sort and classify again, and show the same entry anew.
+    const NodeId shown = ctrl_->CurrentNode;
+    ctrl_->SortGrid(*VT);
+    ctrl_->ClassifyFiles();
+    ctrl_->CurrentNode = kNoNode;
+    ctrl_->ShowFolder(tree.IsValid(shown) ? shown : tree.First());
+    showSummary();
 }
 
 void TFMMain::showCatalogue()
@@ -717,9 +934,7 @@ void TFMMain::btnOpenClick()
         const std::string previous = ctrl_->RootPath;
         ctrl_->RootPath = folder;
         repaint(); // nothing of the closed chooser stays on screen
-        const bool scanned = scanAndShow(folder);
-        endIfRequested();
-        if (scanned)
+        if (scanAndShow(folder))
             return;
         ctrl_->RootPath = previous; // cancelled: the catalogue shown before stays, and its root
         if (endRequested_)
@@ -739,15 +954,21 @@ void TFMMain::m1Click() { Ui().ShowAbout(); }
 
 void TFMMain::m2Click() { OpenProductWebSite(); }
 
+void TFMMain::ScanOptionsClick()
+{
+    if (Busy() || !ctrl_ || !Ui().ShowScanOptions())
+        return;
+    applyCountingChoices(scanChoices());
+}
+
 void TFMMain::exportCommand(TFACtrl::ExportFormat format, QtTreeGrid *grid)
 {
     if (Busy() || !ctrl_)
         return;
     guard([&] {
         const std::function<void()> write = ctrl_->PrepareExport(format, *grid);
-        runner_->Run(write);
+        runWork(write);
     });
-    endIfRequested();
 }
 
 bool TFMMain::DropUriList(const QByteArray &uriList)
@@ -763,9 +984,7 @@ bool TFMMain::DropUriList(const QByteArray &uriList)
         return true;
     const std::string previous = ctrl_->RootPath;
     ctrl_->RootPath = last;
-    const bool scanned = scanAndShow(last);
-    endIfRequested();
-    if (!scanned)
+    if (!scanAndShow(last))
         ctrl_->RootPath = previous;
     return true;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The main window: the top panel with the Open button and the current path, the six pages with
-// their tool bars, tree-grids and charts, the menu and the status bar. It forwards every command
-// to the view controller; scans and exports run on a worker thread (TWorkRunner) while the
-// progress window shows, and a new catalogue is swapped in on the UI thread ready to be shown.
+// their tool bars, tree-grids and charts, the treemap's page, the menu and the status bar. It
+// forwards every command to the view controller and the row actions; scans, refreshes' walks and
+// exports run on a worker thread (TWorkRunner) while the progress window shows, and a new
+// catalogue is swapped in on the UI thread ready to be shown.
 
 #include <QMainWindow>
 
@@ -10,11 +11,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "catalog/uFileReader.h"
 #include "config/XmlDocument.h"
+#include "views/EntryActions.h"
 #include "views/ViewInterfaces.h"
 #include "views/uCtrl.h"
 
@@ -29,6 +32,7 @@ namespace folvane {
 
 class QtChart;
 class QtTreeGrid;
+class QtTreemap;
 class TWaitForm;
 class TWorkRunner;
 
@@ -36,7 +40,7 @@ class TWorkRunner;
 // interrupted command simply stops; the program goes on.
 void IgnoreException() noexcept;
 
-class TFMMain final : public QMainWindow, public IMainView {
+class TFMMain final : public QMainWindow, public IMainView, public IEntryActionHost {
     Q_OBJECT
 public:
     explicit TFMMain(QWidget *parent = nullptr);
@@ -57,7 +61,7 @@ public:
     void SetDown(ButtonId button, bool down) override;
     void ShowPage(PageControlId control, int page) override;
     int Page(PageControlId control) const override;
-    int IconIndexOf(const std::string &path, bool isFolder) override;
+    int IconIndexOf(bool isFolder, std::string_view extension) override;
     TXmlDocument &XMLDoc() override { return xmlDoc_; }
 
     // --- Commands ----------------------------------------------------------------------------
@@ -66,6 +70,9 @@ public:
     void btnUpClick();
     void m1Click();
     void m2Click();
+    // "Scan Options…": the dialog; the size counted and hard links apply at once to the catalogue
+    // shown, the other choices from the next scan.
+    void ScanOptionsClick();
     // The drop flow for the bytes of a text/uri-list; false when it was refused (work running).
     bool DropUriList(const QByteArray &uriList);
     // A request to end the program (SIGTERM, SIGINT). Without work running the windows close at
@@ -74,16 +81,24 @@ public:
     void RequestEnd();
     bool EndRequested() const { return endRequested_; }
 
+    // --- IEntryActionHost: what the context menu's actions need ------------------------------
+    std::optional<std::vector<TNodeTree>> WalkFolders(const std::vector<TEntryPath> &folders) override;
+    void ScanAgain() override;
+    void CatalogueChanged() override { showSummary(); }
+
     TFACtrl *Ctrl() const { return ctrl_.get(); }
+    TEntryActions *Actions() const { return actions_.get(); }
     // Lets a test or a benchmark adjust the options of the next scans (a walk held on a latch).
     void SetScanHook(std::function<void(ScanOptions &)> hook) { scanHook_ = std::move(hook); }
-    bool Busy() const;
+    // Whether work runs (a scan, a refresh's walk, an export): the window then takes no input.
+    bool Busy() const override;
     // A tool button or speed button by its component name ("tbPieFile", "ToolButton8", ...).
     QToolButton *Button(const QString &name) const;
 
     // Components, by their names.
     QtTreeGrid *VT, *VTList, *VTAge, *VTSize, *VTType;
     QtChart *ChartFile, *AgeChart, *SizeChart, *TypeChart;
+    QtTreemap *Treemap;
     QTabWidget *pcTotal;
     QStackedWidget *pcAge, *pcSize, *pcType;
     QPushButton *btnOpen;
@@ -99,15 +114,33 @@ protected:
 
 private:
     template <typename F> void guard(F &&f) noexcept;
+    // The work of a walk, on the worker: given the scan options with progress, cancel and the
+    // scan's choices set, it answers false when it was cancelled; it sets `walked` once the walk
+    // is over and it goes on to sort what it found.
+    using WalkWork = std::function<bool(const ScanOptions &options, std::atomic<bool> &walked)>;
+    // Runs a walk through the work runner while the progress window shows what was found, with
+    // its Cancel; a request to end cancels it too. False when it was cancelled.
+    bool walkWithProgress(const WalkWork &walk);
     // Scans `folder` into a new catalogue, sorted, classified and counted on the worker, swaps it
     // into VT and shows its top folder; false when the scan was cancelled (the catalogue shown
     // before stays).
     bool scanAndShow(const std::string &folder);
+    // The context menu of a grid's rows.
+    void entryMenu(QtTreeGrid *grid, const std::vector<NodeId> &rows, const QPoint &at);
     // Sort VT, classify and show its first top-level node (the catalogue VT holds already).
     void showCatalogue();
     void exportCommand(TFACtrl::ExportFormat format, QtTreeGrid *grid);
-    // After work: a request to end that came meanwhile closes the window now.
+    // Runs work through the work runner; a request to end that came meanwhile then closes the
+    // window, once the command that ran the work has returned.
+    void runWork(const std::function<void()> &work);
     void endIfRequested();
+    // The scan's choices in the configuration.
+    ScanChoices scanChoices() const;
+    // Counts the shown catalogue with another size kind or hard-link choice: rolled up, sorted,
+    // classified and shown again, without a new scan.
+    void applyCountingChoices(const ScanChoices &choices);
+    // Writes the shown catalogue's summary into the status bar's panel.
+    void showSummary();
     void reportConfigProblem();
     int ageTimeKind() const;
 
@@ -120,6 +153,9 @@ private:
     void groupSpeedButtons();
     void wireChartCommands();
     // Parts of the pages.
+    // The treemap's page, wired both ways to VT, and its tile menu.
+    QWidget *buildTreemapPage();
+    void treemapMenu(NodeId node, const QPoint &at);
     QWidget *buildGridPage(QtTreeGrid *grid, const QString &prefix, bool withReturn, QStackedWidget *pages,
                            const std::vector<QString> &names);
     QWidget *buildChartPage(const QString &name, QtChart *chart, QToolBar *bar);
@@ -132,11 +168,12 @@ private:
 
     std::unique_ptr<TWorkRunner> runner_;
     std::unique_ptr<TFACtrl> ctrl_;
+    std::unique_ptr<TEntryActions> actions_; // acts through ctrl_: goes before it
     TWaitForm *wait_ = nullptr;
     TXmlDocument xmlDoc_;
     bool initialised_ = false;
     bool endRequested_ = false;
-    std::atomic<bool> cancel_{false}; // stops the scan running; set by "Cancel" and by a request to end
+    std::atomic<bool> cancel_{false}; // stops the walk running; set by "Cancel" and by a request to end
     std::map<QString, QToolButton *> buttons_;
     std::function<void(ScanOptions &)> scanHook_;
 };

@@ -161,14 +161,25 @@ void TWaitForm::SetWaitText(const QString &text)
 
 QString TWaitForm::WaitText() const { return label2_->text(); }
 
-void TWaitForm::SetCounts(std::uint64_t entries, std::uint64_t bytes, ScanStage stage)
+void TWaitForm::SetCounts(std::uint64_t entries, std::uint64_t bytes, std::uint64_t foldersNotRead, ScanStage stage)
 {
+    if (entries == 0) {
+        // Nothing found yet: no line that a scan ending within a moment would flash.
+        ClearCounts();
+        return;
+    }
     const QLocale locale;
-    QString text = QStringLiteral("%1 entries, %2 found")
-                       .arg(locale.toString(qulonglong(entries)),
-                            locale.formattedDataSize(qint64(bytes), 1, QLocale::DataSizeTraditionalFormat));
+    QString text = locale.toString(qulonglong(entries)) + QStringLiteral(" entries, ") +
+                   locale.formattedDataSize(qint64(bytes), 1, QLocale::DataSizeTraditionalFormat);
+    // The line has room for one more part only without the word "found". Once the walk is over,
+    // that part says what the work is doing; the folders not read are in the catalogue's summary.
     if (stage == ScanStage::Sorting)
-        text += QStringLiteral(", sorting..");
+        text += QStringLiteral(" found, sorting..");
+    else if (foldersNotRead == 0)
+        text += QStringLiteral(" found");
+    else
+        text += QStringLiteral(", ") + locale.toString(qulonglong(foldersNotRead)) +
+                (foldersNotRead == 1 ? QStringLiteral(" folder not read") : QStringLiteral(" folders not read"));
     counts_->setText(text);
     counts_->show();
 }

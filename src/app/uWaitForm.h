@@ -44,10 +44,13 @@ public:
     void SetWaitText(const QString &text);
     QString WaitText() const;
 
-    // The counts line below the message, shown while a scan reports its progress: what was found
-    // so far, and once the walk is over, that the new catalogue is being sorted and classified.
+    // The counts line below the message, shown while a scan reports its progress, once it has
+    // found something (with no entries yet the line stays hidden): what was found so far and the
+    // folders that could not be read once there are some; once the walk is over, what was found
+    // and that the new catalogue is being sorted and classified.
     enum class ScanStage { Walking, Sorting };
-    void SetCounts(std::uint64_t entries, std::uint64_t bytes, ScanStage stage = ScanStage::Walking);
+    void SetCounts(std::uint64_t entries, std::uint64_t bytes, std::uint64_t foldersNotRead = 0,
+                   ScanStage stage = ScanStage::Walking);
     void ClearCounts();
     // What "Cancel" does; without a handler it stops nothing.
     void SetCancelHandler(std::function<void()> handler) { cancel_ = std::move(handler); }

@@ -56,6 +56,9 @@ struct TFileNodeData {
     std::uint16_t nameLen = 0;   // the name is the last nameLen bytes of the text
     std::uint16_t flags = 0;     // Flag bits below
     std::uint64_t size = 0;      // FileSize in bytes
+    // A scanned entry's size of the other kind: its disk usage while FileSize holds its apparent
+    // size, and the reverse (see ApplyCountingChoices). 0 for folders, whose own blocks never count.
+    std::uint64_t otherSize = 0;
     LocalSeconds times[3] = {0, 0, 0}; // CreateTime, AccessTime, WriteTime
     std::uint32_t count = 0;     // FileCount
     std::int32_t percent = 0;    // SizePercentage in hundredths; kZeroTotal for the text "0"
@@ -68,6 +71,10 @@ struct TFileNodeData {
         ExplicitPath = 4,  // the text is the full path, not derived from the parent's
         Expanded = 8,      // the node is expanded in its tree-grid
         HasOverride = 16,  // some field holds a written text (kept in the tree's override table)
+        // Marks whose reason is kept in the catalogue's notes (CatalogNotes.h):
+        Unreadable = 32,   // its status, or a folder's content, could not be read
+        NotScanned = 64,   // a folder the scan did not walk (kernel or other file system, automount point)
+        Uncounted = 128,   // a further name of a file counted under its first name: adds nothing above it
     };
     static constexpr std::int32_t kZeroTotal = INT32_MIN;
 

@@ -5,9 +5,12 @@
 #include <cstring>
 #include <numeric>
 #include <stdexcept>
+#include <utility>
 
+#include "catalog/CatalogNotes.h"
 #include "catalog/uFileReader.h"
 #include "common/Utf8.h"
+#include "common/uFunction.h"
 
 namespace folvane {
 
@@ -37,32 +40,8 @@ constexpr std::uint32_t bit(int field) { return 1u << field; }
 
 } // namespace
 
-TNodeTree::TNodeTree()
-{
-    reset();
-}
-
-TNodeTree::~TNodeTree()
-{
-    freeStorage();
-}
-
-void TNodeTree::freeStorage()
-{
-    if (!nodeChunks_)
-        return;
-    for (std::uint32_t c = 0; c < kMaxNodeChunks; ++c) {
-        Node *chunk = nodeChunks_[c].load(std::memory_order_relaxed);
-        if (!chunk)
-            break;
-        delete[] chunk;
-    }
-    for (std::uint32_t c = 0; c < textChunkCount_; ++c)
-        delete[] textChunks_[c].load(std::memory_order_relaxed);
-    nodeChunks_.reset();
-    textChunks_.reset();
-    textChunkCount_ = 0;
-}
+TNodeTree::TNodeTree() = default;
+TNodeTree::~TNodeTree() = default;
 
 TNodeTree::TNodeTree(TNodeTree &&other) noexcept
 {
@@ -73,54 +52,47 @@ TNodeTree &TNodeTree::operator=(TNodeTree &&other) noexcept
 {
     if (this == &other)
         return *this;
-    freeStorage();
-    nodeChunks_ = std::move(other.nodeChunks_);
-    nodeCount_.store(other.nodeCount_.load());
+    // Every member moves without allocating; the source is left an empty tree.
+    nodes_ = std::move(other.nodes_);
+    nodeCount_.store(other.nodeCount_.exchange(0));
     childIds_ = std::move(other.childIds_);
+    other.childIds_.clear();
     textChunks_ = std::move(other.textChunks_);
-    textChunkCount_ = other.textChunkCount_;
     overrides_ = std::move(other.overrides_);
-    bulk_ = other.bulk_;
-    bulkDelta_ = other.bulkDelta_;
-    writer_ = std::make_unique<TextWriter>(*this);
-    other.textChunkCount_ = 0;
-    other.reset();
+    other.overrides_.clear();
+    notes_ = std::move(other.notes_);
+    freeIds_ = std::move(other.freeIds_);
+    other.freeIds_.clear();
+    textAllocated_ = std::exchange(other.textAllocated_, 0);
+    deadText_ = std::exchange(other.deadText_, 0);
+    deadSlots_ = std::exchange(other.deadSlots_, 0);
+    bulk_ = std::exchange(other.bulk_, false);
+    bulkDelta_ = std::exchange(other.bulkDelta_, 0);
+    writer_.chunk_ = other.writer_.chunk_;
+    writer_.used_ = other.writer_.used_;
+    writer_.capacity_ = other.writer_.capacity_;
+    other.writer_ = TextWriter(other);
     return *this;
-}
-
-void TNodeTree::reset()
-{
-    nodeChunks_.reset(new std::atomic<Node *>[kMaxNodeChunks]());
-    textChunks_.reset(new std::atomic<char *>[kMaxTextChunks]());
-    textChunkCount_ = 0;
-    nodeCount_.store(0);
-    childIds_.clear();
-    childIds_.shrink_to_fit();
-    overrides_.clear();
-    bulk_ = false;
-    bulkDelta_ = 0;
-    writer_ = std::make_unique<TextWriter>(*this);
-    allocateNodes(1); // the invisible root
-    node(Root()).data.present = 0;
 }
 
 void TNodeTree::Clear()
 {
-    TNodeTree empty;
-    *this = std::move(empty);
+    *this = TNodeTree();
 }
 
 NodeId TNodeTree::allocateNodes(std::uint32_t count)
 {
-    std::uint32_t first = nodeCount_.load(std::memory_order_relaxed);
-    if (std::uint64_t(first) + count >= std::uint64_t(kNoNode))
+    if (std::uint64_t(nodes_.Size()) + count >= std::uint64_t(kNoNode))
         throw std::length_error("too many entries for one catalogue");
-    std::uint32_t last = first + count; // one past
-    for (std::uint32_t c = first >> kNodeShift; c <= (last - 1) >> kNodeShift; ++c)
-        if (!nodeChunks_[c].load(std::memory_order_relaxed))
-            nodeChunks_[c].store(new Node[kNodesPerChunk], std::memory_order_relaxed);
-    nodeCount_.store(last, std::memory_order_release);
+    NodeId first = nodes_.Append(count);
+    nodeCount_.store(nodes_.Size(), std::memory_order_release);
     return first;
+}
+
+void TNodeTree::ensureRoot()
+{
+    if (nodes_.Size() == 0)
+        allocateNodes(1); // the invisible root
 }
 
 void TNodeTree::addToAncestors(NodeId parent, std::uint32_t count)
@@ -137,10 +109,12 @@ NodeId TNodeTree::AddChild(NodeId parent)
 {
     if (bulk_)
         throw std::logic_error("AddChild during a bulk build");
-    NodeId id = allocateNodes(1);
+    ensureRoot();
+    if (parent >= nodes_.Size())
+        throw std::out_of_range("AddChild: no such parent");
+    NodeId id = newNode();
     Node &p = node(parent);
     Node &n = node(id);
-    n = Node{};
     n.parent = parent;
     n.row = p.childCount;
     if (p.childCount == p.childCap) {
@@ -152,6 +126,7 @@ NodeId TNodeTree::AddChild(NodeId parent)
             childIds_.resize(begin + newCap);
             std::copy_n(childIds_.begin() + p.childBegin, p.childCount, childIds_.begin() + begin);
             p.childBegin = begin;
+            deadSlots_ += p.childCap;
         }
         p.childCap = newCap;
     }
@@ -163,6 +138,7 @@ NodeId TNodeTree::AddChild(NodeId parent)
 void TNodeTree::BeginBulk()
 {
     std::lock_guard lock(mutex_);
+    ensureRoot();
     bulk_ = true;
     bulkDelta_ = std::int64_t(childIds_.size()) - std::int64_t(nodeCount_.load());
 }
@@ -182,7 +158,6 @@ NodeId TNodeTree::AddChildBlock(NodeId parent, std::uint32_t count)
     p.childCap = count;
     for (std::uint32_t r = 0; r < count; ++r) {
         Node &n = node(first + r);
-        n = Node{};
         n.parent = parent;
         n.row = r;
     }
@@ -273,19 +248,24 @@ std::uint32_t TNodeTree::Level(NodeId id) const
 
 std::uint32_t TNodeTree::TotalCount(NodeId id) const
 {
-    return id < nodeCount_.load(std::memory_order_relaxed) ? node(id).subtree : 0;
+    if (id < nodeCount_.load(std::memory_order_relaxed))
+        return node(id).subtree;
+    return id == Root() ? 1 : 0; // the root of a tree that has had no node yet
 }
 
 std::uint32_t TNodeTree::NodeCount() const
 {
-    return nodeCount_.load(std::memory_order_relaxed) - 1;
+    std::uint32_t n = nodeCount_.load(std::memory_order_relaxed);
+    return n ? n - 1 - std::uint32_t(freeIds_.size()) : 0;
 }
 
 void TNodeTree::ReorderChildren(NodeId parent, std::span<const NodeId> order)
 {
-    Node &p = node(parent);
-    if (order.size() != p.childCount)
+    if (order.size() != ChildCount(parent))
         throw std::invalid_argument("ReorderChildren: not a permutation of the children");
+    if (order.empty())
+        return; // also the root of a tree that has no node yet
+    Node &p = node(parent);
     for (std::uint32_t r = 0; r < p.childCount; ++r) {
         if (!IsValid(order[r]) || node(order[r]).parent != parent)
             throw std::invalid_argument("ReorderChildren: not a child of the node");
@@ -323,12 +303,13 @@ void TNodeTree::SetExpanded(NodeId id, bool expanded)
 
 std::uint64_t TNodeTree::newTextChunk(std::uint32_t minSize, std::uint32_t &capacity)
 {
+    // Each writer's chunks double from 4 KiB to 1 MiB; a longer text gets a chunk of its own size.
+    capacity = std::max(minSize, std::clamp(capacity * 2, kFirstTextChunk, kMaxTextChunk));
+    auto chunk = std::make_unique_for_overwrite<char[]>(capacity);
     std::lock_guard lock(mutex_);
-    if (textChunkCount_ >= kMaxTextChunks)
-        throw std::length_error("too much name text for one catalogue");
-    capacity = std::max(minSize, kTextChunk);
-    std::uint32_t index = textChunkCount_++;
-    textChunks_[index].store(new char[capacity], std::memory_order_relaxed);
+    std::uint32_t index = textChunks_.Append(1);
+    textChunks_[index] = std::move(chunk);
+    textAllocated_ += capacity;
     return index;
 }
 
@@ -341,7 +322,7 @@ std::uint64_t TNodeTree::TextWriter::Append(std::string_view bytes)
         chunk_ = tree_->newTextChunk(len, capacity_);
         used_ = 0;
     }
-    char *base = tree_->textChunks_[chunk_].load(std::memory_order_relaxed);
+    char *base = tree_->textChunks_[std::uint32_t(chunk_)].get();
     std::memcpy(base + used_, bytes.data(), len);
     std::uint64_t ref = (chunk_ << 32) | used_;
     used_ += len;
@@ -352,7 +333,7 @@ std::string_view TNodeTree::text(std::uint64_t ref, std::uint32_t len) const
 {
     if (len == 0)
         return {};
-    const char *base = textChunks_[ref >> 32].load(std::memory_order_relaxed);
+    const char *base = textChunks_[std::uint32_t(ref >> 32)].get();
     return std::string_view(base + (ref & 0xFFFFFFFFu), len);
 }
 
@@ -390,7 +371,8 @@ std::string TNodeTree::PathBytes(NodeId id) const
 void TNodeTree::SetName(NodeId id, std::string_view nameBytes)
 {
     TFileNodeData &d = Data(id);
-    d.textRef = writer_->Append(nameBytes);
+    deadText_ += d.textLen;
+    d.textRef = writer_.Append(nameBytes);
     d.textLen = std::uint32_t(nameBytes.size());
     d.nameLen = std::uint16_t(std::min<std::size_t>(nameBytes.size(), UINT16_MAX));
     d.flags &= ~TFileNodeData::ExplicitPath;
@@ -401,7 +383,8 @@ void TNodeTree::SetName(NodeId id, std::string_view nameBytes)
 void TNodeTree::SetExplicitPath(NodeId id, std::string_view pathBytes, std::size_t nameLen)
 {
     TFileNodeData &d = Data(id);
-    d.textRef = writer_->Append(pathBytes);
+    deadText_ += d.textLen;
+    d.textRef = writer_.Append(pathBytes);
     d.textLen = std::uint32_t(pathBytes.size());
     d.nameLen = std::uint16_t(std::min<std::size_t>({nameLen, pathBytes.size(), UINT16_MAX}));
     d.flags |= TFileNodeData::ExplicitPath;
@@ -501,12 +484,19 @@ void TNodeTree::SetCount(NodeId id, std::uint32_t count)
     Data(id).present |= bit(FileCount);
 }
 
-void TNodeTree::SetPercentage(NodeId id, std::uint64_t size, double total)
+void TNodeTree::SetPercentage(NodeId id, std::uint64_t size, std::uint64_t total)
 {
     eraseOverride(id, SizePercentage);
     TFileNodeData &d = Data(id);
-    d.percent = total == 0 ? TFileNodeData::kZeroTotal
-                           : std::int32_t(ToHundredths(double(size) / total * 100.0));
+    if (total == 0) {
+        d.percent = TFileNodeData::kZeroTotal;
+    } else if (Hundredths h = PercentHundredths(size, total); h <= INT32_MAX) {
+        d.percent = std::int32_t(h);
+    } else {
+        // Only a total far below the size gets here (above 21 million per cent): kept as text.
+        setOverride(id, SizePercentage, PercentText(size, total));
+        return;
+    }
     d.present |= bit(SizePercentage);
 }
 
@@ -572,7 +562,7 @@ void TNodeTree::SetField(NodeId id, int field, std::string_view value)
             return;
         }
         if (auto v = ParseFloat(value)) {
-            std::int64_t h = ToHundredths(*v);
+            Hundredths h = ToHundredths(*v);
             if (h >= INT32_MIN + 1 && h <= INT32_MAX && FormatHundredths(h, false) == value) {
                 d.percent = std::int32_t(h);
                 markRendered();
@@ -610,6 +600,227 @@ void TNodeTree::SetField(NodeId id, int field, std::string_view value)
     }
 }
 
+TCatalogNotes &TNodeTree::Notes()
+{
+    if (!notes_)
+        notes_ = std::make_unique<TCatalogNotes>();
+    return *notes_;
+}
+
+// --- Changing a catalogue in place ------------------------------------------------------------
+
+NodeId TNodeTree::newNode()
+{
+    if (freeIds_.empty())
+        return allocateNodes(1);
+    NodeId id = freeIds_.back();
+    freeIds_.pop_back();
+    return id;
+}
+
+// Frees `top` and everything below it; its parent's child list and the counts above are the caller's.
+void TNodeTree::freeSubtree(NodeId top)
+{
+    std::vector<NodeId> stack{top};
+    while (!stack.empty()) {
+        const NodeId id = stack.back();
+        stack.pop_back();
+        Node &n = node(id);
+        for (std::uint32_t r = 0; r < n.childCount; ++r)
+            if (const NodeId child = childIds_[n.childBegin + r]; child != kNoNode) // kNoNode: removed before
+                stack.push_back(child);
+        if (n.data.flags & TFileNodeData::HasOverride)
+            for (int field = 0; field < kFieldCount; ++field)
+                overrides_.erase(overrideKey(id, field));
+        if (notes_) {
+            notes_->reasons.erase(id);
+            notes_->excludedIn.erase(id);
+        }
+        deadText_ += n.data.textLen;
+        deadSlots_ += n.childCap;
+        n = Node{}; // parent kNoNode: no longer valid
+        freeIds_.push_back(id);
+    }
+}
+
+void TNodeTree::RemoveSubtrees(std::span<const NodeId> nodes)
+{
+    if (bulk_)
+        throw std::logic_error("RemoveSubtrees during a bulk build");
+    // Each node leaves a hole in its parent's child list; every list with holes is closed up
+    // once, so removing many children of one big folder costs one pass over it.
+    std::vector<NodeId> parents;
+    for (NodeId id : nodes) {
+        if (!IsValid(id))
+            continue;
+        const NodeId parent = node(id).parent;
+        const std::uint32_t count = node(id).subtree;
+        for (NodeId p = parent; p != kNoNode; p = node(p).parent)
+            node(p).subtree -= count;
+        childIds_[node(parent).childBegin + node(id).row] = kNoNode;
+        parents.push_back(parent);
+        freeSubtree(id);
+    }
+    std::sort(parents.begin(), parents.end());
+    parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
+    for (NodeId parent : parents) {
+        if (parent != Root() && !IsValid(parent))
+            continue; // removed itself, after its child
+        Node &p = node(parent);
+        std::uint32_t kept = 0;
+        for (std::uint32_t r = 0; r < p.childCount; ++r) {
+            const NodeId child = childIds_[p.childBegin + r];
+            if (child == kNoNode)
+                continue;
+            node(child).row = kept;
+            childIds_[p.childBegin + kept++] = child;
+        }
+        p.childCount = kept;
+    }
+    // The names of files with several names that were removed leave the table, in one pass.
+    if (notes_ && !parents.empty())
+        std::erase_if(notes_->links, [this](const TLinkName &l) { return !IsValid(l.node); });
+    compactIfWasteful();
+}
+
+void TNodeTree::CopyRecord(NodeId to, const TNodeTree &from, NodeId source)
+{
+    const TFileNodeData &f = from.Data(source);
+    TFileNodeData &t = Data(to);
+    if (t.flags & TFileNodeData::HasOverride)
+        for (int field = 0; field < kFieldCount; ++field)
+            eraseOverride(to, field);
+    deadText_ += t.textLen;
+    t = f;
+    t.flags &= ~(TFileNodeData::HasOverride | TFileNodeData::ExplicitPath);
+    t.textLen = 0;
+    t.nameLen = 0;
+    if (f.flags & TFileNodeData::ExplicitPath)
+        SetExplicitPath(to, from.text(f.textRef, f.textLen), f.nameLen);
+    else if (f.textLen > 0)
+        SetName(to, from.NameBytes(source));
+    if (f.flags & TFileNodeData::HasOverride)
+        for (int field = 0; field < kFieldCount; ++field)
+            if (const std::string *written = from.Override(source, field))
+                setOverride(to, field, *written);
+    Data(to).present = f.present;
+}
+
+void TNodeTree::copyBelow(NodeId to, const TNodeTree &from, NodeId source, const CopyVisit &copied)
+{
+    // Each copied folder gets a child list of exactly its size, filled in row order.
+    std::vector<std::pair<NodeId, NodeId>> stack{{to, source}};
+    std::vector<NodeId> ids;
+    while (!stack.empty()) {
+        const auto [at, src] = stack.back();
+        stack.pop_back();
+        const std::uint32_t count = from.ChildCount(src);
+        node(at).subtree = from.TotalCount(src);
+        if (count == 0)
+            continue;
+        const auto begin = std::uint32_t(childIds_.size());
+        childIds_.resize(std::size_t(begin) + count);
+        node(at).childBegin = begin;
+        node(at).childCount = count;
+        node(at).childCap = count;
+        // Numbers ascending in row order, as a scan numbers a folder's entries, so that among
+        // siblings the numbers keep the order the directory delivered them in.
+        ids.clear();
+        for (std::uint32_t r = 0; r < count; ++r)
+            ids.push_back(newNode());
+        std::sort(ids.begin(), ids.end());
+        for (std::uint32_t r = 0; r < count; ++r) {
+            const NodeId child = ids[r];
+            node(child) = Node{};
+            node(child).parent = at;
+            node(child).row = r;
+            childIds_[begin + r] = child;
+            const NodeId srcChild = from.Child(src, r);
+            CopyRecord(child, from, srcChild);
+            if (copied)
+                copied(srcChild, child);
+            stack.emplace_back(child, srcChild);
+        }
+    }
+}
+
+NodeId TNodeTree::CopySubtree(NodeId parent, const TNodeTree &from, NodeId source, const CopyVisit &copied)
+{
+    const NodeId top = AddChild(parent);
+    CopyRecord(top, from, source);
+    if (copied)
+        copied(source, top);
+    copyBelow(top, from, source, copied);
+    // AddChild counted the copy of `source` alone in the nodes above.
+    const std::uint32_t below = from.TotalCount(source) - 1;
+    for (NodeId p = parent; p != kNoNode; p = node(p).parent)
+        node(p).subtree += below;
+    compactIfWasteful();
+    return top;
+}
+
+void TNodeTree::CopyChildren(NodeId parent, const TNodeTree &from, NodeId source, const CopyVisit &copied)
+{
+    if (ChildCount(parent) != 0)
+        throw std::logic_error("CopyChildren: the folder has children");
+    copyBelow(parent, from, source, copied);
+    const std::uint32_t below = from.TotalCount(source) - 1;
+    for (NodeId p = node(parent).parent; p != kNoNode; p = node(p).parent)
+        node(p).subtree += below;
+    compactIfWasteful();
+}
+
+std::uint64_t TNodeTree::StorageBytes() const
+{
+    return std::uint64_t(nodes_.Size()) * sizeof(Node) + textAllocated_ +
+           childIds_.capacity() * sizeof(std::uint32_t) + freeIds_.capacity() * sizeof(NodeId);
+}
+
+// Compacting costs a pass over the whole tree, so it waits until the waste is as big as what is
+// in use: each byte left behind is then moved at most once, and the waste never exceeds the use.
+void TNodeTree::compactIfWasteful()
+{
+    constexpr std::uint64_t kSmallWaste = 1u << 20;
+    if (deadText_ > kSmallWaste && deadText_ * 2 > textAllocated_)
+        compactText();
+    if (deadSlots_ * sizeof(std::uint32_t) > kSmallWaste && deadSlots_ * 2 > childIds_.size())
+        compactChildSlots();
+}
+
+void TNodeTree::compactText()
+{
+    TBlockStore<std::unique_ptr<char[]>, 4> old = std::move(textChunks_);
+    textAllocated_ = 0;
+    deadText_ = 0;
+    writer_ = TextWriter(*this);
+    for (NodeId id = 1; id < IdLimit(); ++id) {
+        TFileNodeData &d = node(id).data;
+        if (node(id).parent == kNoNode || d.textLen == 0)
+            continue;
+        const char *base = old[std::uint32_t(d.textRef >> 32)].get();
+        d.textRef = writer_.Append(std::string_view(base + (d.textRef & 0xFFFFFFFFu), d.textLen));
+    }
+}
+
+void TNodeTree::compactChildSlots()
+{
+    std::vector<std::uint32_t> slots;
+    slots.reserve(childIds_.size() - std::min<std::uint64_t>(deadSlots_, childIds_.size()));
+    for (NodeId id = 0; id < IdLimit(); ++id) {
+        Node &n = node(id);
+        if (n.childCount == 0)
+            n.childCap = 0; // its list, if it had one, goes
+        if (n.childCount == 0 || (id != Root() && n.parent == kNoNode))
+            continue;
+        const auto begin = std::uint32_t(slots.size());
+        slots.insert(slots.end(), childIds_.begin() + n.childBegin, childIds_.begin() + n.childBegin + n.childCount);
+        n.childBegin = begin;
+        n.childCap = n.childCount;
+    }
+    childIds_ = std::move(slots);
+    deadSlots_ = 0;
+}
+
 void CopyNodeData(const TNodeTree &sourceTree, NodeId source, TNodeTree &destinationTree, NodeId destination)
 {
     const TFileNodeData &from = sourceTree.Data(source);
@@ -625,6 +836,9 @@ void CopyNodeData(const TNodeTree &sourceTree, NodeId source, TNodeTree &destina
             if (const std::string *written = sourceTree.Override(source, field))
                 destinationTree.setOverride(destination, field, *written);
     destinationTree.Data(destination).present = from.present;
+    // A marked record brings its reason along; the copy has no notes of its own to look it up in.
+    if (std::string reason = ReasonText(sourceTree, source); !reason.empty())
+        destinationTree.Notes().reasons[destination] = {ReasonKind::Text, 0, std::move(reason)};
 }
 
 } // namespace folvane

@@ -3,37 +3,25 @@
 #include <stdexcept>
 #include <vector>
 
-namespace folvane {
+#include "catalog/FieldReaders.h"
 
-double SizeOf(const TNodeTree &tree, NodeId node)
-{
-    const TFileNodeData &d = tree.Data(node);
-    if (d.Has(FileSize)) {
-        const std::string *written = tree.Override(node, FileSize);
-        if (!written)
-            return double(d.size);
-        if (auto v = ParseFloat(*written))
-            return *v;
-    }
-    throw std::runtime_error("the size of \"" + tree.Field(node, FullPath) + "\" is not a number");
-}
+namespace folvane {
 
 namespace {
 
-std::uint64_t exactSizeOf(const TNodeTree &tree, NodeId node)
+// The whole bytes a node adds to a total; a size that is not a number stops the roll-up.
+std::uint64_t bytesOf(const TNodeTree &tree, NodeId node)
 {
-    const TFileNodeData &d = tree.Data(node);
-    if (d.Has(FileSize) && !tree.Override(node, FileSize))
-        return d.size;
-    double v = SizeOf(tree, node);
-    return v <= 0 ? 0 : std::uint64_t(v);
+    if (auto size = SizeOf(tree, node))
+        return size->bytes;
+    throw std::runtime_error("the size of \"" + tree.Field(node, FullPath) + "\" is not a number");
 }
 
 } // namespace
 
 std::uint64_t RollUpFolderSize(TNodeTree &tree, NodeId node)
 {
-    if (node == kNoNode || node >= tree.NodeCount() + 1)
+    if (node != TNodeTree::Root() && !tree.IsValid(node))
         return 0;
     // Post-order without recursion, so that no folder depth can exhaust the stack: a folder's sum
     // is complete, and written, before it is added to its parent's.
@@ -52,28 +40,27 @@ std::uint64_t RollUpFolderSize(TNodeTree &tree, NodeId node)
             if (stack.empty())
                 return sum;
             tree.SetSize(folder, sum);
-            stack.back().sum += sum;
+            stack.back().sum = AddBytes(stack.back().sum, sum);
             continue;
         }
         NodeId child = top.next;
         top.next = tree.NextSibling(child);
-        if (tree.Data(child).Kind() == NodeKind::Folder)
+        if (IsFolder(tree, child))
             stack.push_back({child, tree.FirstChild(child), 0});
-        else
-            top.sum += exactSizeOf(tree, child);
+        else if (!(tree.Data(child).flags & TFileNodeData::Uncounted)) // a further name of a file counted elsewhere
+            top.sum = AddBytes(top.sum, bytesOf(tree, child));
     }
 }
 
-void FillPercentagesAndCounts(TNodeTree &tree, double total)
+void FillPercentagesAndCounts(TNodeTree &tree, std::uint64_t total)
 {
     // Every node once, in storage order: the order does not change any result.
-    NodeId last = tree.NodeCount();
-    for (NodeId id = 1; id <= last; ++id) {
-        const TFileNodeData &d = tree.Data(id);
-        std::uint64_t size = exactSizeOf(tree, id);
-        tree.SetPercentage(id, size, total);
+    for (NodeId id = 1; id < tree.IdLimit(); ++id) {
+        if (!tree.IsValid(id))
+            continue; // a number a removed node left
+        tree.SetPercentage(id, bytesOf(tree, id), total);
         std::uint32_t below = tree.TotalCount(id);
-        tree.SetCount(id, d.Kind() == NodeKind::Folder ? below - 1 : below);
+        tree.SetCount(id, IsFolder(tree, id) ? below - 1 : below);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "TextForms.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -291,6 +292,9 @@ int daysInMonth(int year, int month)
     return month == 2 && leap ? 29 : days[month - 1];
 }
 
+// Where ToHundredths clamps: far beyond any share or size, well inside the type.
+constexpr Hundredths kMaxHundredths = Hundredths(1) << 120;
+
 std::string_view trimBlanks(std::string_view s)
 {
     while (!s.empty() && s.front() == ' ')
@@ -413,28 +417,73 @@ std::optional<LocalSeconds> ParseDateTime(std::string_view text, const TextForms
     return FromCivil({p.year, p.month, p.day, p.hour, p.minute, p.second});
 }
 
-std::int64_t ToHundredths(double value)
+unsigned __int128 RoundedQuotient(unsigned __int128 n, unsigned __int128 d)
 {
-    return std::llround(value * 100.0);
+    const unsigned __int128 q = n / d, r = n % d;
+    return r >= d - r ? q + 1 : q; // the remainder is at least half of d
 }
 
-std::string FormatHundredths(std::int64_t hundredths, bool grouped, const TextForms &forms)
+Hundredths ToHundredths(double value)
 {
-    std::uint64_t magnitude = hundredths < 0 ? 0 - std::uint64_t(hundredths) : std::uint64_t(hundredths);
-    char digits[24];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, magnitude / 100);
+    if (std::isnan(value) || value == 0)
+        return 0;
+    if (std::isinf(value))
+        return value > 0 ? kMaxHundredths : -kMaxHundredths;
+    // The shortest decimal digits that read back as this double: "d.ddde±x".
+    char text[64];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific);
     (void)ec;
-    size_t n = size_t(end - digits);
+    const char *e = std::find(text, end, 'e');
+    unsigned __int128 digits = 0;
+    int count = 0;
+    for (const char *p = text; p != e; ++p)
+        if (*p != '.') {
+            digits = digits * 10 + unsigned(*p - '0');
+            ++count;
+        }
+    int exponent = 0;
+    std::from_chars(*(e + 1) == '+' ? e + 2 : e + 1, end, exponent);
+    // |value| × 100 = digits × 10^shift.
+    const int shift = exponent - (count - 1) + 2;
+    unsigned __int128 magnitude;
+    if (shift >= 0) {
+        magnitude = digits;
+        for (int k = 0; k < shift && magnitude < kMaxHundredths; ++k)
+            magnitude *= 10;
+        magnitude = std::min<unsigned __int128>(magnitude, kMaxHundredths);
+    } else if (shift < -20) { // digits < 10^17: far below one half
+        magnitude = 0;
+    } else {
+        unsigned __int128 divisor = 1;
+        for (int k = 0; k < -shift; ++k)
+            divisor *= 10;
+        magnitude = RoundedQuotient(digits, divisor);
+    }
+    return value < 0 ? -Hundredths(magnitude) : Hundredths(magnitude);
+}
+
+std::string FormatHundredths(Hundredths hundredths, bool grouped, const TextForms &forms)
+{
+    const unsigned __int128 magnitude = hundredths < 0 ? -static_cast<unsigned __int128>(hundredths)
+                                                       : static_cast<unsigned __int128>(hundredths);
+    // The whole part's digits, last first.
+    char digits[48];
+    std::size_t n = 0;
+    unsigned __int128 whole = magnitude / 100;
+    do {
+        digits[n++] = char('0' + unsigned(whole % 10));
+        whole /= 10;
+    } while (whole > 0);
     std::string out;
     if (hundredths < 0)
         out += '-';
-    for (size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < n; ++i) {
         if (grouped && i > 0 && (n - i) % 3 == 0)
             out += forms.group;
-        out += digits[i];
+        out += digits[n - 1 - i];
     }
     out += forms.decimal;
-    unsigned frac = unsigned(magnitude % 100);
+    const unsigned frac = unsigned(magnitude % 100);
     out += char('0' + frac / 10);
     out += char('0' + frac % 10);
     return out;

@@ -46,13 +46,24 @@ std::string FormatDateTime(LocalSeconds t, const TextForms &forms = Forms());
 // Reads a text in the form FormatDateTime writes (the time part may be missing).
 std::optional<LocalSeconds> ParseDateTime(std::string_view text, const TextForms &forms = Forms());
 
+// A count of hundredths, wide enough for any two-decimal form the catalogue makes: the share of
+// 2^64 - 1 bytes in a total of one byte is 1.8 × 10^23 hundredths of a per cent.
+using Hundredths = __int128;
+
+// n ÷ d rounded half away from zero, exactly; d must not be 0. Every two-decimal form rounds
+// through this, in integers, so a tie is a tie (23 of 160 is 14.375 %, shown 14.38).
+unsigned __int128 RoundedQuotient(unsigned __int128 n, unsigned __int128 d);
+
 // A number with exactly two decimals, rounded half away from zero; with thousands grouping
 // when `grouped` ("#,##0.00"), else without ("0.00").
 std::string FormatFixed2(double value, bool grouped, const TextForms &forms = Forms());
 // The same from a value already scaled to hundredths.
-std::string FormatHundredths(std::int64_t hundredths, bool grouped, const TextForms &forms = Forms());
-// Rounds value × 100 half away from zero.
-std::int64_t ToHundredths(double value);
+std::string FormatHundredths(Hundredths hundredths, bool grouped, const TextForms &forms = Forms());
+// Rounds value × 100 half away from zero, taking the value as its shortest decimal form (the
+// fewest digits that read back as the same double), so a number keeps the ties it was written
+// with: 1.005 and 0.285, held as binary fractions just below them, give 101 and 29, as 1.125
+// gives 113. Beyond ±2^120 the result is clamped there; a value that is not a number gives 0.
+Hundredths ToHundredths(double value);
 
 // Reads a floating-point number written with the user's decimal separator, no grouping, an
 // optional sign and exponent, surrounded by optional blanks. Anything else is not a number.

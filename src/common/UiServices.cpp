@@ -17,6 +17,7 @@ public:
     bool ShowColumnDialog() override { return false; }
     void ShowAbout() override {}
     void OpenUrl(const std::string &) override {}
+    void CopyPaths(const std::vector<std::string> &) override {}
 };
 
 SilentUi silent;

@@ -7,6 +7,7 @@
 // thread they are on.
 
 #include <string>
+#include <vector>
 
 namespace folvane {
 
@@ -37,6 +38,10 @@ public:
     // The column dialog, modal: true when it closed with OK (after saving the ticks).
     virtual bool ShowColumnDialog() = 0;
 
+    // The Scan Options dialog, modal: true when it closed with OK (after storing the choices).
+    // Services that show no dialogs need not offer it: it then answers as cancelled.
+    virtual bool ShowScanOptions() { return false; }
+
     // The About window, modal.
     virtual void ShowAbout() = 0;
 
@@ -47,6 +52,9 @@ public:
     // cancelled and every later one is answered "cancel" without being shown, so that work still
     // running ends soon. Called on the UI thread.
     virtual void EndRequested() {}
+    // Puts paths (bytes, as the file system knows them) on the clipboard: as text, one per line
+    // (shown with U+FFFD where a name is not UTF-8), and as file URLs, which keep every byte.
+    virtual void CopyPaths(const std::vector<std::string> &paths) = 0;
 };
 
 // The services in force. Until one is installed, a silent implementation answers every dialog

@@ -4,6 +4,16 @@
 
 namespace folvane {
 
+Hundredths PercentHundredths(std::uint64_t part, std::uint64_t total)
+{
+    return Hundredths(RoundedQuotient(static_cast<unsigned __int128>(part) * 10000, total));
+}
+
+std::string PercentText(std::uint64_t part, std::uint64_t total, const TextForms &forms)
+{
+    return total == 0 ? std::string("0") : FormatHundredths(PercentHundredths(part, total), false, forms);
+}
+
 bool IsNumeric(std::string_view text)
 {
     return ParseFloat(text).has_value();

@@ -13,6 +13,17 @@
 
 namespace folvane {
 
+// Sizes or counts added without wrapping: a sum beyond 2^64 - 1 stays there.
+inline std::uint64_t AddBytes(std::uint64_t a, std::uint64_t b) { return b > UINT64_MAX - a ? UINT64_MAX : a + b; }
+
+// The share of `part` in `total` in hundredths of a per cent: part × 10,000 ÷ total rounded half
+// away from zero, worked exactly in 128-bit integers (part × 10,000 overflows 64 bits above
+// 1.8 PB). `total` must not be 0. Every percentage the catalogue makes or shows comes from here.
+Hundredths PercentHundredths(std::uint64_t part, std::uint64_t total);
+// The share as it is written and shown: "0.00" with the user's decimal separator and no
+// grouping (23 of 160 is "14.38"), or exactly "0" when the total is 0.
+std::string PercentText(std::uint64_t part, std::uint64_t total, const TextForms &forms = Forms());
+
 // True when the text reads as a floating-point number with the user's decimal separator.
 bool IsNumeric(std::string_view text);
 

@@ -53,9 +53,13 @@ std::string TConfigProblem::Text() const
     std::string text = "\"" + path + "\"";
     if (line > 0)
         text += ", line " + std::to_string(line);
+    if (line > 0 && column > 0)
+        text += ", column " + std::to_string(column);
     text += ": " + message;
-    if (!lineText.empty())
-        text += " (at \"" + lineText + "\")";
+    if (!excerpt.empty())
+        text += " (at \"" + excerpt + "\")";
+    if (!savesTo.empty())
+        text += "\n\nThe settings will be kept in \"" + savesTo + "\" from now on.";
     return text;
 }
 
@@ -64,7 +68,7 @@ std::string TConfigProblem::Text() const
 std::optional<TConfigProblem> ValidateConfig(const TXMLConfigType &config, const std::string &path)
 {
     auto problemAt = [&](TXmlElement element, std::string message) {
-        return TConfigProblem{path, std::move(message), config.Document().LineOf(element), {}};
+        return TConfigProblem{path, std::move(message), config.Document().LineOf(element)};
     };
 
     TXMLNodesType nodes = config.Nodes();
@@ -95,7 +99,17 @@ std::optional<TConfigProblem> ValidateConfig(const TXMLConfigType &config, const
     };
     if (auto problem = checkItems(config.Agerange(), "agerange"))
         return problem;
-    return checkItems(config.Sizerange(), "sizerange");
+    if (auto problem = checkItems(config.Sizerange(), "sizerange"))
+        return problem;
+    // The scan's choices, when the file has them (a file of an earlier version has none).
+    if (const TXmlElement options = config.Element().FindChild("scanoptions")) {
+        try {
+            TXMLScanOptionsType(options).Choices();
+        } catch (const TConvertError &e) {
+            return problemAt(options, std::string("scanoptions: ") + e.what());
+        }
+    }
+    return std::nullopt;
 }
 
 // --- the store -----------------------------------------------------------------------------------
@@ -137,30 +151,38 @@ void TConfig::create(const TConfigPlaces &places)
                 fs::create_directories(places.userFolder);
             CreateDefaultFile();
         } catch (const std::exception &e) {
-            useDefaults({fileName_, std::string("Cannot create the configuration file: ") + e.what(), 0, {}});
+            useDefaults({fileName_, std::string("Cannot create the configuration file: ") + e.what()});
             return;
         }
     }
 
     const std::string sourceName = source.string();
+    std::optional<TConfigProblem> problem;
     try {
         root_ = LoadConfig(sourceName);
+        problem = ValidateConfig(*root_, sourceName);
     } catch (const TXmlParseError &e) {
-        useDefaults({sourceName, e.Reason(), e.Line(), e.LineText()});
-        return;
+        problem = TConfigProblem{sourceName, e.Reason(), e.Line(), e.Column(), e.Excerpt()};
+    } catch (const TXmlFileError &e) {
+        problem = TConfigProblem{sourceName, "Cannot read the file: " + e.Reason()};
     } catch (const std::exception &e) {
-        useDefaults({sourceName, e.what(), 0, {}});
-        return;
+        problem = TConfigProblem{sourceName, e.what()};
     }
-    if (std::optional<TConfigProblem> problem = ValidateConfig(*root_, sourceName))
-        useDefaults(std::move(*problem));
+    if (!problem)
+        return;
+    // The unusable file lies in the program folder, which cannot be written, and the user has no
+    // copy: saves go to the user's file, which is read from the next start on, instead of the
+    // layout being lost at every close.
+    if (source != target)
+        problem->savesTo = fileName_;
+    useDefaults(std::move(*problem));
 }
 
 void TConfig::CreateDefaultFile() const { WriteFileAtomically(fileName_, kDefaultConfigText); }
 
 void TConfig::Save() const
 {
-    if (problem_)
+    if (!CanSave())
         return; // the file on disk is the user's to repair; never write over it
     const std::string text = root_->Xml();
 

@@ -8,11 +8,16 @@
 // no user copy) and saves go to the user's copy. A missing file is created with the built-in
 // default text and read back.
 //
-// A file that exists but cannot be used is never overwritten: when it cannot be read or parsed,
-// its root is not `config`, or a value the program needs does not read as its type (a column's
-// Width, Visible, Index or ReadOnly, a class boundary's value), the store serves the built-in
-// defaults from memory, keeps the reason for the program to show once, and Save writes nothing.
-// The same happens when no file exists and none can be created.
+// A file that exists but cannot be used is never overwritten: when it cannot be read, is not a
+// regular file of at most 16 MiB (a named pipe, a device, a folder, a larger file: refused before
+// anything is read), is not well-formed XML, its root is not `config`, or a value the program
+// needs does not read as its type (a column's Width, Visible, Index or ReadOnly, a class
+// boundary's value, a scan option's flag), the store serves the built-in defaults from memory and keeps the reason for
+// the program to show once. Save then writes nothing, with one exception: when the unusable file
+// lies in a program folder that cannot be written and the user has no copy of their own, saves
+// go to the user's file, which is read from then on (otherwise the layout would be lost at every
+// close, for good); the unusable file is still left as it is. The defaults are also served when
+// no file exists and none can be created.
 //
 // The store is used from the user-interface thread only; reading a missing attribute adds it.
 
@@ -44,9 +49,12 @@ struct TConfigProblem {
     std::string path;     // the file concerned
     std::string message;  // the parser's or the system's reason, or the value that failed
     int line = 0;         // 1-based line in the file; 0 when the problem has no line
-    std::string lineText; // the start of that line, when known
+    int column = 0;       // 1-based column in that line; 0 when not known
+    std::string excerpt;  // the text at the fault, when known
+    std::string savesTo;  // where saves go instead of the unusable file; empty: nothing is saved
 
-    // One text for the user: path, reason and line.
+    // One text for the user: path, line, column, reason and the text at the fault, and where the
+    // settings will be kept when they are saved elsewhere.
     std::string Text() const;
 };
 
@@ -71,13 +79,14 @@ public:
     // Writes the `config` element alone (no declaration, one line) to ConfigFileName(); the file
     // is replaced only once the new text is complete (a link is followed and kept). Throws (with
     // the path and the reason) when it cannot write, or when the file has no write permission
-    // for anyone; the in-memory configuration keeps every change. On the built-in defaults
-    // because of a problem, writes nothing.
+    // for anyone; the in-memory configuration keeps every change. Writes nothing when CanSave()
+    // is false.
     void Save() const;
 
     // True when the store serves the built-in defaults because of a problem with the file.
     bool OnDefaults() const { return problem_.has_value(); }
-    bool CanSave() const { return !problem_.has_value(); }
+    // False on the built-in defaults, unless saves go to the user's file (see the top).
+    bool CanSave() const { return !problem_ || !problem_->savesTo.empty(); }
     const std::optional<TConfigProblem> &Problem() const { return problem_; }
 
 private:

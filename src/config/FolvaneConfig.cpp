@@ -215,6 +215,40 @@ int TXMLCollectionBinding::Remove(TXmlElement item) const
     return -1;
 }
 
+// --- scan options --------------------------------------------------------------------------------
+
+bool TXMLScanOptionsType::readFlag(std::string_view name) const
+{
+    const char *text = element_.AttributeText(name);
+    if (!text || !*text) {
+        WriteBool(name, false);
+        return false;
+    }
+    return ReadBool(name);
+}
+
+ScanChoices TXMLScanOptionsType::Choices() const
+{
+    ScanChoices choices;
+    choices.sizeKind = DiskUsage() ? SizeKind::DiskUsage : SizeKind::Apparent;
+    choices.hardLinksOnce = HardLinksOnce();
+    choices.oneFileSystem = OneFileSystem();
+    const int n = Count();
+    for (int i = 0; i < n; ++i)
+        choices.exclude.push_back(Pattern(i));
+    return choices;
+}
+
+void TXMLScanOptionsType::SetChoices(const ScanChoices &choices) const
+{
+    WriteBool("DiskUsage", choices.sizeKind == SizeKind::DiskUsage);
+    WriteBool("HardLinksOnce", choices.hardLinksOnce);
+    WriteBool("OneFileSystem", choices.oneFileSystem);
+    Clear();
+    for (const std::string &pattern : choices.exclude)
+        AddItem().SetAttribute("pattern", pattern);
+}
+
 // --- root ----------------------------------------------------------------------------------------
 
 namespace {
@@ -236,7 +270,7 @@ TXMLConfigType::TXMLConfigType(std::shared_ptr<TXmlDocument> document)
 
 std::shared_ptr<TXMLConfigType> LoadConfig(const std::string &path)
 {
-    return std::make_shared<TXMLConfigType>(TXmlDocument::FromFile(path));
+    return std::make_shared<TXMLConfigType>(TXmlDocument::FromFile(path, kMaxConfigFileBytes));
 }
 
 std::shared_ptr<TXMLConfigType> ConfigFromText(std::string text)

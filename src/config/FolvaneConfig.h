@@ -11,6 +11,8 @@
 //       item (label, value)
 //     sizerange                              - size class boundaries in bytes, ascending
 //       item (label, value)
+//     scanoptions (DiskUsage, HardLinksOnce, OneFileSystem)  - the scan's choices; not in the
+//       exclude (pattern)                    default text, added when missing; one exclude per pattern
 //
 // Bindings are light handles on elements of one document. The root binding (TXMLConfigType)
 // shares ownership of the document; every other binding is valid only while a root binding of
@@ -18,12 +20,14 @@
 // empty and a missing attribute is added empty (both are written by the next save). An empty or
 // unconvertible integer or boolean fails its read with TConvertError; a text reads as it is.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "catalog/ScanChoices.h"
 #include "config/XmlDocument.h"
 
 namespace folvane {
@@ -197,6 +201,24 @@ public:
     using TXMLItemCollection::TXMLItemCollection;
 };
 
+// The scan's choices. Each flag reads as False while it is missing or empty, and is then written
+// so; a flag that holds anything else but a boolean fails its read like any boolean.
+class TXMLScanOptionsType : public TXMLCollectionBinding {
+public:
+    explicit TXMLScanOptionsType(TXmlElement element) : TXMLCollectionBinding(element, "exclude") {}
+    bool DiskUsage() const { return readFlag("DiskUsage"); }
+    bool HardLinksOnce() const { return readFlag("HardLinksOnce"); }
+    bool OneFileSystem() const { return readFlag("OneFileSystem"); }
+    std::string Pattern(int index) const { return ItemElement(index).Attribute("pattern"); }
+
+    ScanChoices Choices() const;
+    // Writes every choice; the exclude items are replaced by the choices' patterns, in order.
+    void SetChoices(const ScanChoices &choices) const;
+
+private:
+    bool readFlag(std::string_view name) const;
+};
+
 // The root binding; it shares ownership of the document.
 class TXMLConfigType : public TXMLElementBinding {
 public:
@@ -208,6 +230,7 @@ public:
     TXMLNodesType Nodes() const { return TXMLNodesType(Child("nodes")); }
     TXMLAgerangeType Agerange() const { return TXMLAgerangeType(Child("agerange")); }
     TXMLSizerangeType Sizerange() const { return TXMLSizerangeType(Child("sizerange")); }
+    TXMLScanOptionsType ScanOptions() const { return TXMLScanOptionsType(Child("scanoptions")); }
     void SetVersionNo(int v) const { WriteInt("versionNo", v); }
 
     // The saved form: the `config` element alone, no declaration, one line.
@@ -219,8 +242,14 @@ private:
     std::shared_ptr<TXmlDocument> document_;
 };
 
-// Parses the file at `path` and binds its root. Throws TXmlParseError when the file is not
-// well-formed, TXmlError when it cannot be read or its root is not `config`.
+// The largest configuration file that is read: far above any real configuration (the default
+// text is 2547 bytes), and small enough that a file which is not one is refused before it fills
+// memory.
+inline constexpr std::uint64_t kMaxConfigFileBytes = std::uint64_t(16) << 20;
+
+// Parses the file at `path` and binds its root. Throws TXmlFileError when the file cannot be read
+// or is not a regular file of at most kMaxConfigFileBytes, TXmlParseError when it is not
+// well-formed, TXmlError when its root is not `config`.
 std::shared_ptr<TXMLConfigType> LoadConfig(const std::string &path);
 // The same from a text held in memory.
 std::shared_ptr<TXMLConfigType> ConfigFromText(std::string text);

@@ -1,12 +1,17 @@
 #include "config/XmlDocument.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <cstdio>
 #include <sstream>
 
 #include "common/SafeFile.h"
+#include "common/Utf8.h"
+#include "config/XmlWellFormed.h"
 
 namespace folvane {
 
@@ -21,20 +26,103 @@ std::string z(std::string_view s) { return std::string(s); }
 constexpr unsigned kParseOptions =
     pugi::parse_default | pugi::parse_declaration | pugi::parse_comments | pugi::parse_pi;
 
-std::string describeParseError(const std::string &source, const std::string &reason, int line,
-                               const std::string &lineText)
+std::string describeParseError(const std::string &source, const std::string &reason, int line, int column,
+                               const std::string &excerpt)
 {
-    std::string text = source + ": " + reason + " at line " + std::to_string(line);
-    if (!lineText.empty())
-        text += ": " + lineText;
+    std::string text = source + ": " + reason + " at line " + std::to_string(line) + ", column " +
+                       std::to_string(column);
+    if (!excerpt.empty())
+        text += ": " + excerpt;
     return text;
+}
+
+// 1-based column, in characters, of a byte offset within its line.
+int columnOfOffset(std::string_view text, std::size_t offset)
+{
+    offset = std::min(offset, text.size());
+    std::size_t lineStart = offset == 0 ? std::string_view::npos : text.rfind('\n', offset - 1);
+    lineStart = lineStart == std::string_view::npos ? 0 : lineStart + 1;
+    return 1 + int(CodePointCount(text.substr(lineStart, offset - lineStart)));
+}
+
+std::string describeFileKind(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a named pipe (FIFO)";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "a special file";
+}
+
+std::string describeSizeLimit(std::uint64_t maxBytes)
+{
+    constexpr std::uint64_t kMiB = 1 << 20;
+    return maxBytes % kMiB == 0 ? std::to_string(maxBytes / kMiB) + " MiB" : std::to_string(maxBytes) + " bytes";
+}
+
+class FdCloser {
+public:
+    explicit FdCloser(int fd) : fd_(fd) {}
+    ~FdCloser() { ::close(fd_); }
+    FdCloser(const FdCloser &) = delete;
+    FdCloser &operator=(const FdCloser &) = delete;
+
+private:
+    int fd_;
+};
+
+// The whole content of a regular file of at most `maxBytes`. The file is opened without blocking
+// (a named pipe would otherwise wait for a writer for ever) and what was opened is checked before
+// anything is read (a device such as /dev/zero never ends): only a regular file is read, and no
+// more than `maxBytes` of it, however its size changes meanwhile.
+std::string readRegularFile(const std::string &path, std::uint64_t maxBytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        throw TXmlFileError(path, std::strerror(errno));
+    FdCloser closer(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throw TXmlFileError(path, std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        throw TXmlFileError(path, describeFileKind(st.st_mode) + ", not a regular file");
+    const std::string tooLarge = "larger than " + describeSizeLimit(maxBytes);
+    if (std::uint64_t(st.st_size) > maxBytes)
+        throw TXmlFileError(path, tooLarge + " (" + std::to_string(st.st_size) + " bytes)");
+
+    std::string text;
+    text.reserve(std::size_t(st.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw TXmlFileError(path, std::strerror(errno));
+        if (n == 0)
+            return text;
+        if (text.size() + std::size_t(n) > maxBytes)
+            throw TXmlFileError(path, tooLarge); // it grew while being read
+        text.append(buffer, std::size_t(n));
+    }
 }
 
 } // namespace
 
-TXmlParseError::TXmlParseError(std::string source, std::string reason, int line, std::string lineText)
-    : TXmlError(describeParseError(source, reason, line, lineText)), source_(std::move(source)),
-      reason_(std::move(reason)), line_(line), lineText_(std::move(lineText))
+TXmlParseError::TXmlParseError(std::string source, std::string reason, int line, int column, std::string excerpt)
+    : TXmlError(describeParseError(source, reason, line, column, excerpt)), source_(std::move(source)),
+      reason_(std::move(reason)), line_(line), column_(column), excerpt_(std::move(excerpt))
+{
+}
+
+TXmlFileError::TXmlFileError(std::string source, std::string reason)
+    : TXmlError("Cannot read \"" + source + "\": " + reason), source_(std::move(source)), reason_(std::move(reason))
 {
 }
 
@@ -42,20 +130,6 @@ int LineOfOffset(std::string_view text, std::ptrdiff_t offset)
 {
     auto end = std::size_t(std::clamp<std::ptrdiff_t>(offset, 0, std::ptrdiff_t(text.size())));
     return 1 + int(std::count(text.begin(), text.begin() + std::ptrdiff_t(end), '\n'));
-}
-
-std::string LineTextAt(std::string_view text, std::ptrdiff_t offset)
-{
-    auto at = std::size_t(std::clamp<std::ptrdiff_t>(offset, 0, std::ptrdiff_t(text.size())));
-    std::size_t start = 0;
-    if (at > 0)
-        if (std::size_t nl = text.rfind('\n', at - 1); nl != std::string_view::npos)
-            start = nl + 1;
-    std::size_t stop = text.find('\n', start);
-    std::string_view line = text.substr(start, stop == std::string_view::npos ? std::string_view::npos : stop - start);
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-    return std::string(line.substr(0, 80));
 }
 
 // --- TXmlElement ---------------------------------------------------------------------------------
@@ -183,52 +257,32 @@ void TXmlDocument::parse(std::string text, const std::string &source)
 {
     doc_.reset();
     source_ = std::move(text);
+    // pugixml accepts much that is not XML (see XmlWellFormed.h); a strict check comes first, so
+    // that nothing is loaded that a later save would silently drop or rewrite.
+    if (std::optional<TXmlFault> fault = FindXmlFault(source_))
+        throw TXmlParseError(source, fault->reason, fault->line, fault->column, fault->excerpt);
     pugi::xml_parse_result result =
         doc_.load_buffer(source_.data(), source_.size(), kParseOptions, pugi::encoding_auto);
     if (!result) {
         doc_.reset();
+        const auto offset = std::size_t(std::max<std::ptrdiff_t>(result.offset, 0));
         throw TXmlParseError(source, result.description(), LineOfOffset(source_, result.offset),
-                             LineTextAt(source_, result.offset));
-    }
-    // pugixml accepts a sequence of top-level elements; a document has exactly one root element.
-    // (Stray text at the top level is dropped by the parser and not reported.)
-    bool haveRoot = false;
-    for (pugi::xml_node n = doc_.first_child(); n; n = n.next_sibling()) {
-        if (n.type() != pugi::node_element)
-            continue;
-        if (haveRoot) {
-            std::ptrdiff_t offset = n.offset_debug();
-            doc_.reset();
-            throw TXmlParseError(source, "Multiple root elements", LineOfOffset(source_, offset),
-                                 LineTextAt(source_, offset));
-        }
-        haveRoot = true;
+                             columnOfOffset(source_, offset), ExcerptAround(source_, offset));
     }
 }
 
-void TXmlDocument::LoadFromFile(const std::string &path)
+void TXmlDocument::LoadFromFile(const std::string &path, std::uint64_t maxBytes)
 {
-    std::string text;
-    {
-        std::unique_ptr<std::FILE, int (*)(std::FILE *)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
-        if (!in)
-            throw TXmlError("Cannot read \"" + path + "\": " + std::strerror(errno));
-        char buffer[1 << 14];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0)
-            text.append(buffer, n);
-        if (std::ferror(in.get()))
-            throw TXmlError("Cannot read \"" + path + "\": " + std::strerror(errno));
-    }
+    std::string text = readRegularFile(path, maxBytes);
     pending_.clear();
     active_ = true;
     parse(std::move(text), path);
 }
 
-std::shared_ptr<TXmlDocument> TXmlDocument::FromFile(const std::string &path)
+std::shared_ptr<TXmlDocument> TXmlDocument::FromFile(const std::string &path, std::uint64_t maxBytes)
 {
     auto doc = std::make_shared<TXmlDocument>();
-    doc->LoadFromFile(path);
+    doc->LoadFromFile(path, maxBytes);
     return doc;
 }
 

@@ -7,6 +7,7 @@
 // root element, an item index out of range) is thrown as a TXmlError.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -21,20 +22,35 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A text that the parser rejects. what() reads "<source>: <reason> at line <n>: <start of line>".
+// A text that is not well-formed XML. what() reads
+// "<source>: <reason> at line <n>, column <c>: <excerpt>".
 class TXmlParseError : public TXmlError {
 public:
-    TXmlParseError(std::string source, std::string reason, int line, std::string lineText);
+    TXmlParseError(std::string source, std::string reason, int line, int column, std::string excerpt);
 
     const std::string &Source() const { return source_; }   // the file path, or "XML text"
     const std::string &Reason() const { return reason_; }   // the parser's own words
     int Line() const { return line_; }                       // 1-based
-    const std::string &LineText() const { return lineText_; } // the start of the offending line
+    int Column() const { return column_; }                   // 1-based, in characters
+    const std::string &Excerpt() const { return excerpt_; } // the text around the fault
 
 private:
     std::string source_, reason_;
-    int line_;
-    std::string lineText_;
+    int line_, column_;
+    std::string excerpt_;
+};
+
+// A file that cannot be read, or is not a regular file of an acceptable size. what() reads
+// "Cannot read \"<source>\": <reason>".
+class TXmlFileError : public TXmlError {
+public:
+    TXmlFileError(std::string source, std::string reason);
+
+    const std::string &Source() const { return source_; }
+    const std::string &Reason() const { return reason_; } // the system's reason, or what the file is
+
+private:
+    std::string source_, reason_;
 };
 
 class TXmlElement {
@@ -102,14 +118,17 @@ public:
     TXmlDocument &operator=(const TXmlDocument &) = delete;
 
     // Parses the whole file at once, without validation; whitespace-only text between elements is
-    // dropped. Throws TXmlError when the file cannot be read, TXmlParseError when it is not
-    // well-formed. The document is then active.
-    void LoadFromFile(const std::string &path);
-    static std::shared_ptr<TXmlDocument> FromFile(const std::string &path);
+    // dropped. Only a regular file (or a link to one) of at most `maxBytes` is read: the file is
+    // opened without blocking and what was opened is checked before anything is read, so that a
+    // named pipe, a device such as /dev/zero or a folder is refused at once. Throws TXmlFileError
+    // when the file cannot be read or is refused, TXmlParseError when it is not well-formed
+    // (checked strictly, see XmlWellFormed.h). The document is then active.
+    void LoadFromFile(const std::string &path, std::uint64_t maxBytes);
+    static std::shared_ptr<TXmlDocument> FromFile(const std::string &path, std::uint64_t maxBytes);
 
     // Replaces the document's text; nothing of the previous content survives. The document is
     // inactive until its next use (DocumentElement, Xml, SaveToFile), which parses the new text
-    // and throws TXmlParseError when it is not well-formed.
+    // and throws TXmlParseError when it is not well-formed (checked as for a file).
     void SetXml(std::string text);
     bool Active() const { return active_; }
 
@@ -146,8 +165,7 @@ inline bool NameIs(const char *text, std::string_view name)
     return *text == 0;
 }
 
-// The 1-based line of a byte offset in a text, and the start of that line (up to 80 bytes).
+// The 1-based line of a byte offset in a text.
 int LineOfOffset(std::string_view text, std::ptrdiff_t offset);
-std::string LineTextAt(std::string_view text, std::ptrdiff_t offset);
 
 } // namespace folvane

@@ -3,9 +3,8 @@
 // members the workbook export calls, with their names, kept in an in-memory workbook model that
 // "SaveAs" writes as a real .xlsx file.
 //
-// Every member call is recorded in the application's Trace ("ScreenUpdating=0",
-// "Range(A1:K1).Merge", ...). FailAt makes the first call whose trace text starts with it throw,
-// as a failing automation call would.
+// Every member call passes through Call, by name, before it takes effect. The application does
+// nothing there; the tests' double (tests/support) records the calls and can make one fail.
 
 #include <cstddef>
 #include <map>
@@ -177,11 +176,10 @@ public:
     ExcelWorkbooks &WorkBooks();
 
     bool screenUpdating = true, visible = false;
-    std::vector<std::string> Trace;
-    std::string FailAt;
 
-    // Records a member call; throws ExcelError when it is the one FailAt names.
-    void Call(const std::string &member);
+    // Called with the name of each member call before it takes effect ("ScreenUpdating=0",
+    // "Range(A1:K1).Merge", ...). An override may throw ExcelError, as a failing automation call would.
+    virtual void Call(const std::string &member);
 
 private:
     ExcelWorkbooks books_;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "common/ProductAddresses.h"
 #include "common/SafeFile.h"
 #include "common/UiServices.h"
 #include "common/Utf8.h"

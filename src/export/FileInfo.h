@@ -20,8 +20,6 @@
 
 namespace folvane {
 
-// The product's web site, named in the catalogue document and in the HTML credit line.
-inline constexpr std::string_view kProductWebSite = "https://www.folvane.org/";
 // The application's title: the caption of the message that no spreadsheet program is there.
 inline constexpr std::string_view kApplicationTitle = "Folvane";
 

@@ -3,14 +3,11 @@
 #include <QApplication>
 #include <QFileIconProvider>
 #include <QMimeDatabase>
+#include <QPainter>
 #include <QStyle>
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <system_error>
-
-#include "catalog/uFileReader.h"
 
 namespace folvane {
 
@@ -61,21 +58,46 @@ int QtIconList::IndexOfType(bool isFolder, std::string_view extension)
     return index;
 }
 
-int QtIconList::IndexOf(const std::string &pathBytes, bool isFolder)
+namespace {
+
+// A round badge in the lower right corner: red with a bar (no entry) for what could not be read,
+// grey with a slash for a folder that was not scanned.
+QPixmap badged(const QIcon &base, int size, IconMark mark)
 {
-    // Leading and trailing blanks are not part of the path asked about.
-    std::string_view path = pathBytes;
-    while (!path.empty() && path.front() == ' ')
-        path.remove_prefix(1);
-    while (!path.empty() && path.back() == ' ')
-        path.remove_suffix(1);
-    std::error_code error;
-    // The bytes are the name as the file system knows it, so they are passed on unconverted.
-    // A link is an entry of its own, so it is looked at without following it.
-    if (path.empty() ||
-        !std::filesystem::exists(std::filesystem::symlink_status(std::filesystem::path(std::string(path)), error)))
-        return -1;
-    return IndexOfType(isFolder, isFolder ? std::string_view() : ExtensionOf(path));
+    QPixmap pixmap = base.pixmap(size, size);
+    if (pixmap.isNull()) {
+        pixmap = QPixmap(size, size);
+        pixmap.fill(Qt::transparent);
+    }
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal d = size * 0.62;
+    const QRectF disc(size - d - 0.5, size - d - 0.5, d, d);
+    p.setPen(QPen(Qt::white, size / 16.0));
+    p.setBrush(mark == IconMark::NotRead ? QColor(211, 47, 47) : QColor(96, 105, 118));
+    p.drawEllipse(disc);
+    p.setPen(QPen(Qt::white, std::max(1.5, size / 9.0), Qt::SolidLine, Qt::RoundCap));
+    const qreal in = d * 0.28;
+    if (mark == IconMark::NotRead)
+        p.drawLine(QPointF(disc.left() + in, disc.center().y()), QPointF(disc.right() - in, disc.center().y()));
+    else
+        p.drawLine(QPointF(disc.left() + in, disc.bottom() - in), QPointF(disc.right() - in, disc.top() + in));
+    return pixmap;
+}
+
+} // namespace
+
+int QtIconList::WithMark(int index, IconMark mark)
+{
+    if (auto found = marked_.find({index, mark}); found != marked_.end())
+        return found->second;
+    const QIcon base = Icon(index);
+    QIcon icon;
+    for (int size : {16, 32})
+        icon.addPixmap(badged(base, size, mark));
+    const int result = add(icon);
+    marked_.emplace(std::make_pair(index, mark), result);
+    return result;
 }
 
 QIcon QtIconList::Icon(int index) const

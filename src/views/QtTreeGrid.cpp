@@ -2,14 +2,19 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QScrollBar>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QGlyphRun>
+#include <QTextLayout>
 #include <QToolTip>
 
 #include <algorithm>
 
+#include "catalog/CatalogEdit.h"
 #include "views/QtIconList.h"
 #include "views/TreeSort.h"
 
@@ -50,35 +55,128 @@ MouseButton toButton(Qt::MouseButton button)
     }
 }
 
-// Draws each cell the standard way on its column's background, with a light tint on the row under
-// the mouse and the grid lines on its right and bottom edges.
+// `over` laid on `under` with the given opacity (0 to 255).
+QColor blend(const QColor &over, const QColor &under, int alpha)
+{
+    auto mix = [alpha](int o, int u) { return (o * alpha + u * (255 - alpha) + 127) / 255; };
+    return QColor(mix(over.red(), under.red()), mix(over.green(), under.green()), mix(over.blue(), under.blue()));
+}
+
+// Draws each cell on its column's background (the highlight when selected, a light tint of it on
+// the row under the mouse): its icon, its text on one line cut with "…" where it does not fit,
+// and the grid lines on its right and bottom edges.
+//
+// A grid shows a page of new rows at every page-down, so the cell is drawn directly rather than
+// through the style's item-view drawing, which lays each text out several times (to size it, to
+// cut it and to draw it). Here a text is laid out once, and a text that must be cut is drawn from
+// the glyphs of that one layout.
 class GridDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
-        QStyleOptionViewItem opt = option;
-        initStyleOption(&opt, index);
-        if ((opt.state & QStyle::State_MouseOver) && !(opt.state & QStyle::State_Selected)) {
-            const QColor base = opt.backgroundBrush.style() == Qt::NoBrush ? opt.palette.color(QPalette::Base)
-                                                                           : opt.backgroundBrush.color();
-            const QColor hot = opt.palette.color(QPalette::Highlight);
-            opt.backgroundBrush = QColor((base.red() * 3 + hot.red()) / 4, (base.green() * 3 + hot.green()) / 4,
-                                         (base.blue() * 3 + hot.blue()) / 4);
-            opt.palette.setColor(QPalette::Text, readableOn(opt.backgroundBrush.color()));
-        }
-        const QWidget *widget = opt.widget;
+        const QWidget *widget = option.widget;
         QStyle *style = widget ? widget->style() : QApplication::style();
-        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : (option.state & QStyle::State_Active) ? QPalette::Normal
+                                                                                   : QPalette::Inactive;
+        const QRect &r = option.rect;
 
-        QColor line = opt.palette.color(QPalette::Mid);
-        line.setAlpha(110);
-        painter->save();
-        painter->setPen(line);
-        painter->drawLine(opt.rect.topRight(), opt.rect.bottomRight());
-        painter->drawLine(opt.rect.bottomLeft(), opt.rect.bottomRight());
-        painter->restore();
+        const QVariant brush = index.data(Qt::BackgroundRole);
+        QColor background = brush.isValid() ? brush.value<QBrush>().color() : option.palette.color(group, QPalette::Base);
+        QColor text;
+        if (option.state & QStyle::State_Selected) {
+            background = option.palette.color(group, QPalette::Highlight);
+            text = option.palette.color(group, QPalette::HighlightedText);
+        } else if (option.state & QStyle::State_MouseOver) {
+            background = blend(option.palette.color(group, QPalette::Highlight), background, 64);
+            text = readableOn(background);
+        } else {
+            const QVariant foreground = index.data(Qt::ForegroundRole);
+            text = foreground.isValid() ? foreground.value<QBrush>().color() : option.palette.color(group, QPalette::Text);
+        }
+        painter->fillRect(r, background);
+
+        // The icon first in reading order, then the text; placed left to right and mirrored for a
+        // right-to-left layout.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        QRect room = r.adjusted(margin, 0, -margin, 0);
+        const QVariant decoration = index.data(Qt::DecorationRole);
+        if (decoration.isValid()) {
+            const QSize size = option.decorationSize;
+            const QRect place(room.left(), r.top() + (r.height() - size.height()) / 2, size.width(), size.height());
+            const QIcon::Mode mode = !(option.state & QStyle::State_Enabled)  ? QIcon::Disabled
+                                     : (option.state & QStyle::State_Selected) ? QIcon::Selected
+                                                                               : QIcon::Normal;
+            decoration.value<QIcon>().paint(painter, QStyle::visualRect(option.direction, r, place), Qt::AlignCenter, mode);
+            room.setLeft(place.right() + 1 + 2 * margin); // the icon's own margin, then the text's
+        }
+        room = QStyle::visualRect(option.direction, r, room);
+
+        const QString label = index.data(Qt::DisplayRole).toString();
+        if (!label.isEmpty() && room.width() > 0) {
+            const QVariant align = index.data(Qt::TextAlignmentRole);
+            const Qt::Alignment alignment =
+                align.isValid() ? align.value<Qt::Alignment>() : Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter);
+            painter->setPen(text);
+            painter->setFont(option.font);
+            drawLabel(painter, room, alignment, label, option);
+        }
+
+        const QColor line = blend(option.palette.color(group, QPalette::Mid), background, 110);
+        painter->fillRect(QRect(r.right(), r.top(), 1, r.height()), line);
+        painter->fillRect(QRect(r.left(), r.bottom(), r.width(), 1), line);
+    }
+
+private:
+    static void drawLabel(QPainter *painter, const QRect &room, Qt::Alignment alignment, const QString &label,
+                          const QStyleOptionViewItem &option)
+    {
+        QTextLayout layout(label, option.font, painter->device());
+        QTextOption textOption;
+        textOption.setWrapMode(QTextOption::NoWrap);
+        textOption.setTextDirection(option.direction);
+        textOption.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute); // the line starts at its own left; placed below
+        layout.setTextOption(textOption);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(room.width());
+        layout.endLayout();
+        const qreal width = line.naturalTextWidth();
+        const qreal top = room.top() + (room.height() - line.height()) / 2;
+        if (width <= room.width()) {
+            const Qt::Alignment h = QStyle::visualAlignment(option.direction, alignment) & Qt::AlignHorizontal_Mask;
+            const qreal left = h & Qt::AlignRight ? room.right() + 1 - width
+                               : h & Qt::AlignHCenter ? room.left() + (room.width() - width) / 2
+                                                      : room.left();
+            line.draw(painter, QPointF(left, top));
+            return;
+        }
+        // Cut: the characters that fit before the ellipsis, drawn from the layout's own glyphs.
+        const QString ellipsis(QChar(0x2026));
+        const QFontMetricsF metrics(option.font, painter->device());
+        const qreal keep = room.width() - metrics.horizontalAdvance(ellipsis);
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        const bool rightToLeft =
+            std::any_of(runs.begin(), runs.end(), [](const QGlyphRun &run) { return run.isRightToLeft(); });
+        if (rightToLeft || option.direction == Qt::RightToLeft || keep <= 0) {
+            // Text running right to left is cut as the font metrics cut it, which knows its order.
+            const QString cut = metrics.elidedText(label, Qt::ElideRight, room.width());
+            painter->drawText(room, int(alignment & Qt::AlignVertical_Mask) | Qt::AlignAbsolute |
+                                        (option.direction == Qt::RightToLeft ? Qt::AlignRight : Qt::AlignLeft) |
+                                        Qt::TextSingleLine,
+                              cut);
+            return;
+        }
+        int cursor = line.xToCursor(keep, QTextLine::CursorBetweenCharacters);
+        while (cursor > 0 && line.cursorToX(cursor) > keep)
+            cursor = layout.previousCursorPosition(cursor);
+        const QPointF origin(room.left(), top);
+        if (cursor > 0)
+            for (const QGlyphRun &run : layout.glyphRuns(0, cursor))
+                painter->drawGlyphRun(origin, run);
+        painter->drawText(QPointF(origin.x() + line.cursorToX(cursor), origin.y() + line.ascent()), ellipsis);
     }
 };
 
@@ -156,7 +254,7 @@ public:
                 if (events.getImageIndex) {
                     const int image = events.getImageIndex(node, column);
                     if (image >= 0)
-                        return QtIconListIcon(image);
+                        return QtIconListIcon(markedImage(node, image));
                 }
                 return {};
             case Qt::TextAlignmentRole:
@@ -189,6 +287,17 @@ public:
     }
 
     static QVariant QtIconListIcon(int image);
+
+    // The image of a node marked as not read or not scanned carries that mark's badge.
+    int markedImage(NodeId node, int image) const
+    {
+        const std::uint16_t flags = grid_.tree_.Data(node).flags;
+        if (flags & TFileNodeData::Unreadable)
+            return QtIconList::Instance().WithMark(image, IconMark::NotRead);
+        if (flags & TFileNodeData::NotScanned)
+            return QtIconList::Instance().WithMark(image, IconMark::NotScanned);
+        return image;
+    }
 
     void BeginReset() { beginResetModel(); }
     void EndReset() { endResetModel(); }
@@ -333,6 +442,8 @@ void QtTreeGrid::BeginUpdate()
     };
     selected_ = remember(SelectedNode());
     focused_ = remember(FocusedNode());
+    topRow_ = remember(NodeOf(indexAt(QPoint(0, 0))));
+    horizontalScroll_ = horizontalScrollBar()->value();
     model_->BeginReset();
 }
 
@@ -351,8 +462,32 @@ void QtTreeGrid::EndUpdate()
         selectionModel()->select(IndexOf(node), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     if (const NodeId node = still(focused_); node != kNoNode)
         selectionModel()->setCurrentIndex(IndexOf(node), QItemSelectionModel::NoUpdate);
-    selected_ = focused_ = {};
+    // The view stays where it was: the row at its top stays there (or, when that row is gone,
+    // the nearest folder above it that is still there), unless a whole new tree came in.
+    if (keepView_ && !topRow_.path.empty()) {
+        NodeId top = still(topRow_);
+        TPathFinder finder(tree_);
+        for (std::string path = topRow_.path; top == kNoNode && !path.empty();) {
+            top = finder.Find(path);
+            const std::size_t slash = path.find_last_of('/');
+            path = slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
+        }
+        if (top != kNoNode) {
+            doItemsLayout();
+            scrollTo(IndexOf(top), QAbstractItemView::PositionAtTop);
+            horizontalScrollBar()->setValue(horizontalScroll_);
+        }
+    }
+    selected_ = focused_ = topRow_ = {};
+    keepView_ = false;
     quiet_ = false;
+}
+
+void QtTreeGrid::BeginChangeInPlace()
+{
+    if (updateDepth_ == 0)
+        keepView_ = true;
+    BeginUpdate();
 }
 
 void QtTreeGrid::restoreExpansion(NodeId parent)
@@ -455,6 +590,50 @@ void QtTreeGrid::SelectNode(NodeId node)
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     if (updateDepth_ == 0)
         scrollTo(index);
+}
+
+std::vector<NodeId> QtTreeGrid::SelectedNodes() const
+{
+    std::vector<NodeId> nodes;
+    for (const QModelIndex &row : selectionModel()->selectedRows())
+        if (const NodeId node = NodeOf(row); tree_.IsValid(node))
+            nodes.push_back(node);
+    std::sort(nodes.begin(), nodes.end(), [this](NodeId a, NodeId b) { return PrecedesInPreOrder(tree_, a, b); });
+    return nodes;
+}
+
+std::vector<NodeId> QtTreeGrid::RowsToActOn(NodeId first) const
+{
+    std::vector<NodeId> rows = SelectedNodes();
+    if (!tree_.IsValid(first))
+        return rows;
+    // A row outside the selection is acted on alone.
+    if (std::find(rows.begin(), rows.end(), first) == rows.end())
+        return {first};
+    std::erase(rows, first);
+    rows.insert(rows.begin(), first);
+    return rows;
+}
+
+void QtTreeGrid::contextMenuEvent(QContextMenuEvent *event)
+{
+    // On a row: a right click has selected it already (or it was one of the rows selected); the
+    // menu key acts on the current row, and the menu opens below it.
+    NodeId row = kNoNode;
+    QPoint at = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        row = NodeOf(indexAt(viewport()->mapFromGlobal(event->globalPos())));
+    } else {
+        row = NodeOf(currentIndex());
+        if (tree_.IsValid(row))
+            at = viewport()->mapToGlobal(visualRect(currentIndex()).bottomLeft());
+    }
+    if (!tree_.IsValid(row)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit ContextMenuRequested(RowsToActOn(row), at);
 }
 
 void QtTreeGrid::onSelectionChanged()

@@ -31,6 +31,7 @@ public:
     TNodeTree &Nodes() override { return tree_; }
     void BeginUpdate() override;
     void EndUpdate() override;
+    void BeginChangeInPlace() override;
     void ReplaceNodes(TNodeTree &&tree) override;
     void SetExpanded(NodeId node, bool expanded) override;
 
@@ -44,6 +45,7 @@ public:
     void SetFocusedNode(NodeId node) override;
     NodeId SelectedNode() const override;
     void SelectNode(NodeId node) override;
+    std::vector<NodeId> SelectedNodes() const override;
 
     void ClearColumns() override;
     void BeginColumnUpdate() override;
@@ -71,7 +73,17 @@ public:
     static QColor ReadOnlyColor();
     static QColor TooltipColor();
 
+    // The rows a context menu or a key acts on: the row it was asked on (or the current row)
+    // first, then the other selected rows in the order shown; a row outside the selection alone.
+    std::vector<NodeId> RowsToActOn(NodeId first) const;
+
+signals:
+    // A context menu was asked for on a row (a right click, the menu key, Shift+F10), at a
+    // global position; the rows to act on come first the row it was asked on.
+    void ContextMenuRequested(std::vector<NodeId> rows, QPoint globalPos);
+
 protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -103,7 +115,9 @@ private:
     struct Remembered {
         NodeId node = kNoNode;
         std::string path;
-    } selected_, focused_;
+    } selected_, focused_, topRow_;
+    int horizontalScroll_ = 0;
+    bool keepView_ = false; // the update is a change in place: the view stays where it was
 };
 
 } // namespace folvane

@@ -1,5 +1,6 @@
 #include "Statistics.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "common/Utf8.h"
@@ -54,36 +55,43 @@ void TTypeCounts::Clear()
     byBytes_.clear();
 }
 
-std::size_t TTypeCounts::AddText(std::string_view ext)
+std::size_t TTypeCounts::AddText(std::string_view ext, std::uint64_t bytes)
 {
     FoldCaseInto(ext, fold_);
     auto it = byFolded_.find(std::string_view(fold_));
     if (it != byFolded_.end()) {
         ++entries_[it->second].count;
+        entries_[it->second].bytes += bytes;
         return it->second;
     }
     auto position = std::uint32_t(entries_.size());
-    entries_.push_back({std::string(ext), 1});
+    entries_.push_back({std::string(ext), 1, bytes, position});
     byFolded_.emplace(fold_, position);
     return position;
 }
 
-std::size_t TTypeCounts::AddBytes(std::string_view extBytes)
+std::size_t TTypeCounts::AddBytes(std::string_view extBytes, std::uint64_t bytes)
 {
     auto it = byBytes_.find(extBytes);
     if (it != byBytes_.end()) {
         ++entries_[it->second].count;
+        entries_[it->second].bytes += bytes;
         return it->second;
     }
-    std::size_t position = IsValidUtf8(extBytes) ? AddText(extBytes) : AddText(ValidUtf8(extBytes));
+    std::size_t position = IsValidUtf8(extBytes) ? AddText(extBytes, bytes) : AddText(ValidUtf8(extBytes), bytes);
     byBytes_.emplace(std::string(extBytes), std::uint32_t(position));
     return position;
 }
 
 void TTypeCounts::Merge(const TTypeCounts &later)
 {
-    for (const Entry &entry : later.entries_)
-        entries_[AddText(entry.ext)].count += entry.count - 1;
+    for (const Entry &entry : later.entries_) {
+        const std::size_t known = entries_.size();
+        const std::size_t position = AddText(entry.ext, entry.bytes); // counts one of its files
+        entries_[position].count += entry.count - 1;
+        if (position == known) // met first in `later`
+            entries_[position].first = entry.first;
+    }
 }
 
 std::ptrdiff_t TTypeCounts::Find(std::string_view ext) const
@@ -127,9 +135,24 @@ void TTypeCounts::Sort()
     rebuildIndex();
 }
 
+std::vector<std::uint32_t> TTypeCounts::OrderByBytes() const
+{
+    std::vector<std::uint32_t> order(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        order[i] = std::uint32_t(i);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return entries_[a].met < entries_[b].met; });
+    std::vector<std::uint64_t> bytes(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        bytes[i] = entries_[order[i]].bytes;
+    SortCountsByExchange(bytes, order);
+    return order;
+}
+
 void TTypeCounts::Assign(std::vector<Entry> entries)
 {
     entries_ = std::move(entries);
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        entries_[i].met = std::uint32_t(i);
     rebuildIndex();
 }
 

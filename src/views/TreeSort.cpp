@@ -55,11 +55,39 @@ void SortSiblings(std::vector<NodeId> &nodes, const NodeCompare &compare, SortDi
     sortWith(nodes, buffer, compare, direction);
 }
 
+bool SortChildren(TNodeTree &tree, NodeId parent, const NodeCompare &compare, SortDirection direction)
+{
+    if (tree.ChildCount(parent) < 2)
+        return false;
+    std::vector<NodeId> nodes = tree.Children(parent), buffer;
+    sortWith(nodes, buffer, compare, direction);
+    bool changed = false;
+    for (std::uint32_t row = 0; row < nodes.size() && !changed; ++row)
+        changed = tree.Child(parent, row) != nodes[row];
+    if (changed)
+        tree.ReorderChildren(parent, nodes);
+    return changed;
+}
+
+void SortSubtree(TNodeTree &tree, NodeId node, const NodeCompare &compare, SortDirection direction)
+{
+    std::vector<NodeId> folders{node};
+    while (!folders.empty()) {
+        const NodeId folder = folders.back();
+        folders.pop_back();
+        SortChildren(tree, folder, compare, direction);
+        for (NodeId child = tree.FirstChild(folder); child != kNoNode; child = tree.NextSibling(child))
+            if (tree.ChildCount(child) > 0)
+                folders.push_back(child);
+    }
+}
+
 void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection direction)
 {
     std::vector<NodeId> nodes, buffer;
-    // Nodes are numbered 0 (the invisible root) to NodeCount(): every parent is among them.
-    for (NodeId parent = 0; parent <= tree.NodeCount(); ++parent) {
+    // Nodes are numbered from 0 (the invisible root) to below IdLimit(): every parent is among
+    // them, and a number no longer in use has no children.
+    for (NodeId parent = 0; parent < tree.IdLimit(); ++parent) {
         if (tree.ChildCount(parent) < 2)
             continue;
         nodes = tree.Children(parent);
@@ -68,14 +96,15 @@ void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection directi
     }
 }
 
-void SortTreeInParallel(TNodeTree &tree, const NodeCompare &compare, SortDirection direction, unsigned threads,
-                        const std::function<void(NodeId)> &visit)
+void SortTreeInParallel(TNodeTree &tree, const std::function<NodeCompare()> &newCompare, SortDirection direction,
+                        unsigned threads, const std::function<void(NodeId)> &visit)
 {
     // The folders are listed first, so that no thread reads the records of nodes that another
     // is writing while it looks for folders. They are then taken in runs from a shared counter:
-    // a thread that meets large folders simply takes fewer runs.
+    // a thread that meets large folders simply takes fewer runs. (As in SortTree, a number no
+    // longer in use has no children.)
     std::vector<NodeId> folders;
-    for (NodeId node = 0; node <= tree.NodeCount(); ++node)
+    for (NodeId node = 0; node < tree.IdLimit(); ++node)
         if (tree.ChildCount(node) > 0)
             folders.push_back(node);
     constexpr std::size_t kRun = 64;
@@ -86,6 +115,7 @@ void SortTreeInParallel(TNodeTree &tree, const NodeCompare &compare, SortDirecti
     auto work = [&] {
         std::vector<NodeId> nodes, buffer;
         try {
+            const NodeCompare compare = newCompare();
             for (std::size_t begin = next.fetch_add(kRun); begin < folders.size() && !failed.load();
                  begin = next.fetch_add(kRun)) {
                 const std::size_t end = std::min(begin + kRun, folders.size());

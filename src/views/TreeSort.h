@@ -20,12 +20,19 @@ using NodeCompare = std::function<int(NodeId a, NodeId b)>;
 void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection direction);
 
 // Sorts like SortTree with the folders shared among `threads` threads (the calling one included):
-// each folder's children are sorted by one thread, which then hands each of them to `visit`. A
-// node is compared and visited by one thread only, so `compare` may read and `visit` may change the
-// records of the nodes they are given without locks, as long as nothing else of the tree changes.
-// What `compare` or `visit` throws ends the sort and is rethrown once every thread has stopped.
-void SortTreeInParallel(TNodeTree &tree, const NodeCompare &compare, SortDirection direction, unsigned threads,
-                        const std::function<void(NodeId)> &visit);
+// each folder's children are sorted by one thread, which then hands each of them to `visit`. Each
+// thread sorts with a comparison of its own, made by `newCompare`, which may keep what it reads of
+// the lists it sorts. A node is compared and visited by one thread only, so the comparisons may
+// read and `visit` may change the records of the nodes they are given without locks, as long as
+// nothing else of the tree changes. What they throw ends the sort and is rethrown once every
+// thread has stopped.
+void SortTreeInParallel(TNodeTree &tree, const std::function<NodeCompare()> &newCompare, SortDirection direction,
+                        unsigned threads, const std::function<void(NodeId)> &visit);
+
+// Sorts the children of `parent` alone; true when their order changed.
+bool SortChildren(TNodeTree &tree, NodeId parent, const NodeCompare &compare, SortDirection direction);
+// Sorts the children of `node` and of every node below it.
+void SortSubtree(TNodeTree &tree, NodeId node, const NodeCompare &compare, SortDirection direction);
 
 // Sorts one sibling list in place the same way.
 void SortSiblings(std::vector<NodeId> &nodes, const NodeCompare &compare, SortDirection direction);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalog/NodeTree.h"
@@ -57,6 +58,10 @@ public:
     virtual TNodeTree &Nodes() = 0;
     virtual void BeginUpdate() = 0;
     virtual void EndUpdate() = 0;
+    // BeginUpdate for a change of the tree in place (a folder refreshed, entries removed): at its
+    // end the grid goes on showing the rows it showed, where they still are, instead of starting
+    // again from the top.
+    virtual void BeginChangeInPlace() { BeginUpdate(); }
     // Swaps in a whole new tree (a finished scan) and shows it.
     virtual void ReplaceNodes(TNodeTree &&tree) = 0;
     virtual void SetExpanded(NodeId node, bool expanded) = 0;
@@ -74,6 +79,8 @@ public:
     virtual void SetFocusedNode(NodeId node) = 0;
     virtual NodeId SelectedNode() const = 0;
     virtual void SelectNode(NodeId node) = 0;
+    // Every selected row, in the order shown (the lists select several; VT one at a time).
+    virtual std::vector<NodeId> SelectedNodes() const = 0;
 
     // Columns: paired with configuration entries by number, never by display position.
     virtual void ClearColumns() = 0;
@@ -96,10 +103,12 @@ public:
 };
 
 enum class SeriesKind { None, Pie, Bar };
+// What a chart's values measure: files counted, or bytes.
+enum class ValueUnit { Files, Bytes };
 
 struct ChartPoint {
     std::string label;
-    double value = 0;
+    std::uint64_t value = 0; // bytes or files: whole numbers, so that shares round exactly
 };
 
 class IChart {
@@ -117,8 +126,13 @@ public:
     virtual void AddPoints(std::span<const ChartPoint> points) = 0;
     virtual SeriesKind Kind() const = 0; // None when the chart has no series
     virtual std::vector<ChartPoint> Points() const = 0;
+    // What the values measure, for the texts the chart shows (hover texts, axis); set before the points.
+    virtual void SetValueUnit(ValueUnit unit) = 0;
     // Raised with the index of the point clicked.
     virtual void SetPointClickHandler(std::function<void(int point)> handler) = 0;
+    // Raised when an item that stands for several merged points is clicked (a chart draws at
+    // most a few hundred points on their own): the first of them and how many, all in order.
+    virtual void SetMergedClickHandler(std::function<void(int first, int count)> handler) = 0;
 
     // Renders the chart at its current size on white into a BMP file; throws on failure.
     virtual void SaveBitmap(const std::string &path) = 0;
@@ -132,6 +146,7 @@ enum class ButtonId {
     tbPie, tbBar, sbCreate, sbAccess, sbWrite,
     tbPieSize, tbBarSize,
     tbPieType, tbBarType, sbTop, sbAll,
+    sbFiles, sbSize, // the type chart counts files or sums their bytes
 };
 
 class IMainView {
@@ -152,8 +167,10 @@ public:
     virtual void ShowPage(PageControlId control, int page) = 0;
     virtual int Page(PageControlId control) const = 0;
 
-    // The index in the shared icon list of the icon for a path, or -1 when the path no longer exists.
-    virtual int IconIndexOf(const std::string &path, bool isFolder) = 0;
+    // The index in the shared icon list of the icon for a folder, or for a file with this extension
+    // (any letter case; empty for none). Asked while painting, so it never looks at the disk: an
+    // entry's icon follows what the scan recorded of it.
+    virtual int IconIndexOf(bool isFolder, std::string_view extension) = 0;
 
     // The main window's catalogue XML document, which the XML and workbook exports build and reset.
     virtual TXmlDocument &XMLDoc() = 0;

@@ -6,18 +6,20 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 #include <unistd.h>
 
-#include "catalog/RollUp.h"
+#include "catalog/FieldReaders.h"
+#include "catalog/CatalogNotes.h"
 #include "catalog/uFileReader.h"
 #include "common/SafeFile.h"
 #include "common/UiServices.h"
-#include "common/Utf8.h"
 #include "common/uFunction.h"
 #include "config/ConfigStore.h"
 #include "export/FileInfo.h"
@@ -46,173 +48,23 @@ std::optional<TXMLNodeType> columnEntry(int column)
     return entries.Node(column);
 }
 
-// --- Record values, typed where the text would read back as the same value ---------------------
-
-bool isAscii(std::string_view s)
+// What the cells of a column need of its entry. The alignment text is compared case-sensitively:
+// "Right" left-aligns.
+ColumnSpec specOf(TXMLNodeType entry)
 {
-    for (char c : s)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
+    ColumnSpec spec;
+    spec.field = FieldIndexOf(entry.Name());
+    spec.readOnly = entry.ReadOnly();
+    const std::string align = entry.Align();
+    spec.alignment = align == "right" ? Alignment::Right : align == "center" ? Alignment::Center : Alignment::Left;
+    return spec;
 }
 
-// Bytes of a name as shown: themselves when they are UTF-8, else with U+FFFD (in `scratch`).
-std::string_view shown(std::string_view bytes, std::string &scratch)
+// Whether a file has the time an age class field is measured from: one whose status could not be
+// read has none, and is in no age class of it (the size field has no time and always counts).
+bool hasTimeOf(const TNodeTree &tree, NodeId node, int classField)
 {
-    if (isAscii(bytes) || IsValidUtf8(bytes))
-        return bytes;
-    scratch = ValidUtf8(bytes);
-    return scratch;
-}
-
-const std::string *writtenText(const TNodeTree &tree, NodeId node, int field)
-{
-    return (tree.Data(node).flags & TFileNodeData::HasOverride) ? tree.Override(node, field) : nullptr;
-}
-
-// The text of a field, without building a string where the record holds it as bytes.
-std::string_view fieldText(const TNodeTree &tree, NodeId node, int field, std::string &scratch)
-{
-    const TFileNodeData &d = tree.Data(node);
-    if (!d.Has(field))
-        return {};
-    if (const std::string *written = writtenText(tree, node, field))
-        return *written;
-    switch (field) {
-    case FileName:
-    case DOSName: return shown(tree.NameBytes(node), scratch);
-    case FileExt: return shown(ExtensionOf(tree.NameBytes(node)), scratch);
-    default: scratch = tree.Field(node, field); return scratch;
-    }
-}
-
-// The extension text of a file as counted and matched for the type classes.
-std::string_view extText(const TNodeTree &tree, NodeId node, std::string &scratch)
-{
-    return fieldText(tree, node, FileExt, scratch);
-}
-
-// A numeric field as CompareNumericText reads its text: 0 when empty or not a number.
-double numberOf(const TNodeTree &tree, NodeId node, int field)
-{
-    const TFileNodeData &d = tree.Data(node);
-    if (!d.Has(field))
-        return 0;
-    if (const std::string *written = writtenText(tree, node, field))
-        return ParseFloat(*written).value_or(0.0);
-    switch (field) {
-    case FileSize: return double(d.size);
-    case FileCount: return double(d.count);
-    case SizePercentage:
-        if (d.percent == TFileNodeData::kZeroTotal)
-            return 0;
-        if (!Forms().decimal.empty())
-            return double(d.percent) / 100.0; // what the text "0.00" of these hundredths reads as
-        break;
-    case FileNameLength: return double(CodePointCount(tree.NameBytes(node)));
-    case PathNameLength: return double(CodePointCount(tree.PathBytes(node)));
-    default: break;
-    }
-    return ParseFloat(tree.Field(node, field)).value_or(0.0);
-}
-
-// A time field as its text reads back.
-DateKey dateKeyOf(const TNodeTree &tree, NodeId node, int field)
-{
-    const TFileNodeData &d = tree.Data(node);
-    if (!d.Has(field))
-        return {};
-    if (const std::string *written = writtenText(tree, node, field))
-        return DateKeyOf(*written);
-    LocalSeconds t = d.times[field - CreateTime];
-    if (DateTextRoundTrips(t))
-        return {DateKey::Valid, t};
-    return DateKeyOf(FormatDateTime(t));
-}
-
-std::optional<LocalSeconds> timeOf(const TNodeTree &tree, NodeId node, int field)
-{
-    DateKey key = dateKeyOf(tree, node, field);
-    if (key.state != DateKey::Valid)
-        return std::nullopt;
-    return key.t;
-}
-
-// A size as the text reads: nothing when empty or not a number.
-std::optional<double> sizeOf(const TNodeTree &tree, NodeId node)
-{
-    const TFileNodeData &d = tree.Data(node);
-    if (!d.Has(FileSize))
-        return std::nullopt;
-    if (const std::string *written = writtenText(tree, node, FileSize))
-        return ParseFloat(*written);
-    return double(d.size);
-}
-
-// A class field read as an integer, an empty one as 0; nothing when the text is not an integer.
-std::optional<int> classIndexOf(const TNodeTree &tree, NodeId node, int field)
-{
-    const TFileNodeData &d = tree.Data(node);
-    if (!d.Has(field))
-        return 0;
-    if (const std::string *written = writtenText(tree, node, field)) {
-        int value = 0;
-        std::string_view s = *written;
-        auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-        if (ec != std::errc() || ptr != s.data() + s.size())
-            return std::nullopt;
-        return value;
-    }
-    return d.classes[field - CreateAgeRange];
-}
-
-bool isFolder(const TNodeTree &tree, NodeId node)
-{
-    return tree.Data(node).Kind() == NodeKind::Folder;
-}
-bool isFile(const TNodeTree &tree, NodeId node)
-{
-    return tree.Data(node).Kind() == NodeKind::File;
-}
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
-        s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ')
-        s.remove_suffix(1);
-    return s;
-}
-
-// FileType with blanks trimmed, as the comparison looks at it.
-std::string_view kindText(const TNodeTree &tree, NodeId node)
-{
-    if (const std::string *written = writtenText(tree, node, FileType))
-        return trimmed(*written);
-    switch (tree.Data(node).Kind()) {
-    case NodeKind::Folder: return "folder";
-    case NodeKind::File: return "file";
-    default: return {};
-    }
-}
-
-int compareField(const TNodeTree &tree, NodeId a, NodeId b, int field)
-{
-    switch (field) {
-    case FileSize:
-    case FileNameLength:
-    case PathNameLength:
-    case SizePercentage:
-    case FileCount: return CompareNumbers(numberOf(tree, a, field), numberOf(tree, b, field));
-    case CreateTime:
-    case AccessTime:
-    case WriteTime: return CompareDateKeys(dateKeyOf(tree, a, field), dateKeyOf(tree, b, field));
-    case FileType: return 1;
-    default: {
-        std::string sa, sb;
-        return CompareTextIgnoreAsciiCase(fieldText(tree, a, field, sa), fieldText(tree, b, field, sb));
-    }
-    }
+    return classField == SizeRange || tree.Data(node).Has(CreateTime + (classField - CreateAgeRange));
 }
 
 // Adds `count` to a counter of the class a file is in; a class the counters do not have counts nowhere.
@@ -244,17 +96,6 @@ void addCopy(const TNodeTree &from, NodeId node, TNodeTree &to)
     CopyNodeData(from, node, to, to.AddTopLevel());
 }
 
-void drawSeries(IChart &chart, const std::string &title, bool asBar, const std::vector<ChartPoint> &points,
-                std::function<void(int)> onClick)
-{
-    chart.ClearTitle();
-    chart.AddTitleLine(title);
-    chart.RemoveAllSeries();
-    chart.AddSeries(asBar ? SeriesKind::Bar : SeriesKind::Pie);
-    chart.AddPoints(points);
-    chart.SetPointClickHandler(std::move(onClick));
-}
-
 std::vector<ChartPoint> classPoints(TXMLItemCollection items, std::size_t boundCount,
                                     const std::vector<std::uint64_t> &counts)
 {
@@ -264,15 +105,90 @@ std::vector<ChartPoint> classPoints(TXMLItemCollection items, std::size_t boundC
     for (std::size_t k = 0; k <= boundCount; ++k) {
         ChartPoint p;
         p.label = k < boundCount ? label(k) : boundCount > 0 ? "above " + label(boundCount - 1) : "above ";
-        p.value = k < counts.size() ? double(counts[k]) : 0.0;
+        p.value = k < counts.size() ? counts[k] : 0;
         points.push_back(std::move(p));
     }
     return points;
 }
 
+// The files a drill-down list takes: those whose class or extension is one of the keys.
+class KeyMatcher {
+public:
+    KeyMatcher(int keyKind, std::span<const std::string> keys) : kind_(keyKind)
+    {
+        for (const std::string &key : keys) {
+            if (kind_ == 4) {
+                extensions_.insert(FoldCase(key));
+            } else if (kind_ >= 0 && kind_ <= 3) {
+                int index = 0;
+                auto [ptr, ec] = std::from_chars(key.data(), key.data() + key.size(), index);
+                if (ec == std::errc() && ptr == key.data() + key.size())
+                    classes_.insert(index);
+            }
+        }
+    }
+    bool operator()(const TNodeTree &tree, NodeId node)
+    {
+        if (kind_ >= 0 && kind_ <= 3) {
+            static const int kFields[] = {CreateAgeRange, AccessAgeRange, WriteAgeRange, SizeRange};
+            auto index = ClassIndexOf(tree, node, kFields[kind_]);
+            return index && classes_.count(*index) && hasTimeOf(tree, node, kFields[kind_]);
+        }
+        if (kind_ == 4) {
+            // By the same case-insensitive key that counted the file.
+            FoldCaseInto(FieldText(tree, node, FileExt, scratch_), folded_);
+            return extensions_.count(folded_) > 0;
+        }
+        return false;
+    }
+
+private:
+    int kind_;
+    std::unordered_set<int> classes_;
+    std::unordered_set<std::string> extensions_;
+    std::string scratch_, folded_;
+};
+
 } // namespace
 
 // --- Free routines ------------------------------------------------------------------------------
+
+namespace {
+
+// A size in B, KB, MB or GB: the first unit whose limit the size is below, the last for any size.
+struct SizeUnit {
+    double limit, divisor;
+    const char *suffix;
+};
+constexpr SizeUnit kSizeUnits[] = {
+    {1024.0, 1.0, " B"}, {1048576.0, 1024.0, " KB"}, {1073741824.0, 1048576.0, " MB"}, {0, 1073741824.0, " GB"}};
+
+const SizeUnit &unitOf(double size)
+{
+    for (const SizeUnit &u : kSizeUnits)
+        if (u.limit != 0 && size < u.limit)
+            return u;
+    return kSizeUnits[std::size(kSizeUnits) - 1];
+}
+
+std::string sizeText(const SizeNumber &size)
+{
+    if (size.whole)
+        return FormatBytes(size.bytes);
+    // A written size that is not a whole number of bytes, as the number it reads as.
+    const SizeUnit &u = unitOf(size.value);
+    return FormatFixed2(size.value / u.divisor, true) + u.suffix;
+}
+
+} // namespace
+
+std::string FormatBytes(std::uint64_t bytes)
+{
+    // Whole bytes are shown exactly.
+    const SizeUnit &u = unitOf(double(bytes));
+    const auto hundredths = RoundedQuotient(static_cast<unsigned __int128>(bytes) * 100, std::uint64_t(u.divisor));
+    return FormatHundredths(Hundredths(hundredths), true) + u.suffix;
+}
 
 std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node)
 {
@@ -280,20 +196,8 @@ std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node)
         return {};
     try {
         if (field == FileSize) {
-            auto x = sizeOf(*tree, node);
-            if (!x)
-                return {};
-            struct Unit {
-                double limit, divisor;
-                const char *suffix;
-            };
-            static const Unit kUnits[] = {{1024.0, 1.0, " B"},
-                                          {1048576.0, 1024.0, " KB"},
-                                          {1073741824.0, 1048576.0, " MB"}};
-            for (const Unit &u : kUnits)
-                if (*x < u.limit)
-                    return FormatFixed2(*x / u.divisor, true) + u.suffix;
-            return FormatFixed2(*x / 1073741824.0, true) + " GB";
+            auto size = SizeOf(*tree, node);
+            return size ? sizeText(*size) : std::string();
         }
         if (field == SizePercentage) {
             std::string text = tree->Field(node, field);
@@ -305,17 +209,23 @@ std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node)
     }
 }
 
-void GetIconIndexes(IMainView &main, TNodeTree &tree, NodeId node)
+// Icons are asked for while cells are painted, so they come from the record alone: asking the file
+// system about the path there would stall scrolling on a slow or dead mount. An icon follows a
+// change on disk at the next scan or refresh of the entry.
+//
+// The record's two icon words are not written: GetImageIndex, the only caller, runs while cells
+// are painted, and cells are painted while an export worker may be reading the same records, so
+// a write here would race with it. The words are left as they are; the one cache of icons (per
+// type, in the icon list behind IMainView) belongs to the UI thread. An open folder shows the
+// same icon as a closed one, so the expanded state plays no part.
+int GetIconIndexes(IMainView &main, const TNodeTree &tree, NodeId node)
 {
-    std::string path;
-    if (const std::string *written = writtenText(tree, node, FullPath))
-        path = *written;
-    else if (tree.Data(node).Has(FullPath))
-        path = tree.PathBytes(node);
-    int index = main.IconIndexOf(path, isFolder(tree, node));
-    TFileNodeData &d = tree.Data(node);
-    d.IconIndex = index;
-    d.ExpandedIconIndex = index;
+    const TFileNodeData &d = tree.Data(node);
+    if (!d.Has(FullPath))
+        return -1;
+    if (d.Kind() == NodeKind::Folder)
+        return main.IconIndexOf(true, {});
+    return main.IconIndexOf(false, ExtensionOf(tree.NameBytes(node)));
 }
 
 // --- Construction -------------------------------------------------------------------------------
@@ -358,12 +268,15 @@ void TFACtrl::Destroy()
     if (wired_ && Main) {
         for (GridId id : {GridId::VT, GridId::VTList, GridId::VTAge, GridId::VTSize, GridId::VTType})
             Main->Grid(id).SetEvents({});
-        for (ChartId id : {ChartId::ChartFile, ChartId::AgeChart, ChartId::SizeChart, ChartId::TypeChart})
+        for (ChartId id : {ChartId::ChartFile, ChartId::AgeChart, ChartId::SizeChart, ChartId::TypeChart}) {
             Main->Chart(id).SetPointClickHandler(nullptr);
+            Main->Chart(id).SetMergedClickHandler(nullptr);
+        }
         wired_ = false;
     }
     Tree = nullptr;
     List = nullptr;
+    columns_.clear();
     AgeBounds.clear();
     SizeBounds.clear();
     SizeCounts.clear();
@@ -375,23 +288,42 @@ void TFACtrl::Destroy()
 
 // --- Columns, cells, layout ---------------------------------------------------------------------
 
+std::vector<ColumnSpec> &TFACtrl::columnsOf(const ITreeGrid &grid)
+{
+    for (GridColumns &g : columns_)
+        if (g.grid == &grid)
+            return g.columns;
+    return columns_.emplace_back(GridColumns{&grid, {}}).columns;
+}
+
+const ColumnSpec *TFACtrl::columnSpec(const ITreeGrid &grid, int column) const
+{
+    for (const GridColumns &g : columns_)
+        if (g.grid == &grid)
+            return column >= 0 && std::size_t(column) < g.columns.size() ? &g.columns[std::size_t(column)] : nullptr;
+    return nullptr;
+}
+
 void TFACtrl::SetupColumns(ITreeGrid &grid)
 {
     grid.ClearColumns();
+    std::vector<ColumnSpec> &table = columnsOf(grid);
+    table.clear();
     TXMLNodesType entries = columnEntries();
     const int n = entries.Count();
     grid.BeginColumnUpdate();
     try {
         for (int i = 0; i < n; ++i) {
             TXMLNodeType entry = entries.Node(i);
+            const std::string name = entry.Name();
+            const int width = entry.Width();
+            const ColumnSpec spec = specOf(entry);
             int column = grid.AddColumn();
-            grid.SetColumnText(column, entry.Name());
-            grid.SetColumnWidth(column, entry.Width());
-            grid.SetColumnColor(column, entry.ReadOnly() ? ColumnColor{false, kPaleBlue} : ColumnColor{true, {}});
-            std::string align = entry.Align();
-            grid.SetColumnAlignment(column, align == "right"    ? Alignment::Right
-                                            : align == "center" ? Alignment::Center
-                                                                : Alignment::Left);
+            grid.SetColumnText(column, name);
+            grid.SetColumnWidth(column, width);
+            grid.SetColumnColor(column, spec.readOnly ? ColumnColor{false, kPaleBlue} : ColumnColor{true, {}});
+            grid.SetColumnAlignment(column, spec.alignment);
+            table.push_back(spec);
         }
     } catch (...) {
         grid.EndColumnUpdate();
@@ -411,11 +343,11 @@ void TFACtrl::SetupColumns(ITreeGrid &grid)
 
 std::string TFACtrl::GetText(ITreeGrid &grid, NodeId node, int column)
 {
+    const ColumnSpec *spec = columnSpec(grid, column);
+    if (!spec)
+        return {};
     try {
-        auto entry = columnEntry(column);
-        if (!entry)
-            return {};
-        return FormatSize(FieldIndexOf(entry->Name()), &grid.Nodes(), node);
+        return FormatSize(spec->field, &grid.Nodes(), node);
     } catch (const std::exception &) {
         return {};
     }
@@ -423,21 +355,24 @@ std::string TFACtrl::GetText(ITreeGrid &grid, NodeId node, int column)
 
 std::string TFACtrl::GetHint(ITreeGrid &grid, NodeId node, int column)
 {
-    return GetText(grid, node, column);
+    std::string text = GetText(grid, node, column);
+    // A marked entry says why on a second line: not read, not scanned, or counted under another name.
+    const std::string reason = ReasonText(grid.Nodes(), node);
+    if (reason.empty())
+        return text;
+    return text.empty() ? reason : text + "\n" + reason;
 }
 
 int TFACtrl::GetImageIndex(ITreeGrid &grid, NodeId node, int column)
 {
+    const ColumnSpec *spec = columnSpec(grid, column);
+    if (!spec || spec->field != FileName)
+        return -1;
+    const TNodeTree &tree = grid.Nodes();
+    if (!tree.IsValid(node))
+        return -1;
     try {
-        auto entry = columnEntry(column);
-        if (!entry || FieldIndexOf(entry->Name()) != 0)
-            return -1;
-        TNodeTree &tree = grid.Nodes();
-        if (!tree.IsValid(node))
-            return -1;
-        GetIconIndexes(*Main, tree, node);
-        const TFileNodeData &d = tree.Data(node);
-        return tree.Expanded(node) ? d.ExpandedIconIndex : d.IconIndex;
+        return GetIconIndexes(*Main, tree, node);
     } catch (const std::exception &) {
         return -1;
     }
@@ -453,10 +388,16 @@ void TFACtrl::ShowColumnDialog()
 {
     if (!Ui().ShowColumnDialog() || !Tree)
         return;
+    // The entries may have changed: VT's table is resolved again, with the visibility.
+    std::vector<ColumnSpec> &table = columnsOf(*Tree);
     TXMLNodesType entries = columnEntries();
     const int n = std::min(entries.Count(), Tree->ColumnCount());
-    for (int i = 0; i < n; ++i)
-        Tree->SetColumnVisible(i, entries.Node(i).Visible());
+    table.resize(std::size_t(n));
+    for (int i = 0; i < n; ++i) {
+        TXMLNodeType entry = entries.Node(i);
+        table[std::size_t(i)] = specOf(entry);
+        Tree->SetColumnVisible(i, entry.Visible());
+    }
 }
 
 void TFACtrl::SaveLayout()
@@ -501,15 +442,102 @@ void TFACtrl::HeaderClick(ITreeGrid &grid, int column, MouseButton button)
     SortGrid(grid);
 }
 
+namespace {
+
+// Folders before files in both directions, then the field.
+int compareKeyed(const FieldKey &a, const FieldKey &b, int field, bool ascending)
+{
+    if (KindsDiffer(a, b))
+        return (a.kind == NodeKind::Folder) == ascending ? -1 : 1;
+    return CompareKeys(a, b, field);
+}
+
+// The comparison of a sort by one field and direction, with the keys of the sibling list the sort
+// is at, each node's read once for the whole list rather than at every comparison. A list's keys
+// are read in the order of the nodes' numbers, which is their order in memory. One sort uses it
+// at a time: a sort shared among threads gives each thread its own.
+class SiblingKeys {
+public:
+    SiblingKeys(const TNodeTree &tree, int field, bool ascending) : tree_(&tree), field_(field), ascending_(ascending) {}
+
+    int Compare(NodeId a, NodeId b)
+    {
+        const FieldKey *ka = find(a), *kb = find(b);
+        if ((!ka || !kb) && tree_->IsValid(a) && tree_->Parent(a) == tree_->Parent(b)) {
+            load(tree_->Parent(a)); // the sort is at the next list
+            ka = find(a);
+            kb = find(b);
+        }
+        if (ka && kb)
+            return compareKeyed(*ka, *kb, field_, ascending_);
+        if (!tree_->IsValid(a) || !tree_->IsValid(b))
+            return 0;
+        return compareKeyed(KeyOf(*tree_, a, field_), KeyOf(*tree_, b, field_), field_, ascending_);
+    }
+
+private:
+    const FieldKey *find(NodeId node) const
+    {
+        if (ids_.empty())
+            return nullptr;
+        if (consecutive_)
+            return node - ids_.front() < ids_.size() ? &keys_[node - ids_.front()] : nullptr;
+        auto at = std::lower_bound(ids_.begin(), ids_.end(), node);
+        return at != ids_.end() && *at == node ? &keys_[std::size_t(at - ids_.begin())] : nullptr;
+    }
+
+    void load(NodeId parent)
+    {
+        const std::uint32_t n = tree_->ChildCount(parent);
+        ids_.resize(n);
+        NodeId low = kNoNode, high = 0;
+        for (std::uint32_t r = 0; r < n; ++r) {
+            ids_[r] = tree_->Child(parent, r);
+            low = std::min(low, ids_[r]);
+            high = std::max(high, ids_[r]);
+        }
+        consecutive_ = n > 0 && high - low == n - 1;
+        if (consecutive_) // distinct numbers spanning exactly n: no need to sort them
+            std::iota(ids_.begin(), ids_.end(), low);
+        else
+            std::sort(ids_.begin(), ids_.end());
+        keys_.clear();
+        keys_.reserve(n);
+        for (NodeId id : ids_)
+            keys_.push_back(KeyOf(*tree_, id, field_));
+    }
+
+    const TNodeTree *tree_;
+    int field_;
+    bool ascending_;
+    std::vector<NodeId> ids_;     // the list's nodes, ascending
+    std::vector<FieldKey> keys_;  // keys_[i] is the key of ids_[i]
+    bool consecutive_ = false;    // ids_ are first, first + 1, ... (a list added in one block)
+};
+
+} // namespace
+
+// While SortGrid runs: the grid it sorts and the comparison it sorts by.
+struct TFACtrl::SortContext {
+    const ITreeGrid *grid;
+    SiblingKeys keys;
+};
+
 void TFACtrl::SortGrid(ITreeGrid &grid)
+{
+    sortWith(grid, [&](const NodeCompare &, SortDirection direction) { grid.Sort(grid.SortColumn(), direction); });
+}
+
+void TFACtrl::sortWith(ITreeGrid &grid, const std::function<void(const NodeCompare &, SortDirection)> &sort)
 {
     const int column = grid.SortColumn();
     struct Reset {
-        int &field;
-        ~Reset() { field = -1; }
-    } reset{sortingField_};
-    sortingField_ = fieldOfColumn(column);
-    grid.Sort(column, grid.GetSortDirection());
+        std::unique_ptr<SortContext> &context;
+        ~Reset() { context.reset(); }
+    } reset{sorting_};
+    sorting_ = std::make_unique<SortContext>(SortContext{
+        &grid, SiblingKeys(grid.Nodes(), fieldOfColumn(column), grid.GetSortDirection() == SortDirection::Ascending)});
+    sort([&](NodeId a, NodeId b) { return CompareNodes(grid, a, b, column); }, grid.GetSortDirection());
 }
 
 TFACtrl::TSortKey TFACtrl::SortKeyOf(ITreeGrid &grid) const
@@ -519,23 +547,22 @@ TFACtrl::TSortKey TFACtrl::SortKeyOf(ITreeGrid &grid) const
 
 int TFACtrl::CompareNodes(ITreeGrid &grid, NodeId a, NodeId b, int column)
 {
-    const int field = sortingField_ >= 0 ? sortingField_ : fieldOfColumn(column);
-    return CompareNodes(grid.Nodes(), a, b, {field, grid.GetSortDirection()});
+    if (sorting_ && &grid == sorting_->grid)
+        return sorting_->keys.Compare(a, b); // inside SortGrid: as the sort found the grid
+    const TNodeTree &tree = grid.Nodes();
+    if (!tree.IsValid(a) || !tree.IsValid(b))
+        return 0;
+    const int field = fieldOfColumn(column);
+    return compareKeyed(KeyOf(tree, a, field), KeyOf(tree, b, field), field,
+                        grid.GetSortDirection() == SortDirection::Ascending);
 }
 
 int TFACtrl::CompareNodes(const TNodeTree &tree, NodeId a, NodeId b, const TSortKey &key)
 {
     if (!tree.IsValid(a) || !tree.IsValid(b))
         return 0;
-    const bool ascending = key.direction == SortDirection::Ascending;
-    const TFileNodeData &da = tree.Data(a), &db = tree.Data(b);
-    const bool typedKinds = !((da.flags | db.flags) & TFileNodeData::HasOverride) ||
-                            (!writtenText(tree, a, FileType) && !writtenText(tree, b, FileType));
-    if (typedKinds ? da.Kind() != db.Kind() : kindText(tree, a) != kindText(tree, b)) {
-        bool firstIsFolder = typedKinds ? da.Kind() == NodeKind::Folder : kindText(tree, a) == "folder";
-        return firstIsFolder == ascending ? -1 : 1;
-    }
-    return compareField(tree, a, b, key.field);
+    return compareKeyed(KeyOf(tree, a, key.field), KeyOf(tree, b, key.field), key.field,
+                        key.direction == SortDirection::Ascending);
 }
 
 // --- Navigation ---------------------------------------------------------------------------------
@@ -571,6 +598,8 @@ void TFACtrl::showFolder(NodeId node, TClassCounts *counted)
         CountClasses();
     FillFileList(*List);
     drawCharts();
+    if (FolderShown)
+        FolderShown(node);
 }
 
 void TFACtrl::drawCharts()
@@ -578,7 +607,8 @@ void TFACtrl::drawCharts()
     ShowFileChart(Main->Chart(ChartId::ChartFile), Main->IsDown(ButtonId::tbBarFile));
     ShowAgeChart(Main->Chart(ChartId::AgeChart), !Main->IsDown(ButtonId::tbPie), ageTimeKind());
     ShowSizeChart(Main->Chart(ChartId::SizeChart), !Main->IsDown(ButtonId::tbPieSize));
-    ShowTypeChart(Main->Chart(ChartId::TypeChart), !Main->IsDown(ButtonId::tbPieType), !Main->IsDown(ButtonId::sbTop));
+    ShowTypeChart(Main->Chart(ChartId::TypeChart), !Main->IsDown(ButtonId::tbPieType), !Main->IsDown(ButtonId::sbTop),
+                  Main->IsDown(ButtonId::sbSize));
 }
 
 int TFACtrl::ageTimeKind() const
@@ -594,7 +624,7 @@ void TFACtrl::FillFileList(ITreeGrid &list)
         to.Clear();
         if (Tree && Tree->Nodes().IsValid(CurrentNode)) {
             const TNodeTree &from = Tree->Nodes();
-            if (!isFolder(from, CurrentNode))
+            if (!IsFolder(from, CurrentNode))
                 addCopy(from, CurrentNode, to);
             else
                 for (NodeId child = from.FirstChild(CurrentNode); child != kNoNode; child = from.NextSibling(child))
@@ -608,15 +638,17 @@ void TFACtrl::UpdateListPercentages(ITreeGrid &list)
 {
     UpdateGuard update(list);
     TNodeTree &tree = list.Nodes();
-    double total = 0;
+    // An entry whose size is not a number adds nothing to the total and has no share, rather
+    // than stopping the pass with the list's percentages half recomputed.
+    std::uint64_t total = 0;
     for (NodeId n = tree.First(); n != kNoNode; n = tree.Next(n))
-        total += SizeOf(tree, n);
+        if (auto size = SizeOf(tree, n))
+            total = AddBytes(total, size->bytes);
     for (NodeId n = tree.First(); n != kNoNode; n = tree.Next(n)) {
-        if (!writtenText(tree, n, FileSize))
-            tree.SetPercentage(n, tree.Data(n).size, total);
+        if (auto size = SizeOf(tree, n))
+            tree.SetPercentage(n, size->bytes, total);
         else
-            tree.SetField(n, SizePercentage, total == 0 ? std::string("0")
-                                                         : FormatFixed2(SizeOf(tree, n) / total * 100.0, false));
+            tree.ClearField(n, SizePercentage);
     }
 }
 
@@ -636,7 +668,7 @@ void TFACtrl::SelectChild(std::string_view name)
     const TNodeTree &tree = Tree->Nodes();
     std::string scratch;
     for (NodeId child = tree.FirstChild(CurrentNode); child != kNoNode; child = tree.NextSibling(child)) {
-        if (fieldText(tree, child, FileName, scratch) == name) {
+        if (FieldText(tree, child, FileName, scratch) == name) {
             Tree->SelectNode(child);
             Tree->SetFocusedNode(child);
             return;
@@ -675,23 +707,23 @@ void TFACtrl::ClassifyFiles()
         return;
     TNodeTree &tree = Tree->Nodes();
     const LocalMillis now = Now ? Now() : LocalNow();
-    const NodeId last = tree.NodeCount();
-    for (NodeId n = 1; n <= last; ++n)
-        classifyFile(tree, n, now);
+    for (NodeId n = 1; n < tree.IdLimit(); ++n)
+        if (tree.IsValid(n))
+            classifyFile(tree, n, now);
 }
 
 void TFACtrl::classifyFile(TNodeTree &tree, NodeId n, LocalMillis now) const
 {
-    if (!isFile(tree, n))
+    if (!IsFile(tree, n))
         return;
     // A record whose size or times do not read as such is left as it is.
-    auto size = sizeOf(tree, n);
-    auto created = timeOf(tree, n, CreateTime);
-    auto accessed = timeOf(tree, n, AccessTime);
-    auto written = timeOf(tree, n, WriteTime);
+    auto size = SizeOf(tree, n);
+    auto created = TimeOf(tree, n, CreateTime);
+    auto accessed = TimeOf(tree, n, AccessTime);
+    auto written = TimeOf(tree, n, WriteTime);
     if (!size || !created || !accessed || !written)
         return;
-    setClassField(tree, n, SizeRange, SizeClassIndex(*size, SizeBounds));
+    setClassField(tree, n, SizeRange, SizeClassIndex(size->value, SizeBounds));
     setClassField(tree, n, CreateAgeRange, AgeClassIndex(*created, now, AgeBounds));
     setClassField(tree, n, AccessAgeRange, AgeClassIndex(*accessed, now, AgeBounds));
     setClassField(tree, n, WriteAgeRange, AgeClassIndex(*written, now, AgeBounds));
@@ -703,9 +735,15 @@ void TFACtrl::PrepareCatalogue(TNodeTree &tree, const TSortKey &key, LocalMillis
     // only one thread may classify.
     if (AgeBounds.size() >= 255 || SizeBounds.size() >= 255)
         threads = 1;
+    // Each thread reads the keys of the sibling list it sorts once, as SortGrid does.
+    const bool ascending = key.direction == SortDirection::Ascending;
     SortTreeInParallel(
-        tree, [&](NodeId a, NodeId b) { return CompareNodes(tree, a, b, key); }, key.direction, threads,
-        [&](NodeId n) { classifyFile(tree, n, now); });
+        tree,
+        [&]() -> NodeCompare {
+            auto keys = std::make_shared<SiblingKeys>(tree, key.field, ascending);
+            return [keys](NodeId a, NodeId b) { return keys->Compare(a, b); };
+        },
+        key.direction, threads, [&](NodeId n) { classifyFile(tree, n, now); });
 }
 
 void TFACtrl::CountClasses()
@@ -725,34 +763,44 @@ void TFACtrl::takeCounts(TClassCounts &&counted)
     TypeCounts = std::move(counted.TypeCounts);
 }
 
+TFACtrl::TClassCounts TFACtrl::emptyCounts() const
+{
+    TClassCounts counts;
+    counts.SizeCounts.assign(SizeBounds.size() + 1, 0);
+    counts.CreateCounts.assign(AgeBounds.size() + 1, 0);
+    counts.AccessCounts.assign(AgeBounds.size() + 1, 0);
+    counts.WriteCounts.assign(AgeBounds.size() + 1, 0);
+    return counts;
+}
+
 void TFACtrl::countFile(const TNodeTree &tree, NodeId n, TClassCounts &counts) const
 {
-    if (!isFile(tree, n))
+    if (!IsFile(tree, n))
         return;
-    bump(counts.SizeCounts, classIndexOf(tree, n, SizeRange));
-    bump(counts.CreateCounts, classIndexOf(tree, n, CreateAgeRange));
-    bump(counts.AccessCounts, classIndexOf(tree, n, AccessAgeRange));
-    bump(counts.WriteCounts, classIndexOf(tree, n, WriteAgeRange));
+    bump(counts.SizeCounts, ClassIndexOf(tree, n, SizeRange));
+    if (hasTimeOf(tree, n, CreateAgeRange))
+        bump(counts.CreateCounts, ClassIndexOf(tree, n, CreateAgeRange));
+    if (hasTimeOf(tree, n, AccessAgeRange))
+        bump(counts.AccessCounts, ClassIndexOf(tree, n, AccessAgeRange));
+    if (hasTimeOf(tree, n, WriteAgeRange))
+        bump(counts.WriteCounts, ClassIndexOf(tree, n, WriteAgeRange));
     const TFileNodeData &d = tree.Data(n);
-    if (const std::string *written = writtenText(tree, n, FileExt))
-        counts.TypeCounts.AddText(*written);
+    const std::uint64_t bytes = SizeOf(tree, n).value_or(SizeNumber{}).bytes;
+    const std::size_t types = counts.TypeCounts.Size();
+    std::size_t at;
+    if (const std::string *written = tree.Override(n, FileExt))
+        at = counts.TypeCounts.AddText(*written, bytes);
     else if (!d.Has(FileExt))
-        counts.TypeCounts.AddText({});
+        at = counts.TypeCounts.AddText({}, bytes);
     else
-        counts.TypeCounts.AddBytes(ExtensionOf(tree.NameBytes(n)));
+        at = counts.TypeCounts.AddBytes(ExtensionOf(tree.NameBytes(n)), bytes);
+    if (counts.TypeCounts.Size() > types)
+        counts.TypeCounts.SetFirst(at, n);
 }
 
 TFACtrl::TClassCounts TFACtrl::CountClassesOf(const TNodeTree &tree, NodeId node, unsigned threads) const
 {
-    auto fresh = [this] {
-        TClassCounts counts;
-        counts.SizeCounts.assign(SizeBounds.size() + 1, 0);
-        counts.CreateCounts.assign(AgeBounds.size() + 1, 0);
-        counts.AccessCounts.assign(AgeBounds.size() + 1, 0);
-        counts.WriteCounts.assign(AgeBounds.size() + 1, 0);
-        return counts;
-    };
-    TClassCounts counts = fresh();
+    TClassCounts counts = emptyCounts();
     if (!tree.IsValid(node))
         return counts;
     // The node, then the subtrees of its children in row order: the nodes of each part follow
@@ -772,7 +820,7 @@ TFACtrl::TClassCounts TFACtrl::CountClassesOf(const TNodeTree &tree, NodeId node
     }
     std::vector<TClassCounts> counted(parts.size());
     auto countPart = [&](std::size_t k) {
-        counted[k] = fresh();
+        counted[k] = emptyCounts();
         NodeId n = parts[k].first;
         for (std::uint64_t i = 0; i < parts[k].nodes && n != kNoNode; ++i, n = tree.Next(n))
             countFile(tree, n, counted[k]);
@@ -815,38 +863,63 @@ void TFACtrl::SortTypeCounts(TTypeCounts &typeCounts)
 
 // --- Charts and drill-down lists ----------------------------------------------------------------
 
+void TFACtrl::drawSeries(IChart &chart, const std::string &title, bool asBar, ValueUnit unit,
+                         const std::vector<ChartPoint> &points)
+{
+    chart.ClearTitle();
+    chart.AddTitleLine(title);
+    chart.RemoveAllSeries();
+    chart.AddSeries(asBar ? SeriesKind::Bar : SeriesKind::Pie);
+    chart.SetValueUnit(unit);
+    chart.AddPoints(points);
+    chart.SetPointClickHandler([this, &chart](int point) { SeriesClick(chart, point); });
+    chart.SetMergedClickHandler([this, &chart](int first, int count) { MergedPointsClick(chart, first, count); });
+}
+
 void TFACtrl::ShowFileChart(IChart &chart, bool asBar)
 {
     std::vector<ChartPoint> points;
     if (List) {
         const TNodeTree &tree = List->Nodes();
         for (NodeId n = tree.First(); n != kNoNode; n = tree.NextSibling(n))
-            points.push_back({tree.Field(n, FileName), sizeOf(tree, n).value_or(0.0)});
+            points.push_back({tree.Field(n, FileName), SizeOf(tree, n).value_or(SizeNumber{}).bytes});
     }
-    drawSeries(chart, CurrentPath, asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
+    drawSeries(chart, CurrentPath, asBar, ValueUnit::Bytes, points);
 }
 
 void TFACtrl::ShowAgeChart(IChart &chart, bool asBar, int timeKind)
 {
     const std::vector<std::uint64_t> &counts = timeKind == 0 ? CreateCounts : timeKind == 1 ? AccessCounts : WriteCounts;
     auto points = classPoints(GetConfig().XMLConfig()->Agerange(), AgeBounds.size(), counts);
-    drawSeries(chart, "File Age Chart", asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
+    drawSeries(chart, "File Age Chart", asBar, ValueUnit::Files, points);
 }
 
 void TFACtrl::ShowSizeChart(IChart &chart, bool asBar)
 {
     auto points = classPoints(GetConfig().XMLConfig()->Sizerange(), SizeBounds.size(), SizeCounts);
-    drawSeries(chart, "File Size Chart", asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
+    drawSeries(chart, "File Size Chart", asBar, ValueUnit::Files, points);
 }
 
-void TFACtrl::ShowTypeChart(IChart &chart, bool asBar, bool showAll)
+void TFACtrl::ShowTypeChart(IChart &chart, bool asBar, bool showAll, bool bySize)
 {
     const std::size_t m = TypeCounts.Size();
     const std::size_t shownCount = showAll || m <= 10 ? m : 10;
+    std::vector<std::uint32_t> order;
+    if (bySize)
+        order = TypeCounts.OrderByBytes();
     std::vector<ChartPoint> points;
-    for (std::size_t i = 0; i < shownCount; ++i)
-        points.push_back({TypeCounts[i].ext, double(TypeCounts[i].count)});
-    drawSeries(chart, "File Type Chart", asBar, points, [this, &chart](int p) { SeriesClick(chart, p); });
+    for (std::size_t i = 0; i < shownCount; ++i) {
+        const TTypeCounts::Entry &entry = TypeCounts[bySize ? order[i] : i];
+        points.push_back({entry.ext, bySize ? entry.bytes : entry.count});
+    }
+    drawSeries(chart, "File Type Chart", asBar, bySize ? ValueUnit::Bytes : ValueUnit::Files, points);
+}
+
+void TFACtrl::drill(GridId grid, PageControlId pages, int keyKind, std::span<const std::string> keys)
+{
+    FillClassList(Main->Grid(grid), keyKind, keys);
+    if (Tree && Tree->Nodes().IsValid(CurrentNode)) // before anything is shown the click only empties the list
+        Main->ShowPage(pages, 1);
 }
 
 void TFACtrl::SeriesClick(IChart &chart, int point)
@@ -855,58 +928,91 @@ void TFACtrl::SeriesClick(IChart &chart, int point)
     if (point < 0 || std::size_t(point) >= points.size())
         return;
     const std::string label = points[point].label;
-    const bool shown = Tree && Tree->Nodes().IsValid(CurrentNode);
-    auto drill = [&](GridId grid, PageControlId pages, int keyKind, const std::string &key) {
-        FillClassList(Main->Grid(grid), keyKind, key);
-        if (shown) // before anything is shown the click only empties the list
-            Main->ShowPage(pages, 1);
-    };
+    const std::string index[] = {std::to_string(point)}, extension[] = {label};
     if (&chart == &Main->Chart(ChartId::ChartFile))
         SelectChild(label);
     else if (&chart == &Main->Chart(ChartId::AgeChart))
-        drill(GridId::VTAge, PageControlId::pcAge, ageTimeKind(), std::to_string(point));
+        drill(GridId::VTAge, PageControlId::pcAge, ageTimeKind(), index);
     else if (&chart == &Main->Chart(ChartId::SizeChart))
-        drill(GridId::VTSize, PageControlId::pcSize, 3, std::to_string(point));
+        drill(GridId::VTSize, PageControlId::pcSize, 3, index);
     else if (&chart == &Main->Chart(ChartId::TypeChart))
-        drill(GridId::VTType, PageControlId::pcType, 4, label);
+        drill(GridId::VTType, PageControlId::pcType, 4, extension);
 }
 
-bool TFACtrl::matchesKey(const TNodeTree &tree, NodeId node, int keyKind, std::string_view key) const
+void TFACtrl::MergedPointsClick(IChart &chart, int first, int count)
 {
-    if (keyKind >= 0 && keyKind <= 3) {
-        static const int kFields[] = {CreateAgeRange, AccessAgeRange, WriteAgeRange, SizeRange};
-        int wanted = 0;
-        auto [ptr, ec] = std::from_chars(key.data(), key.data() + key.size(), wanted);
-        if (ec != std::errc() || ptr != key.data() + key.size())
-            return false;
-        auto index = classIndexOf(tree, node, kFields[keyKind]);
-        return index && *index == wanted;
-    }
-    if (keyKind == 4) {
+    const std::vector<ChartPoint> points = chart.Points();
+    if (first < 0 || count < 1 || std::size_t(first) + std::size_t(count) > points.size())
+        return;
+    if (&chart == &Main->Chart(ChartId::ChartFile)) {
+        // The entries by name, so the list may have been sorted since the chart was drawn.
+        if (!List)
+            return;
+        std::unordered_set<std::string_view> names;
+        for (int i = first; i < first + count; ++i)
+            names.insert(points[std::size_t(i)].label);
+        const TNodeTree &tree = List->Nodes();
         std::string scratch;
-        return EqualIgnoreCase(extText(tree, node, scratch), key);
+        for (NodeId n = tree.First(); n != kNoNode; n = tree.NextSibling(n)) {
+            if (names.count(FieldText(tree, n, FileName, scratch))) {
+                Main->ShowPage(PageControlId::pcTotal, 1);
+                List->SelectNode(n);
+                List->SetFocusedNode(n);
+                return;
+            }
+        }
+        return;
     }
-    return false;
+    // A class chart: the files of every merged point, keyed as a click on each would key them.
+    const bool byExtension = &chart == &Main->Chart(ChartId::TypeChart);
+    std::vector<std::string> keys;
+    for (int i = first; i < first + count; ++i)
+        keys.push_back(byExtension ? points[std::size_t(i)].label : std::to_string(i));
+    if (byExtension)
+        drill(GridId::VTType, PageControlId::pcType, 4, keys);
+    else if (&chart == &Main->Chart(ChartId::AgeChart))
+        drill(GridId::VTAge, PageControlId::pcAge, ageTimeKind(), keys);
+    else if (&chart == &Main->Chart(ChartId::SizeChart))
+        drill(GridId::VTSize, PageControlId::pcSize, 3, keys);
 }
 
 void TFACtrl::FillClassList(ITreeGrid &list, int keyKind, std::string_view key)
+{
+    const std::string keys[] = {std::string(key)};
+    FillClassList(list, keyKind, keys);
+}
+
+void TFACtrl::FillClassList(ITreeGrid &list, int keyKind, std::span<const std::string> keys)
+{
+    const bool shown = Tree && Tree->Nodes().IsValid(CurrentNode);
+    fillClassList(list, shown ? CurrentNode : kNoNode, keyKind, keys);
+    auto known = std::find_if(drillDowns_.begin(), drillDowns_.end(), [&](const DrillDown &d) { return d.list == &list; });
+    if (known == drillDowns_.end())
+        known = drillDowns_.insert(drillDowns_.end(), DrillDown{&list});
+    known->keyKind = keyKind;
+    known->keys.assign(keys.begin(), keys.end());
+    known->folderPath = shown ? Tree->Nodes().PathBytes(CurrentNode) : std::string();
+}
+
+void TFACtrl::fillClassList(ITreeGrid &list, NodeId folder, int keyKind, std::span<const std::string> keys)
 {
     {
         UpdateGuard update(list);
         TNodeTree &to = list.Nodes();
         to.Clear();
-        if (Tree && Tree->Nodes().IsValid(CurrentNode)) {
+        if (Tree && Tree->Nodes().IsValid(folder)) {
             const TNodeTree &from = Tree->Nodes();
-            // The files counted in the point clicked, and only those: a shown file only under its own class.
+            KeyMatcher matches(keyKind, keys);
+            // The files counted in the points clicked, and only those: a shown file only under its own class.
             auto take = [&](NodeId n) {
-                if (isFile(from, n) && matchesKey(from, n, keyKind, key))
+                if (IsFile(from, n) && matches(from, n))
                     addCopy(from, n, to);
             };
-            if (!isFolder(from, CurrentNode)) {
-                take(CurrentNode);
+            if (!IsFolder(from, folder)) {
+                take(folder);
             } else {
-                const std::uint32_t below = from.TotalCount(CurrentNode) - 1;
-                NodeId n = from.Next(CurrentNode);
+                const std::uint32_t below = from.TotalCount(folder) - 1;
+                NodeId n = from.Next(folder);
                 for (std::uint32_t i = 0; i < below && n != kNoNode; ++i, n = from.Next(n))
                     take(n);
             }
@@ -1031,12 +1137,8 @@ void TFACtrl::OpenExplorer(ITreeGrid &grid)
 {
     // Always a folder: a folder entry itself, the folder holding a file entry.
     auto folderOf = [](const TNodeTree &tree, NodeId node) {
-        std::string path;
-        if (const std::string *written = writtenText(tree, node, FullPath))
-            path = *written;
-        else if (tree.Data(node).Has(FullPath))
-            path = tree.PathBytes(node);
-        return isFile(tree, node) ? FolderOf(path) : path;
+        std::string path = PathBytesOf(tree, node);
+        return IsFile(tree, node) ? FolderOf(path) : path;
     };
     std::string path;
     const TNodeTree &tree = grid.Nodes();

@@ -12,6 +12,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,17 +21,32 @@
 #include "catalog/NodeTree.h"
 #include "common/Clock.h"
 #include "views/Statistics.h"
+#include "views/TreeSort.h"
 #include "views/ViewInterfaces.h"
 
 namespace folvane {
+
+// A size as the lists show it: in B, KB, MB or GB (divisor 1024), two decimals, grouped.
+std::string FormatBytes(std::uint64_t bytes);
 
 // The display text of one field of a record: sizes in B, KB, MB or GB (divisor 1024, two
 // decimals, grouped), percentages followed by "%", any other field as it is. Empty without a
 // record, for an empty field, or for a size that is not a number.
 std::string FormatSize(std::uint8_t field, const TNodeTree *tree, NodeId node);
 
-// Asks the main view for the icon of the record's path and writes it into both icon words.
-void GetIconIndexes(IMainView &main, TNodeTree &tree, NodeId node);
+// The icon of a record, from what the scan recorded of it: the folder icon for a folder, else the
+// icon of its name's extension; -1 for a record without a path. It never looks at the disk and
+// writes nothing into the record (see the definition).
+int GetIconIndexes(IMainView &main, const TNodeTree &tree, NodeId node);
+
+// What painting a cell needs of its column, resolved from the column's configuration entry when
+// the columns are set up and again after the column dialog, so that a cell reads this and its
+// record and never the configuration document.
+struct ColumnSpec {
+    std::uint8_t field = FileName; // FieldIndexOf the entry's Name: the record field the column shows
+    Alignment alignment = Alignment::Left;
+    bool readOnly = false;
+};
 
 class TFACtrl {
 public:
@@ -55,6 +72,8 @@ public:
     std::vector<std::uint64_t> SizeCounts, CreateCounts, AccessCounts, WriteCounts;
     TTypeCounts TypeCounts;
     Clock Now;
+    // Called at the end of ShowFolder with the entry it made current (the treemap follows it).
+    std::function<void(NodeId)> FolderShown;
 
     // --- Columns, cells, layout ---------------------------------------------------------------
     void SetupColumns(ITreeGrid &grid);
@@ -90,7 +109,7 @@ public:
     // The class counts of a folder and everything below it, as CountClasses fills the fields.
     struct TClassCounts {
         std::vector<std::uint64_t> SizeCounts, CreateCounts, AccessCounts, WriteCounts;
-        TTypeCounts TypeCounts; // sorted
+        TTypeCounts TypeCounts; // sorted once the count is complete
     };
     // ShowFolder with the counts of `node` made beforehand by CountClassesOf (on a worker).
     void ShowFolder(NodeId node, TClassCounts counted);
@@ -122,11 +141,18 @@ public:
     // timeKind: 0 creation, 1 last access, any other last write.
     void ShowAgeChart(IChart &chart, bool asBar, int timeKind);
     void ShowSizeChart(IChart &chart, bool asBar);
-    void ShowTypeChart(IChart &chart, bool asBar, bool showAll);
+    // bySize: each extension's bytes instead of its files, ordered by bytes with the same rule.
+    void ShowTypeChart(IChart &chart, bool asBar, bool showAll, bool bySize = false);
     void SeriesClick(IChart &chart, int point);
+    // A click on an item that stands for `count` merged points from `first`: on the current-folder
+    // chart the current-folder list is shown with the first of those entries (in list order)
+    // selected; on a class chart the drill-down list holds the files of every merged point.
+    void MergedPointsClick(IChart &chart, int first, int count);
     // keyKind: 0 to 2 the age class by creation, access or write time, 3 the size class (key is
     // the class index), 4 the extension (key is the type point's label, any letter case).
     void FillClassList(ITreeGrid &list, int keyKind, std::string_view key);
+    // The same with the files of any of several keys.
+    void FillClassList(ITreeGrid &list, int keyKind, std::span<const std::string> keys);
     void SaveChart(IChart &chart);
 
     // --- Exports and the file manager ---------------------------------------------------------
@@ -148,17 +174,46 @@ public:
     void OpenExplorer(ITreeGrid &grid);
 
 private:
+    // Updates the views in place after the catalogue changed (CatalogUpdate.h): it counts,
+    // classifies, sorts, refills and redraws as the operations here do.
+    friend class TCatalogUpdate;
+
     void wire();
     void drawCharts();
     int fieldOfColumn(int column) const;
+    std::vector<ColumnSpec> &columnsOf(const ITreeGrid &grid);
+    const ColumnSpec *columnSpec(const ITreeGrid &grid, int column) const;
     int ageTimeKind() const;
-    bool matchesKey(const TNodeTree &tree, NodeId node, int keyKind, std::string_view key) const;
+    void drawSeries(IChart &chart, const std::string &title, bool asBar, ValueUnit unit,
+                    const std::vector<ChartPoint> &points);
+    void drill(GridId grid, PageControlId pages, int keyKind, std::span<const std::string> keys);
+    // Runs `sort` with the comparison SortGrid sorts the grid by (its header's field and
+    // direction), each sibling list's keys read once.
+    void sortWith(ITreeGrid &grid, const std::function<void(const NodeCompare &, SortDirection)> &sort);
     void classifyFile(TNodeTree &tree, NodeId node, LocalMillis now) const;
+    // Counts one entry (a file; other entries count nowhere), noting the node that starts a type.
     void countFile(const TNodeTree &tree, NodeId node, TClassCounts &counts) const;
+    TClassCounts emptyCounts() const;
     void showFolder(NodeId node, TClassCounts *counted);
     void takeCounts(TClassCounts &&counted);
+    void fillClassList(ITreeGrid &list, NodeId folder, int keyKind, std::span<const std::string> keys);
 
-    int sortingField_ = -1; // the field of the sort in progress, resolved once for all its comparisons
+    // Each grid's column table, column i from configuration entry i; a grid not set up has none.
+    struct GridColumns {
+        const ITreeGrid *grid = nullptr;
+        std::vector<ColumnSpec> columns;
+    };
+    std::vector<GridColumns> columns_;
+    struct SortContext;
+    std::unique_ptr<SortContext> sorting_; // while SortGrid runs
+    // What each drill-down list was last filled with, to fill it again when the catalogue changes.
+    struct DrillDown {
+        ITreeGrid *list = nullptr;
+        int keyKind = 0;
+        std::vector<std::string> keys;
+        std::string folderPath; // of the entry shown then, as the file system knows it
+    };
+    std::vector<DrillDown> drillDowns_;
     bool wired_ = false;
 };
 

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QSysInfo>
@@ -21,13 +22,17 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#include <sys/stat.h>
 
 #include "GuiTestSupport.h"
 #include "app/EndRequests.h"
@@ -87,6 +92,8 @@ public:
     }
     void ShowAbout() override { s.ShowAbout(); }
     void OpenUrl(const std::string &url) override { s.OpenUrl(url); }
+    void CopyPaths(const std::vector<std::string> &paths) override { s.CopyPaths(paths); }
+    bool ShowScanOptions() override { return s.ShowScanOptions(); }
 
 private:
     test::ScriptedUi &s;
@@ -192,10 +199,11 @@ TEST_F(MainWindowTest, StartsWithEveryPartInPlace)
     EXPECT_TRUE(window->btnOpen->font().bold());
     EXPECT_EQ(window->btnUp->toolTip(), QStringLiteral("back to top"));
     EXPECT_EQ(window->lbPath->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    // The six specified tabs, then the treemap.
     const QStringList tabs = {"Total Tree", "Current Path File List", "Current Path File Chart",
-                              "Age of Files", "Size of Files", "Type of Files"};
-    ASSERT_EQ(window->pcTotal->count(), 6);
-    for (int i = 0; i < 6; ++i) {
+                              "Age of Files", "Size of Files", "Type of Files", "Treemap"};
+    ASSERT_EQ(window->pcTotal->count(), 7);
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(window->pcTotal->tabText(i), tabs[i]);
         EXPECT_FALSE(window->pcTotal->tabIcon(i).isNull());
     }
@@ -206,14 +214,14 @@ TEST_F(MainWindowTest, StartsWithEveryPartInPlace)
     }
     // Pie buttons down, the first time kind and "All" down.
     for (ButtonId down : {ButtonId::tbPieFile, ButtonId::tbPie, ButtonId::tbPieSize, ButtonId::tbPieType,
-                          ButtonId::sbCreate, ButtonId::sbAll})
+                          ButtonId::sbCreate, ButtonId::sbAll, ButtonId::sbFiles})
         EXPECT_TRUE(window->IsDown(down));
     for (ButtonId up : {ButtonId::tbBarFile, ButtonId::tbBar, ButtonId::tbBarSize, ButtonId::tbBarType,
-                        ButtonId::sbAccess, ButtonId::sbWrite, ButtonId::sbTop})
+                        ButtonId::sbAccess, ButtonId::sbWrite, ButtonId::sbTop, ButtonId::sbSize})
         EXPECT_FALSE(window->IsDown(up));
     const std::pair<const char *, const char *> captions[] = {
         {"sbCreate", "File Create Time"}, {"sbAccess", "File AccessTime"}, {"sbWrite", "File Write Time"},
-        {"sbTop", "Top 10"}, {"sbAll", "All"}, {"ToolButton8", "Export to HTML"}, {"ToolButton11", "Export to XML"},
+        {"sbTop", "Top 10"}, {"sbAll", "All"}, {"sbFiles", "Files"}, {"sbSize", "Size"}, {"ToolButton8", "Export to HTML"}, {"ToolButton11", "Export to XML"},
         {"ToolButton12", "Export to Text"}, {"ToolButton9", "Export to CSV"}, {"ToolButton13", "Export to Excel"},
         {"ToolButton64", "Show columns config"}, {"ToolButton4", "Open Explorer"}, {"ToolButton36", "Save to file"},
         {"tbPieFile", "Pie Chart"}, {"tbBarFile", "Bar Chart"}, {"ToolButton56", "return"},
@@ -245,17 +253,25 @@ TEST_F(MainWindowTest, StartsWithEveryPartInPlace)
     EXPECT_TRUE(ClippedLabels(*window).empty()) << ClippedLabels(*window).front();
     EXPECT_TRUE(ui.messages.empty());
 
-    // The menu: "About" shows the About window, "Help" opens the web site.
+    // The menu: "About" shows the About window, "Help" opens the web site, and after them
+    // "Scan Options…" (Ctrl+,) the scan's choices; all act directly.
     const QList<QAction *> menu = window->menuBar()->actions();
-    ASSERT_EQ(menu.size(), 2);
+    ASSERT_EQ(menu.size(), 3);
     EXPECT_EQ(menu[0]->text(), QStringLiteral("About"));
     EXPECT_EQ(menu[1]->text(), QStringLiteral("Help"));
-    EXPECT_TRUE(menu[0]->menu() == nullptr && menu[1]->menu() == nullptr);
+    EXPECT_EQ(menu[2]->text(), QStringLiteral("Scan Options\u2026"));
+    EXPECT_EQ(menu[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    for (QAction *action : menu)
+        EXPECT_EQ(action->menu(), nullptr);
     menu[0]->trigger();
     menu[1]->trigger();
+    menu[2]->trigger();
     EXPECT_EQ(ui.abouts, 1);
     ASSERT_EQ(ui.opened.size(), 1u);
     EXPECT_EQ(ui.opened[0].rfind("https://", 0), 0u);
+    EXPECT_EQ(ui.scanOptionsDialogs, 1);
+    // The status bar's panel stays empty until there is a catalogue.
+    EXPECT_TRUE(window->findChild<QLabel *>(QStringLiteral("SBPanel0"))->text().isEmpty());
 }
 
 TEST_F(MainWindowTest, OpenShowsTheCatalogueEverywhere)
@@ -288,6 +304,91 @@ TEST_F(MainWindowTest, OpenShowsTheCatalogueEverywhere)
     const QModelIndex size = window->VT->IndexOf(child(top, "e.log"), 2);
     EXPECT_EQ(size.data().toString(), QStringLiteral("292.97 KB"));
     EXPECT_FALSE(window->VT->IndexOf(child(top, "e.log"), 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+    // The icon is what the scan recorded: an entry gone from disk since keeps it until the next scan.
+    std::filesystem::remove(root + "/e.log");
+    EXPECT_FALSE(window->VT->IndexOf(child(top, "e.log"), 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+}
+
+TEST_F(MainWindowTest, ScanOptionsApplyToTheShownCatalogueOrFromTheNextScan)
+{
+    // One file with real content: the others are sparse and occupy no blocks.
+    std::ofstream(root + "/sub2/real.bin", std::ios::binary) << std::string(5000, 'r');
+    start();
+    open(root);
+    const QLabel *panel = window->findChild<QLabel *>(QStringLiteral("SBPanel0"));
+    const std::string dot = " \xC2\xB7 ";
+    EXPECT_EQ(panel->text().toStdString(), root + dot + "Apparent size");
+    const std::uint32_t count = window->VT->Nodes().NodeCount();
+    EXPECT_EQ(window->VT->Nodes().Field(topNode(), FileSize), "357110");
+    window->VT->SelectNode(child(topNode(), "sub2"));
+
+    // The dialog stores disk usage and a pattern: the size counts at once, the pattern next time.
+    ui.scanOptionsDialog = [] {
+        ScanChoices choices;
+        choices.sizeKind = SizeKind::DiskUsage;
+        choices.exclude = {"*.log"};
+        GetConfig().XMLConfig()->ScanOptions().SetChoices(choices);
+        GetConfig().Save();
+        return true;
+    };
+    window->menuBar()->actions()[2]->trigger();
+    struct stat st {};
+    ASSERT_EQ(::stat((root + "/sub2/real.bin").c_str(), &st), 0);
+    const std::uint64_t blocks = std::uint64_t(st.st_blocks) * 512;
+    ASSERT_GT(blocks, 0u);
+    const TNodeTree &tree = window->VT->Nodes();
+    EXPECT_EQ(tree.NodeCount(), count); // no new scan
+    EXPECT_EQ(tree.Field(topNode(), FileSize), std::to_string(blocks));
+    EXPECT_EQ(tree.Field(child(topNode(), "sub2"), SizePercentage), "100.00");
+    EXPECT_EQ(panel->text().toStdString(), root + dot + "Disk usage"); // made without the pattern
+    // The entry shown stays shown, with the new sizes in its list and chart.
+    EXPECT_EQ(window->lbPath->text().toStdString(), root + "/sub2");
+    EXPECT_EQ(listNames(window->VTList), (std::vector<std::string>{"c.jpg", "real.bin"}));
+    EXPECT_EQ(window->VTList->Nodes().Field(window->VTList->Nodes().First(), FileSize), "0");
+    EXPECT_EQ(window->ChartFile->Points()[1].value, double(blocks));
+
+    open(root);
+    EXPECT_EQ(child(topNode(), "e.log"), kNoNode);
+    EXPECT_EQ(panel->text().toStdString(), root + dot + "Disk usage" + dot + "1 entry left out by 1 pattern");
+
+    // Ctrl+, shows the dialog too; cancelled, it changes nothing.
+    ui.scanOptionsDialog = nullptr;
+    window->activateWindow();
+    QTest::keyClick(window.get(), Qt::Key_Comma, Qt::ControlModifier);
+    EXPECT_EQ(ui.scanOptionsDialogs, 2);
+    EXPECT_EQ(panel->text().toStdString(), root + dot + "Disk usage" + dot + "1 entry left out by 1 pattern");
+}
+
+TEST_F(MainWindowTest, WhatWasNotReadOrNotScannedIsMarkedInTheTreeAndTheStatusBar)
+{
+    start();
+    const std::string denied = root + "/sub1/";
+    window->SetScanHook([&](ScanOptions &options) { options.denyFolder = [&](std::string_view p) { return p == denied; }; });
+    open(root);
+    const NodeId sub1 = child(topNode(), "sub1"), sub2 = child(topNode(), "sub2");
+    auto image = [&](NodeId node) {
+        return window->VT->IndexOf(node, 0).data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage();
+    };
+    EXPECT_EQ(window->VT->IndexOf(sub1, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("sub1\nPermission denied"));
+    EXPECT_EQ(window->VT->IndexOf(sub2, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("sub2"));
+    const QImage notRead = image(sub1), plain = image(sub2);
+    EXPECT_NE(notRead, plain); // a folder not read carries a badge
+    const QLabel *panel = window->findChild<QLabel *>(QStringLiteral("SBPanel0"));
+    EXPECT_TRUE(panel->text().endsWith(QStringLiteral("1 folder not read"))) << panel->text().toStdString();
+
+    // A kernel file system chosen as the folder: a top node with no children, marked otherwise.
+    window->SetScanHook(nullptr);
+    if (!std::filesystem::exists("/proc/self"))
+        return;
+    open("/proc");
+    const NodeId top = topNode();
+    EXPECT_EQ(window->VT->Nodes().ChildCount(top), 0u);
+    EXPECT_TRUE(window->VT->IndexOf(top, 0).data(Qt::ToolTipRole).toString().endsWith(
+        QStringLiteral("\nNot scanned: kernel file system (proc)")));
+    const QImage proc = image(top);
+    EXPECT_NE(proc, plain);
+    EXPECT_NE(proc, notRead);
+    EXPECT_EQ(panel->text().toStdString(), "/proc \xC2\xB7 Apparent size \xC2\xB7 1 folder not scanned");
 }
 
 TEST_F(MainWindowTest, CancellingTheChooserKeepsTheCatalogueAndShowsTheTopAgain)
@@ -449,6 +550,79 @@ TEST_F(MainWindowTest, ClassPointsDrillDownAndReturn)
     ASSERT_TRUE(WaitUntil([&] { return window->lbPath->text().toStdString() == root + "/sub2"; }));
 }
 
+TEST_F(MainWindowTest, EveryBarOfTheFolderChartHasItsMarkAndLeadsToItsEntry)
+{
+    start();
+    for (int n : {70, 500}) {
+        // n files named in list order; with 500, blocks of ten small ones among them merge, and
+        // so do the smallest of the others next to them, as far as it takes to draw 400 items.
+        const std::string folder = data.Folder("bars" + std::to_string(n));
+        auto small = [&](int i) { return n > 400 && (i / 10) % 5 == 0; };
+        for (int i = 0; i < n; ++i) {
+            char name[16];
+            std::snprintf(name, sizeof name, "f%03d.bin", i);
+            data.File("bars" + std::to_string(n) + "/" + name, small(i) ? 200 + i : 10000 + 7 * i);
+        }
+        open(folder);
+        window->pcTotal->setCurrentIndex(2);
+        window->Button(QStringLiteral("tbBarFile"))->click();
+        Settle();
+        QtChart *chart = window->ChartFile;
+        const NodeId top = topNode();
+        const int items = chart->DrawnItems();
+        ASSERT_EQ(items, n > 400 ? 400 : n);
+        for (int k = 0; k < items; ++k) {
+            const ChartItem item = chart->Items()[std::size_t(k)];
+            const QRectF bar = chart->BarRect(k);
+            chart->ensureVisible(bar, 0, 0);
+            chart->viewport()->repaint();
+            const auto &marks = chart->Marks();
+            const auto mark = std::find_if(marks.begin(), marks.end(), [&](const auto &m) { return m.item == k; });
+            ASSERT_NE(mark, marks.end()) << n << ": bar " << k << " has no mark";
+            EXPECT_LE(mark->area.boundingRect().bottom(), bar.top() + 1) << n << ": bar " << k;
+            EXPECT_TRUE(mark->text.endsWith(QLatin1Char('%'))) << mark->text.toStdString();
+
+            QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, chart->mapFromScene(bar.center()));
+            const std::string first = chart->Points()[std::size_t(item.first)].label;
+            if (!item.merged) {
+                ASSERT_TRUE(WaitUntil([&] { return window->lbPath->text().toStdString() == folder + "/" + first; }))
+                    << n << ": bar " << k;
+                window->Ctrl()->ShowFolder(top);
+            } else {
+                // The current-folder list, with the first merged entry selected.
+                ASSERT_TRUE(WaitUntil([&] { return window->pcTotal->currentIndex() == 1; })) << n << ": bar " << k;
+                const NodeId selected = window->VTList->SelectedNode();
+                ASSERT_TRUE(window->VTList->Nodes().IsValid(selected));
+                EXPECT_EQ(window->VTList->Nodes().Field(selected, FileName), first);
+                EXPECT_GE(item.count, 10);
+                EXPECT_EQ(window->lbPath->text().toStdString(), folder); // the folder shown stays
+                window->pcTotal->setCurrentIndex(2);
+            }
+            Settle();
+        }
+    }
+}
+
+TEST_F(MainWindowTest, ANewScanShowsTheTopOfTheTree)
+{
+    start();
+    const std::string many = data.Folder("many");
+    for (int i = 0; i < 300; ++i)
+        data.File("many/f" + std::to_string(1000 + i) + ".txt", 10);
+    open(many);
+    window->VT->scrollToBottom();
+    Settle();
+    ASSERT_GT(window->VT->verticalScrollBar()->value(), 0);
+    for (const std::string &folder : {many, root}) { // the same folder again, and another
+        open(folder);
+        const QRect first = window->VT->visualRect(window->VT->IndexOf(topNode()));
+        EXPECT_TRUE(window->VT->viewport()->rect().contains(first)) << folder;
+        EXPECT_EQ(window->VT->verticalScrollBar()->value(), 0) << folder;
+        window->VT->scrollToBottom();
+        Settle();
+    }
+}
+
 TEST_F(MainWindowTest, PieBarAndTimeKindButtons)
 {
     start();
@@ -477,11 +651,31 @@ TEST_F(MainWindowTest, PieBarAndTimeKindButtons)
     window->Button(QStringLiteral("tbPieSize"))->click();
     EXPECT_EQ(window->SizeChart->Kind(), SeriesKind::Pie);
 
+    // The type chart by size: the bytes of each extension, largest first; by files again.
+    auto types = [&] {
+        std::vector<std::string> list;
+        for (const ChartPoint &p : window->TypeChart->Points())
+            list.push_back(p.label + "=" + std::to_string(std::int64_t(p.value)));
+        return list;
+    };
+    window->Button(QStringLiteral("sbAll"))->click();
+    window->Button(QStringLiteral("sbSize"))->click();
+    EXPECT_TRUE(window->IsDown(ButtonId::sbSize));
+    EXPECT_FALSE(window->IsDown(ButtonId::sbFiles));
+    EXPECT_EQ(window->TypeChart->Kind(), SeriesKind::Bar);
+    const std::vector<std::string> bySize = {"log=300000", "jpg=50000", "txt=2110"};
+    EXPECT_EQ(types(), bySize);
+    window->Button(QStringLiteral("sbFiles"))->click();
+    EXPECT_EQ(types(), (std::vector<std::string>{"txt=3", "jpg=1", "log=1"}));
+    window->Button(QStringLiteral("sbSize"))->click();
+
     // A new scan keeps the choices.
     open(root);
     EXPECT_EQ(window->AgeChart->Kind(), SeriesKind::Bar);
     EXPECT_EQ(window->TypeChart->Kind(), SeriesKind::Bar);
     EXPECT_TRUE(window->IsDown(ButtonId::sbWrite));
+    EXPECT_TRUE(window->IsDown(ButtonId::sbSize));
+    EXPECT_EQ(types(), bySize);
 }
 
 TEST_F(MainWindowTest, ExportFromTheListPageThroughTheSaveDialog)
@@ -643,20 +837,26 @@ TEST_F(MainWindowTest, TypingInTheTreeWhileWorkRunsChangesNothing)
     }
 }
 
-// SIGTERM or SIGINT while a scan runs: the scan is cancelled, the catalogue shown before stays, and
-// then the window closes as on any close, saving its layout.
-TEST_F(MainWindowTest, AnEndRequestDuringAScanCancelsItAndThenClosesTheWindow)
+// SIGTERM or SIGINT while a scan or a refresh's walk runs: the walk is cancelled, the catalogue
+// shown before stays as it was, and then the window closes as on any close, saving its layout.
+TEST_F(MainWindowTest, AnEndRequestDuringAScanOrARefreshCancelsItAndThenClosesTheWindow)
 {
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < 30; ++i) {
         data.File("big/d" + std::to_string(i) + "/f.txt", 1);
-    for (const int signal : {SIGTERM, SIGINT}) {
-        SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGINT");
+        data.File("Photos 2024/sub1/new" + std::to_string(i) + "/f.txt", 1);
+    }
+    struct Case {
+        int signal;
+        bool refresh; // else a scan of another folder
+    };
+    for (const Case c : {Case{SIGTERM, false}, Case{SIGINT, false}, Case{SIGTERM, true}, Case{SIGINT, true}}) {
+        SCOPED_TRACE(std::string(c.signal == SIGTERM ? "SIGTERM" : "SIGINT") + (c.refresh ? " refresh" : " scan"));
         start();
         TEndRequests ends;
         QObject::connect(&ends, &TEndRequests::Requested, window.get(), &TFMMain::RequestEnd);
         open(root);
         const std::uint32_t before = window->VT->Nodes().NodeCount();
-        const int width = 100 + signal; // a layout the close must save
+        const int width = 100 + c.signal; // a layout the close must save
         window->VT->header()->resizeSection(3, width);
         test::Gate gate;
         window->SetScanHook([&](ScanOptions &options) {
@@ -665,13 +865,16 @@ TEST_F(MainWindowTest, AnEndRequestDuringAScanCancelsItAndThenClosesTheWindow)
         bool requested = false, upMeanwhile = false;
         QTimer::singleShot(0, [&] {
             if (WaitUntil([&] { return gate.Arrived(); })) {
-                ::raise(signal);
+                ::raise(c.signal);
                 requested = WaitUntil([&] { return window->EndRequested(); });
             }
-            upMeanwhile = window->isVisible(); // it closes once the scan has ended
+            upMeanwhile = window->isVisible(); // it closes once the walk has ended
             gate.Open();
         });
-        open(data / "big");
+        if (c.refresh)
+            window->Actions()->Run(EntryAction::Refresh, *window->VT, std::vector<NodeId>{child(topNode(), "sub1")});
+        else
+            open(data / "big");
         EXPECT_TRUE(requested);
         EXPECT_TRUE(upMeanwhile);
         ASSERT_TRUE(WaitUntil([&] { return !window->isVisible(); }));

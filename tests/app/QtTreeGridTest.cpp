@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -9,7 +10,6 @@
 #include <stdexcept>
 
 #include "GuiTestSupport.h"
-#include "support/TempDir.h"
 #include "views/QtIconList.h"
 #include "views/QtTreeGrid.h"
 
@@ -152,6 +152,60 @@ TEST_F(QtTreeGridTest, AFailingCellIsEmptyAndPaintingGoesOn)
     QPixmap target(grid->size());
     QPainter painter(&target);
     grid->render(&painter); // must not throw
+}
+
+// Texts are drawn on one line inside their cell: one too long for the last column is cut at its
+// edge, whichever way it runs, and one that fits sits where its column's alignment puts it.
+TEST_F(QtTreeGridTest, TextsStayInsideTheirCellsAndFollowTheAlignment)
+{
+    const NodeId b = ids[4], c = ids[5];
+    const std::string hebrew = "\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d "; // a word running right to left
+    events.getText = [&](NodeId node, int column) -> std::string {
+        if (column == 0)
+            return {};
+        if (column == 1)
+            return "12";
+        std::string text;
+        for (int i = 0; i < 40; ++i)
+            text += node == c ? hebrew : "Wide ";
+        return text;
+    };
+    events.getImageIndex = [](NodeId, int) { return -1; };
+    grid->SetEvents(events);
+    for (int column = 0; column < 3; ++column)
+        grid->SetColumnColor(column, ColumnColor{false, Rgb{255, 255, 255}});
+    grid->SetColumnAlignment(1, Alignment::Right);
+    grid->SetExpanded(ids[0], true);
+    grid->selectionModel()->clear();
+    Settle();
+
+    QImage shot(grid->viewport()->size(), QImage::Format_RGB32);
+    grid->viewport()->render(&shot);
+    // The x offsets from `from` of the pixel columns between `from` and `to` that hold ink (dark
+    // pixels) in the row of `node`.
+    auto ink = [&](NodeId node, int from, int to) {
+        const QRect row = grid->visualRect(grid->IndexOf(node, 0));
+        std::vector<int> xs;
+        for (int x = from; x <= to; ++x)
+            for (int y = row.top(); y < row.bottom(); ++y)
+                if (qGray(shot.pixel(x, y)) < 128) {
+                    xs.push_back(x - from);
+                    break;
+                }
+        return xs;
+    };
+    for (NodeId node : {b, c}) {
+        SCOPED_TRACE(node == b ? "left to right" : "right to left");
+        const QRect last = grid->visualRect(grid->IndexOf(node, 2));
+        EXPECT_FALSE(ink(node, last.left(), last.right()).empty());
+        ASSERT_LT(last.right() + 1, shot.width());
+        EXPECT_TRUE(ink(node, last.right() + 1, shot.width() - 1).empty()); // nothing beyond the cell
+        const QRect number = grid->visualRect(grid->IndexOf(node, 1));
+        const std::vector<int> xs = ink(node, number.left(), number.right());
+        ASSERT_FALSE(xs.empty());
+        EXPECT_GT(xs.front(), number.width() / 2); // "12" on the right
+        EXPECT_LT(xs.back(), number.width() - 1);
+    }
 }
 
 TEST_F(QtTreeGridTest, HiddenColumnsKeepTheirWidthAndPositionsMove)
@@ -326,26 +380,29 @@ TEST_F(QtTreeGridTest, SortOrdersEveryLevelThroughTheCompareEventAndKeepsTheSele
     EXPECT_EQ(selections.size(), 1u);
 }
 
-TEST(QtIconListTest, OneIconPerTypeAndNoneForAPathThatIsGone)
+TEST(QtIconListTest, OneIconPerTypeWhateverTheLetterCase)
 {
     GuiApp();
-    folvane::test::TempDir dir;
-    const std::string odd = dir.File("caf\xe9.TXT", 1); // a name that is not UTF-8
-    const std::string plain = dir.File("notes.txt", 1);
-    const std::string other = dir.File("photo.jpg", 1);
     QtIconList &icons = QtIconList::Instance();
-    const int txt = icons.IndexOf(plain, false);
+    const int txt = icons.IndexOfType(false, "txt");
     ASSERT_GE(txt, 0);
     EXPECT_FALSE(icons.Icon(txt).isNull());
-    EXPECT_EQ(icons.IndexOf(odd, false), txt); // the same type, whatever the letter case
-    EXPECT_NE(icons.IndexOf(other, false), txt);
     const int count = icons.Count();
-    EXPECT_EQ(icons.IndexOf(" " + plain + " ", false), txt); // blanks around the path do not count
-    EXPECT_EQ(icons.Count(), count);                          // cached, not added again
-    const int folder = icons.IndexOf(dir.Path(), true);
-    EXPECT_GE(folder, 0);
+    EXPECT_EQ(icons.IndexOfType(false, "TXT"), txt);
+    EXPECT_EQ(icons.IndexOfType(false, "Txt"), txt);
+    EXPECT_EQ(icons.Count(), count); // cached, not added again
+    const int jpg = icons.IndexOfType(false, "jpg");
+    EXPECT_NE(jpg, txt);
+    EXPECT_FALSE(icons.Icon(jpg).isNull());
+    // A file without an extension, or with one no type is known by, still has an icon.
+    for (std::string_view extension : {"", "no-such-type-\xe9"}) {
+        const int index = icons.IndexOfType(false, extension);
+        EXPECT_FALSE(icons.Icon(index).isNull()) << extension;
+    }
+    const int folder = icons.IndexOfType(true, "txt"); // a folder's name plays no part
+    EXPECT_EQ(icons.IndexOfType(true, ""), folder);
     EXPECT_NE(folder, txt);
-    EXPECT_EQ(icons.IndexOf(dir / "gone.txt", false), -1);
+    EXPECT_FALSE(icons.Icon(folder).isNull());
     EXPECT_TRUE(icons.Icon(-1).isNull());
     EXPECT_TRUE(icons.Icon(icons.Count()).isNull());
 }

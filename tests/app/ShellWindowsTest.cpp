@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -21,7 +22,6 @@
 #include "app/uWaitForm.h"
 #include "config/ConfigStore.h"
 #include "config/uConfigEx.h"
-#include "export/FileInfo.h"
 #include "support/ScriptedUi.h"
 #include "support/Files.h"
 #include "support/TempDir.h"
@@ -71,17 +71,32 @@ TEST_F(ShellWindowsTest, WaitFormShowsHidesAndKeepsItsText)
     int cancels = 0;
     wait.SetCancelHandler([&] { ++cancels; });
     wait.ShowWaitForm(true, true);
+    // Nothing found yet, nothing to say: a scan that ends within a moment flashes no "0 entries".
+    wait.SetCounts(0, 0);
+    EXPECT_FALSE(wait.CountsLabel()->isVisible());
     wait.SetCounts(1234, 5 * 1024 * 1024);
     EXPECT_TRUE(wait.CountsLabel()->isVisible());
     EXPECT_TRUE(wait.CountsLabel()->text().contains(QLocale().toString(1234)));
+    EXPECT_FALSE(wait.CountsLabel()->text().contains(QStringLiteral("not read")));
     QTest::mouseClick(wait.SpeedButton1(), Qt::LeftButton);
     EXPECT_EQ(cancels, 1);
     EXPECT_TRUE(ClippedLabels(wait).empty()) << ClippedLabels(wait).front();
-    // Once the walk is over, the counts line says that the new catalogue is being sorted; the
-    // counts of a million entries and hundreds of terabytes still fit.
-    wait.SetCounts(1000000, 309693132524178, TWaitForm::ScanStage::Sorting);
+    // Folders that could not be read are named once there are some, and still fit.
+    wait.SetCounts(1234567, 5ull << 40, 1);
+    EXPECT_TRUE(wait.CountsLabel()->text().endsWith(QStringLiteral(", 1 folder not read")));
+    wait.SetCounts(1234567, 5ull << 40, 1234);
+    EXPECT_TRUE(wait.CountsLabel()->text().endsWith(QStringLiteral(", ") + QLocale().toString(1234) +
+                                                    QStringLiteral(" folders not read")));
+    EXPECT_TRUE(ClippedLabels(wait).empty()) << ClippedLabels(wait).front();
+    // Once the walk is over, the counts line says that the new catalogue is being sorted, in the
+    // place of the folders not read; the counts of a million entries and hundreds of terabytes
+    // still fit.
+    wait.SetCounts(1000000, 309693132524178, 0, TWaitForm::ScanStage::Sorting);
     EXPECT_TRUE(wait.CountsLabel()->text().endsWith(QStringLiteral(", sorting.."))) << wait.CountsLabel()->text().toStdString();
     EXPECT_EQ(wait.WaitText(), QStringLiteral("Loading info.."));
+    EXPECT_TRUE(ClippedLabels(wait).empty()) << ClippedLabels(wait).front();
+    wait.SetCounts(1234567, 5ull << 40, 1234, TWaitForm::ScanStage::Sorting);
+    EXPECT_TRUE(wait.CountsLabel()->text().endsWith(QStringLiteral(", sorting.."))) << wait.CountsLabel()->text().toStdString();
     EXPECT_TRUE(ClippedLabels(wait).empty()) << ClippedLabels(wait).front();
     // No two parts overlap.
     const QWidget *parts[] = {wait.Animate1(), wait.Label1(), wait.Label2(), wait.CountsLabel(), wait.SpeedButton1()};
@@ -113,15 +128,42 @@ TEST_F(ShellWindowsTest, AboutShowsItsTextsAndOpensItsLinks)
     EXPECT_TRUE(about.Label(1)->font().bold());
     EXPECT_EQ(about.Label(4)->text(), QStringLiteral("Web: "));
     EXPECT_EQ(about.Label(6)->text(), QStringLiteral("Email: "));
+    EXPECT_EQ(about.Label(5)->text(), QStringLiteral("www.folvane.org"));
+    EXPECT_EQ(about.Label(7)->text(), QStringLiteral("support@folvane.org"));
     EXPECT_EQ(about.Label(5)->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_TRUE(ClippedLabels(about).empty()) << ClippedLabels(about).front();
 
     QTest::mouseClick(about.Label(5), Qt::LeftButton);
     QTest::mouseClick(about.Label(7), Qt::LeftButton);
     ASSERT_EQ(ui.opened.size(), 2u);
-    EXPECT_EQ(ui.opened[0], std::string(kProductWebSite));
-    EXPECT_EQ(ui.opened[1], std::string("mailto:") + kSupportMail);
+    EXPECT_EQ(ui.opened[0], "https://www.folvane.org/");
+    EXPECT_EQ(ui.opened[1], "mailto:support@folvane.org");
     EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(ShellWindowsTest, AboutIsCentredOnTheScreenWhereverTheMainWindowIs)
+{
+    // There is no window manager here: the program places its windows itself.
+    QWidget owner;
+    owner.setGeometry(20, 30, 500, 300); // well away from the screen's centre
+    owner.show();
+    Settle();
+    QtUiServices services(&owner, nullptr);
+    QRect shown;
+    QSize size;
+    QTimer::singleShot(0, [&] {
+        if (QWidget *about = QApplication::activeModalWidget()) {
+            shown = about->frameGeometry();
+            size = about->size();
+            about->close();
+        }
+    });
+    services.ShowAbout();
+    ASSERT_TRUE(shown.isValid());
+    EXPECT_EQ(size, QSize(292, 152));
+    const QRect screen = owner.screen()->availableGeometry();
+    EXPECT_LE((shown.center() - screen.center()).manhattanLength(), 2)
+        << shown.x() << "," << shown.y() << " on a screen of " << screen.width() << "x" << screen.height();
 }
 
 TEST_F(ShellWindowsTest, ChooserGivesExistingFoldersWithoutATrailingSlash)

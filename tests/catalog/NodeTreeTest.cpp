@@ -198,3 +198,126 @@ TEST_F(NodeTreeTest, ClearLeavesAnEmptyTree)
     EXPECT_EQ(tree.First(), kNoNode);
     EXPECT_EQ(tree.TotalCount(TNodeTree::Root()), 1u);
 }
+
+namespace {
+
+// A folder `name` under `parent` holding `files` files named f0, f1... of `nameBytes` bytes each.
+NodeId folderOfFiles(TNodeTree &tree, NodeId parent, const std::string &name, int files, std::size_t nameBytes = 8)
+{
+    NodeId folder = tree.AddChild(parent);
+    tree.SetName(folder, name);
+    tree.SetField(folder, FileType, "folder");
+    for (int i = 0; i < files; ++i) {
+        NodeId file = tree.AddChild(folder);
+        std::string fileName = "f" + std::to_string(i);
+        fileName.resize(std::max(nameBytes, fileName.size()), 'x');
+        tree.SetName(file, fileName);
+        tree.SetField(file, FileType, "file");
+        tree.SetSize(file, std::uint64_t(i));
+    }
+    return folder;
+}
+
+} // namespace
+
+TEST_F(NodeTreeTest, RemovedSubtreesLeaveTheRestInOrderAndTheirNumbersAreReused)
+{
+    TNodeTree tree;
+    NodeId top = tree.AddTopLevel();
+    tree.SetName(top, "top");
+    NodeId a = folderOfFiles(tree, top, "a", 2);
+    NodeId b = folderOfFiles(tree, top, "b", 0);
+    NodeId c = folderOfFiles(tree, top, "c", 1);
+    NodeId d = folderOfFiles(tree, top, "d", 3);
+    NodeId second = tree.AddTopLevel();
+    tree.SetName(second, "second");
+    const NodeId a0 = tree.Child(a, 0), c0 = tree.Child(c, 0);
+    ASSERT_EQ(tree.NodeCount(), 12u);
+
+    // A child listed before its parent, a child of a folder that stays, and a whole folder.
+    const NodeId gone[] = {c0, c, tree.Child(d, 1), b};
+    tree.RemoveSubtrees(gone);
+    EXPECT_EQ(tree.NodeCount(), 8u);
+    EXPECT_EQ(preOrderNames(tree),
+              (std::vector<std::string>{"top", "a", "f0xxxxxx", "f1xxxxxx", "d", "f0xxxxxx", "f2xxxxxx", "second"}));
+    EXPECT_EQ(tree.TotalCount(top), 7u);
+    EXPECT_EQ(tree.TotalCount(d), 3u);
+    EXPECT_EQ(tree.TotalCount(TNodeTree::Root()), 9u);
+    EXPECT_EQ(tree.Row(d), 1u);
+    EXPECT_EQ(tree.Row(tree.Child(d, 1)), 1u);
+    EXPECT_EQ(tree.NextSibling(a), d);
+    for (NodeId n : {c0, c, b})
+        EXPECT_FALSE(tree.IsValid(n));
+    EXPECT_TRUE(tree.IsValid(a0));
+
+    // New nodes take the numbers of removed ones before new numbers.
+    const NodeId limit = tree.IdLimit();
+    NodeId e = tree.AddChild(top);
+    tree.SetName(e, "e");
+    EXPECT_LT(e, limit);
+    EXPECT_EQ(tree.IdLimit(), limit);
+    EXPECT_EQ(tree.Field(e, FileType), ""); // nothing of the removed node's record
+    EXPECT_EQ(tree.Row(e), 2u);
+    EXPECT_EQ(tree.TotalCount(top), 8u);
+}
+
+TEST_F(NodeTreeTest, ACopiedSubtreeIsWholeAndIndependentOfItsSource)
+{
+    TNodeTree source;
+    NodeId top = source.AddTopLevel();
+    source.SetExplicitPath(top, "/walked/folder", 6);
+    NodeId inner = folderOfFiles(source, top, "inner", 2);
+    NodeId odd = source.AddChild(inner);
+    source.SetName(odd, "caf\xE9.txt"); // not UTF-8
+    source.SetField(odd, FileType, "file");
+    source.SetField(odd, Description, "written");
+    source.SetExpanded(inner, true);
+
+    TNodeTree tree;
+    NodeId root = tree.AddTopLevel();
+    tree.SetExplicitPath(root, "/catalogue", 10);
+    folderOfFiles(tree, root, "before", 1);
+    NodeId copy = tree.CopySubtree(root, source, inner);
+    source.Clear();
+
+    EXPECT_EQ(tree.TotalCount(root), 2u + 1u + 4u);
+    EXPECT_EQ(tree.TotalCount(copy), 4u);
+    EXPECT_TRUE(tree.Expanded(copy));
+    EXPECT_EQ(tree.Row(copy), 1u);
+    NodeId third = tree.Child(copy, 2);
+    EXPECT_EQ(tree.NameBytes(third), "caf\xE9.txt");
+    EXPECT_EQ(tree.PathBytes(third), "/catalogue/inner/caf\xE9.txt");
+    EXPECT_EQ(tree.Field(third, Description), "written");
+    EXPECT_EQ(tree.Field(tree.Child(copy, 1), FileSize), "1");
+    EXPECT_EQ(tree.Parent(third), copy);
+    EXPECT_EQ(tree.Row(third), 2u);
+}
+
+TEST_F(NodeTreeTest, RepeatedRemovalsAndCopiesDoNotMakeTheTreeGrow)
+{
+    TNodeTree tree;
+    NodeId top = tree.AddTopLevel();
+    tree.SetExplicitPath(top, "/top", 4);
+    for (int i = 0; i < 40; ++i)
+        folderOfFiles(tree, top, "kept" + std::to_string(i), 100, 64);
+    TNodeTree walked;
+    NodeId walkedTop = walked.AddTopLevel();
+    NodeId fresh = folderOfFiles(walked, walkedTop, "changing", 1000, 120);
+
+    NodeId changing = tree.CopySubtree(top, walked, fresh);
+    const std::uint64_t first = tree.StorageBytes();
+    const NodeId firstLimit = tree.IdLimit();
+    for (int round = 0; round < 300; ++round) {
+        const NodeId gone[] = {changing};
+        tree.RemoveSubtrees(gone);
+        changing = tree.CopySubtree(top, walked, fresh);
+    }
+    // Numbers are reused; names and child lists left behind are compacted as they pile up.
+    EXPECT_LE(tree.IdLimit(), firstLimit);
+    EXPECT_LE(tree.StorageBytes(), 2 * first + (2u << 20));
+    EXPECT_EQ(tree.NodeCount(), 1u + 40u * 101u + 1001u);
+    EXPECT_EQ(tree.TotalCount(top), tree.NodeCount());
+    EXPECT_EQ(tree.NameBytes(tree.Child(changing, 999)).substr(0, 4), "f999");
+    EXPECT_EQ(tree.PathBytes(tree.Child(tree.Child(top, 39), 99)).substr(0, 16), "/top/kept39/f99x");
+    EXPECT_EQ(tree.Field(tree.Child(changing, 7), FileSize), "7");
+}

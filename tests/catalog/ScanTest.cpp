@@ -13,6 +13,7 @@
 #include "catalog/RollUp.h"
 #include "catalog/uFileReader.h"
 #include "common/Utf8.h"
+#include "ScanFixtures.h"
 #include "support/TempDir.h"
 
 using namespace folvane;
@@ -27,23 +28,9 @@ protected:
     TNodeTree tree;
 };
 
-NodeId childNamed(const TNodeTree &tree, NodeId parent, const std::string &name)
-{
-    for (NodeId c = tree.FirstChild(parent); c != kNoNode; c = tree.NextSibling(c))
-        if (tree.NameBytes(c) == name)
-            return c;
-    return kNoNode;
-}
-
 NodeId find(const TNodeTree &tree, const std::string &relative)
 {
-    NodeId n = tree.First();
-    for (auto &part : fs::path(relative)) {
-        n = childNamed(tree, n, part.string());
-        if (n == kNoNode)
-            break;
-    }
-    return n;
+    return test::NodeAt(tree, relative);
 }
 
 void setWriteTime(const std::string &path, LocalSeconds local)
@@ -392,7 +379,7 @@ TEST_F(ScanTest, ProgressEndsWithTheTotals)
     dir.File("c", 5);
     std::uint64_t entries = 0, bytes = 0;
     int calls = 0;
-    ScanFolder(tree, dir.Path(), {.progress = [&](std::uint64_t e, std::uint64_t b) {
+    ScanFolder(tree, dir.Path(), {.progress = [&](std::uint64_t e, std::uint64_t b, std::uint64_t) {
                                       entries = e;
                                       bytes = b;
                                       ++calls;

@@ -72,6 +72,14 @@ TEST(TextForms, FixedTwoDecimalsRoundHalfAwayFromZero)
         {1023, true, "1,023.00", "1.023,00"},
         {1234567.891, true, "1,234,567.89", "1.234.567,89"},
         {999.999, true, "1,000.00", "1.000,00"},
+        // Ties as they are written, though the binary fraction lies just below: 1.005 is held as
+        // 1.00499999..., and 0.285 × 100 comes out as 28.499999... in floating point.
+        {1.005, false, "1.01", "1,01"},
+        {0.285, false, "0.29", "0,29"},
+        {-2.675, false, "-2.68", "-2,68"},
+        {0.284999, false, "0.28", "0,28"},
+        {1e20, true, "100,000,000,000,000,000,000.00", "100.000.000.000.000.000.000,00"},
+        {1e-30, false, "0.00", "0,00"},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(FormatFixed2(c.value, c.grouped, TextForms::EnUs()), c.en) << c.value;

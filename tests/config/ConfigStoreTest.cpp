@@ -2,13 +2,16 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include <gtest/gtest.h>
 
 #include "ConfigTestFiles.h"
+#include "RunGuarded.h"
 #include "support/TempDir.h"
 
 namespace folvane {
@@ -118,8 +121,10 @@ TEST_F(ConfigStoreTest, UnusableFileIsKeptAndTheDefaultsServed)
         int line; // 0: the problem has no line
         std::string inMessage;
     } cases[] = {
-        {"empty file", "", 1, "No document element"},
-        {"not XML", "FolvaneConfig", 1, "No document element"},
+        {"empty file", "", 1, "no element found"},
+        {"not XML", "FolvaneConfig", 1, "syntax error"},
+        {"content after the root", std::string(kDefaultConfigText) + "<config/>", 1, "junk after document element"},
+        {"bare ampersand", "<config><frame left=\"&\"/></config>", 1, "not well-formed"},
         {"broken XML", "<config>\n<nodes>\n<node Name=\"a\">\n</nodes>\n</config>", 4, "mismatch"},
         {"other root", "<fileinfo><nodes/></fileinfo>", 0, "fileinfo"},
         {"Width not a number", "<config>\n<nodes>" + good + "\n<node Name=\"b\" Visible=\"True\" Index=\"1\" Width=\"wide\" ReadOnly=\"True\"/></nodes></config>", 3, "column 2 (\"b\"): Attribute Width"},
@@ -128,6 +133,7 @@ TEST_F(ConfigStoreTest, UnusableFileIsKeptAndTheDefaultsServed)
         {"ReadOnly not a boolean", "<config><nodes><node Name=\"a\" Visible=\"1\" Index=\"0\" Width=\"10\" ReadOnly=\"maybe\"/></nodes></config>", 1, "ReadOnly"},
         {"age boundary not a number", "<config><nodes>" + good + "</nodes><agerange>\n\n<item label=\"x\" value=\"ten\"/></agerange></config>", 3, "agerange item 1"},
         {"size boundary out of range", "<config><sizerange><item label=\"1\" value=\"10\"/><item label=\"3G\" value=\"3000000000\"/></sizerange></config>", 1, "sizerange item 2"},
+        {"scan option not a boolean", "<config>\n<scanoptions DiskUsage=\"sometimes\"/></config>", 2, "scanoptions: Attribute DiskUsage"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -140,12 +146,157 @@ TEST_F(ConfigStoreTest, UnusableFileIsKeptAndTheDefaultsServed)
         EXPECT_EQ(problem.line, c.line);
         EXPECT_NE(problem.message.find(c.inMessage), std::string::npos) << problem.message;
         EXPECT_NE(problem.Text().find(ProgramFile()), std::string::npos) << problem.Text();
+        EXPECT_EQ(problem.savesTo, "") << "the program folder can be written: nothing is saved elsewhere";
 
         // The defaults serve, and nothing reaches the file.
         EXPECT_EQ(store.XMLConfig()->Nodes().Count(), 15);
         store.XMLConfig()->Nodes().Node(0).SetVisible(false);
         store.Save();
         EXPECT_EQ(ReadText(ProgramFile()), c.text);
+        EXPECT_FALSE(fs::exists(UserFile()));
+    }
+}
+
+TEST_F(ConfigStoreTest, NotWellFormedFileIsReportedWithColumnAndTheTextThere)
+{
+    // The default text, one line, with a second Width in the third column's entry.
+    std::string text(kDefaultConfigText);
+    const std::string entry = "Width=\"84\" ";
+    const std::size_t at = text.find(entry) + entry.size();
+    text.insert(at, "Width=\"85\" ");
+    WriteText(ProgramFile(), text);
+
+    TConfig store(places);
+    ASSERT_TRUE(store.OnDefaults());
+    const TConfigProblem &problem = *store.Problem();
+    EXPECT_EQ(problem.line, 1);
+    EXPECT_EQ(problem.column, int(at) + 1); // plain ASCII: one byte, one column
+    EXPECT_EQ(problem.excerpt, "...faultExport=\"True\" Width=\"84\" Width=\"85\" ReadOnly=\"False\" Al...");
+    EXPECT_EQ(problem.Text(), "\"" + ProgramFile() + "\", line 1, column " + std::to_string(at + 1) +
+                                  ": duplicate attribute (at \"" + problem.excerpt + "\")");
+    store.Save();
+    EXPECT_EQ(ReadText(ProgramFile()), text);
+}
+
+// What the store makes of the file, said from inside a guarded child; then a changed width is
+// saved (or not).
+std::string LoadAndSave(const TConfigPlaces &places)
+{
+    TConfig store(places);
+    std::string said = store.OnDefaults() ? "defaults: " + store.Problem()->Text()
+                                          : "loaded " + std::to_string(store.XMLConfig()->Nodes().Count());
+    store.XMLConfig()->Nodes().Node(0).SetWidth(12);
+    store.Save();
+    return said;
+}
+
+// Type, link target, size and time of what is at `path`, to see that nothing changed it.
+std::string Fingerprint(const fs::path &path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return "missing";
+    std::string print = std::to_string(st.st_mode) + " " + std::to_string(st.st_size) + " " +
+                        std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    if (S_ISLNK(st.st_mode))
+        print += " -> " + fs::read_symlink(path).string();
+    return print;
+}
+
+TEST_F(ConfigStoreTest, OnlyARegularFileOfAtMost16MiBIsRead)
+{
+    const fs::path pipe = dir / "pipe", good = dir / "good.xml";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    WriteText(good, kDefaultConfigText);
+    auto sized = [](std::uintmax_t bytes) {
+        return [bytes](const fs::path &p) {
+            WriteText(p, "");
+            fs::resize_file(p, bytes); // sparse: no 16 MiB written
+        };
+    };
+    auto linkTo = [](fs::path target) { return [target](const fs::path &p) { fs::create_symlink(target, p); }; };
+    const std::string refused = "defaults: \"" + ProgramFile() + "\": Cannot read the file: ";
+    struct Case {
+        const char *name;
+        std::function<void(const fs::path &)> make;
+        std::string said; // the start of what the store says
+    } cases[] = {
+        {"named pipe", [](const fs::path &p) { ::mkfifo(p.c_str(), 0644); }, refused + "a named pipe (FIFO), not a regular file"},
+        {"link to /dev/zero", linkTo("/dev/zero"), refused + "a character device, not a regular file"},
+        {"link to a named pipe", linkTo(pipe), refused + "a named pipe (FIFO), not a regular file"},
+        {"folder", [](const fs::path &p) { fs::create_directory(p); }, refused + "a folder, not a regular file"},
+        {"one byte over 16 MiB", sized((16u << 20) + 1), refused + "larger than 16 MiB (16777217 bytes)"},
+        // Read, and then refused for what it holds.
+        {"exactly 16 MiB", sized(16u << 20), "defaults: \"" + ProgramFile() + "\", line 1, column 1: not well-formed"},
+        {"link to a regular file", linkTo(good), "loaded 15"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(ProgramFile());
+        c.make(ProgramFile());
+        const std::string before = Fingerprint(ProgramFile());
+
+        testing::GuardedResult result = testing::RunGuarded([&] { return LoadAndSave(places); });
+        EXPECT_TRUE(result.finished) << result.text;
+        EXPECT_TRUE(result.text.starts_with(c.said)) << result.text;
+        EXPECT_EQ(result.text.find(ProgramFile()), result.text.rfind(ProgramFile())) << "the path is said once";
+
+        EXPECT_EQ(Fingerprint(ProgramFile()), before) << "what is there stays as it is";
+        EXPECT_EQ(std::distance(fs::directory_iterator(places.programFolder), {}), 1) << "nothing written beside it";
+        EXPECT_FALSE(fs::exists(places.userFolder));
+    }
+    EXPECT_NE(ReadText(good).find("Width=\"12\""), std::string::npos) << "the linked file was saved through the link";
+}
+
+TEST_F(ConfigStoreTest, UnusableFileInReadOnlyProgramFolderIsLeftAndTheSettingsGoToTheUserFile)
+{
+    struct Case {
+        const char *name;
+        std::function<void(const fs::path &)> make;
+    } cases[] = {
+        {"not well-formed", [](const fs::path &p) { WriteText(p, "<config><nodes/></config>trailing"); }},
+        {"a value that does not read",
+         [](const fs::path &p) {
+             WriteText(p, "<config><nodes><node Name=\"File Name\" Visible=\"True\" Index=\"0\" Width=\"wide\" "
+                          "ReadOnly=\"True\"/></nodes></config>");
+         }},
+        {"not a regular file", [](const fs::path &p) { fs::create_directory(p); }},
+    };
+    MakeProgramFolderReadOnly();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::permissions(places.programFolder, fs::perms::owner_all); // the test itself sets it up
+        fs::remove_all(ProgramFile());
+        c.make(ProgramFile());
+        fs::permissions(places.programFolder, fs::perms::owner_read | fs::perms::owner_exec);
+        fs::remove_all(places.userFolder);
+        const std::string before = Fingerprint(ProgramFile());
+        const std::string bytes = fs::is_regular_file(ProgramFile()) ? ReadText(ProgramFile()) : "";
+        {
+            TConfig store(places);
+            ASSERT_TRUE(store.OnDefaults());
+            EXPECT_TRUE(store.CanSave());
+            EXPECT_EQ(store.ConfigFileName(), UserFile());
+            const TConfigProblem &problem = *store.Problem();
+            EXPECT_EQ(problem.path, ProgramFile());
+            EXPECT_EQ(problem.savesTo, UserFile());
+            EXPECT_TRUE(problem.Text().ends_with("\n\nThe settings will be kept in \"" + UserFile() + "\" from now on."))
+                << problem.Text();
+            EXPECT_FALSE(fs::exists(UserFile())) << "nothing is written before a save";
+            EXPECT_EQ(store.XMLConfig()->Nodes().Count(), 15);
+            store.XMLConfig()->Nodes().Node(0).SetWidth(99);
+            store.Save();
+        }
+        EXPECT_EQ(Fingerprint(ProgramFile()), before);
+        if (!bytes.empty()) {
+            EXPECT_EQ(ReadText(ProgramFile()), bytes);
+        }
+
+        TConfig again(places); // the next start reads the user's file, without a word
+        EXPECT_FALSE(again.OnDefaults()) << again.Problem()->Text();
+        EXPECT_EQ(again.ConfigFileName(), UserFile());
+        EXPECT_EQ(again.XMLConfig()->Nodes().Count(), 15);
+        EXPECT_EQ(again.XMLConfig()->Nodes().Node(0).Width(), 99);
     }
 }
 
@@ -163,6 +314,7 @@ TEST_F(ConfigStoreTest, LoadableOddFilesAreUsedAsTheyAre)
         {"comment and foreign element in nodes", "<config><nodes><!--x--><col/>" + node + "<column/>" + node + "</nodes></config>", 2},
         {"versionNo 1", "<config versionNo=\"1\"><nodes>" + node + "</nodes></config>", 1},
         {"indented with a declaration", "<?xml version=\"1.0\"?>\n<config>\n  <nodes>\n    " + node + "\n  </nodes>\n</config>\n", 1},
+        {"scan options with flags missing", "<config><nodes>" + node + "</nodes><scanoptions><exclude pattern=\"*.o\"/></scanoptions></config>", 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

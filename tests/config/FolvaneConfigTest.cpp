@@ -183,6 +183,38 @@ TEST(ConfigBinding, MissingPiecesAreAddedAndSaved)
                              "<nodes/><frame><plLeft width=\"\"/></frame></config>");
 }
 
+TEST(ConfigBinding, ScanOptionsAreAnElementOfTheirOwnAddedWhenMissing)
+{
+    // The default text has none: reading gives the defaults and adds the element, flags written.
+    auto config = ConfigFromText(std::string(kDefaultConfigText));
+    EXPECT_EQ(config->Xml().find("scanoptions"), std::string::npos);
+    EXPECT_EQ(config->ScanOptions().Choices(), ScanChoices{});
+    EXPECT_TRUE(config->Xml().ends_with("</sizerange><scanoptions DiskUsage=\"False\" HardLinksOnce=\"False\" "
+                                        "OneFileSystem=\"False\"/></config>"))
+        << config->Xml();
+
+    // Every choice comes back from the saved text, patterns with markup, blanks and tabs included.
+    ScanChoices choices;
+    choices.sizeKind = SizeKind::DiskUsage;
+    choices.hardLinksOnce = true;
+    choices.oneFileSystem = true;
+    choices.exclude = {"*.o", "a&b<c>\"d'", " lead", "tab\there", "build/", "K\xC3\xA4se*"};
+    config->ScanOptions().SetChoices(choices);
+    auto again = ConfigFromText(config->Xml());
+    EXPECT_EQ(again->ScanOptions().Choices(), choices);
+    EXPECT_EQ(again->ScanOptions().Count(), 6);
+    // Setting fewer patterns drops the others.
+    choices.exclude = {"core"};
+    again->ScanOptions().SetChoices(choices);
+    EXPECT_EQ(ConfigFromText(again->Xml())->ScanOptions().Choices().exclude, std::vector<std::string>{"core"});
+
+    // A flag that is not a boolean fails like any boolean; an empty one reads as False.
+    EXPECT_THROW(ConfigFromText("<config><scanoptions HardLinksOnce=\"often\"/></config>")->ScanOptions().Choices(),
+                 TConvertError);
+    EXPECT_FALSE(ConfigFromText("<config><scanoptions OneFileSystem=\"\"/></config>")->ScanOptions().OneFileSystem());
+    EXPECT_TRUE(ConfigFromText("<config><scanoptions OneFileSystem=\"1\"/></config>")->ScanOptions().OneFileSystem());
+}
+
 TEST(ConfigBinding, NodeWithoutNameOrWidth)
 {
     auto config = ConfigFromText("<config><nodes><node Visible=\"True\" Index=\"0\"/>"

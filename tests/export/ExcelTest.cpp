@@ -5,6 +5,7 @@
 #include "export/FileInfo.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
+#include "support/TracingExcelApplication.h"
 
 using namespace folvane;
 using namespace folvane::test;
@@ -16,7 +17,7 @@ const std::vector<std::string> kDefaultColumns = {"File Name",   "Full Path",   
                                                   "Write Time",  "File Count"};
 
 // The stand-in, handing its record of member calls out when it is released.
-class RecordingExcel : public ExcelApplication {
+class RecordingExcel : public TracingExcelApplication {
 public:
     RecordingExcel(std::vector<std::string> &record, std::string failAt) : record_(record) { FailAt = std::move(failAt); }
     ~RecordingExcel() override { record_ = Trace; }

@@ -3,6 +3,7 @@
 // everything that was shown, in order, so tests can check texts, captions, buttons and icons.
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,16 +27,21 @@ public:
     std::deque<MsgResult> messageAnswers;     // for YesNo boxes; Ok boxes answer Ok
     std::deque<std::string> folderAnswers;    // "" = cancel
     std::deque<bool> columnDialogAnswers;
+    // What the Scan Options dialog does: given, it is run (it may store choices) and its answer
+    // is the dialog's; else the dialog answers from scanOptionsAnswers.
+    std::function<bool()> scanOptionsDialog;
+    std::deque<bool> scanOptionsAnswers;
 
     // What was shown.
     std::vector<Message> messages;
     std::vector<SaveRequest> saveRequests;
     std::vector<std::string> opened;
+    std::vector<std::vector<std::string>> copied; // each CopyPaths call
     std::vector<std::string> waitLog; // "show", "hide", "text:<message>"
     bool waitVisible = false;
     bool cancelVisible = false;
     std::string waitText = "...";
-    int columnDialogs = 0, abouts = 0;
+    int columnDialogs = 0, abouts = 0, scanOptionsDialogs = 0;
 
     ScriptedUi() { SetUi(this); }
     ~ScriptedUi() override { SetUi(nullptr); }
@@ -81,8 +87,14 @@ public:
         ++columnDialogs;
         return take(columnDialogAnswers, false);
     }
+    bool ShowScanOptions() override
+    {
+        ++scanOptionsDialogs;
+        return scanOptionsDialog ? scanOptionsDialog() : take(scanOptionsAnswers, false);
+    }
     void ShowAbout() override { ++abouts; }
     void OpenUrl(const std::string &url) override { opened.push_back(url); }
+    void CopyPaths(const std::vector<std::string> &paths) override { copied.push_back(paths); }
 
 private:
     template <typename T> static T take(std::deque<T> &queue, T fallback)

@@ -14,9 +14,10 @@ namespace folvane::test {
 
 class TempDir {
 public:
-    TempDir()
+    // In `base` when given (a test that makes very many entries may prefer a memory file system).
+    explicit TempDir(const std::filesystem::path &base = std::filesystem::temp_directory_path())
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "folvane-test-XXXXXX").string();
+        std::string pattern = (base / "folvane-test-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
             throw std::runtime_error("cannot create a temporary folder");
         path_ = pattern;

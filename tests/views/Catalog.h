@@ -13,7 +13,7 @@
 #include "config/ConfigStore.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
-#include "views/PlainViews.h"
+#include "support/PlainViews.h"
 #include "views/uCtrl.h"
 
 namespace folvane::test {
@@ -30,8 +30,14 @@ inline LocalSeconds NowSeconds()
 
 class CatalogBuilder {
 public:
-    CatalogBuilder(TNodeTree &tree, const std::string &path) : tree_(tree)
+    enum Mode { Fresh, Keep };
+    // A new catalogue of `path`; with Keep, more entries for the catalogue the tree holds.
+    CatalogBuilder(TNodeTree &tree, const std::string &path, Mode mode = Fresh) : tree_(tree)
     {
+        if (mode == Keep) {
+            top = tree_.First();
+            return;
+        }
         tree_.Clear();
         top = tree_.AddTopLevel();
         tree_.SetExplicitPath(top, path, path.size());
@@ -54,7 +60,7 @@ public:
     {
         std::uint64_t total = RollUpFolderSize(tree_, top);
         tree_.SetSize(top, total);
-        FillPercentagesAndCounts(tree_, double(total));
+        FillPercentagesAndCounts(tree_, total);
     }
 
     NodeId top;

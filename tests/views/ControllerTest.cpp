@@ -1,6 +1,7 @@
 // The controller's columns, cells, icons, header clicks, column dialog, layout and sorting.
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include "Catalog.h"
 #include "common/uFunction.h"
 #include "config/FolvaneConfig.h"
+#include "views/TreeSort.h"
 
 namespace folvane::test {
 namespace {
@@ -79,7 +81,7 @@ TEST_F(FourColumns, AlignmentPositionsAndNamesThatAreNotFields)
     EXPECT_EQ(g.CellText(f, 1), "a.txt");
     EXPECT_EQ(g.CellText(f, 0), "1.50 KB");
     EXPECT_EQ(g.CellImage(f, 0), -1);
-    EXPECT_EQ(g.CellImage(b.top, 1), 0); // the folder exists: an icon
+    EXPECT_EQ(g.CellImage(b.top, 1), 0); // the folder icon
     EXPECT_EQ(g.CellText(f, 4), "");     // a column without an entry stays empty
     EXPECT_EQ(g.CellImage(f, 4), -1);
 }
@@ -98,6 +100,10 @@ TEST(FormatSize, UnitsGroupingAndEmptyFields)
         {"1073741824", "1.00 GB", "1,00 GB"},
         {"5368709120", "5.00 GB", "5,00 GB"},
         {"2199023255552", "2,048.00 GB", "2.048,00 GB"},
+        {"1152", "1.13 KB", "1,13 KB"}, // 1.125 KB: a tie goes away from zero
+        // 2^54 + 2^27 - 1 bytes are 16,777,216.124999999... GB; as a double they would be the tie.
+        {"18014398643699711", "16,777,216.12 GB", "16.777.216,12 GB"},
+        {"18446744073709551615", "17,179,869,184.00 GB", "17.179.869.184,00 GB"},
     };
     TNodeTree tree;
     NodeId n = tree.AddTopLevel();
@@ -115,6 +121,10 @@ TEST(FormatSize, UnitsGroupingAndEmptyFields)
     EXPECT_EQ(FormatSize(FileSize, &tree, n), "");
     tree.SetField(n, FileSize, "1536.0"); // a written size reads as a number
     EXPECT_EQ(FormatSize(FileSize, &tree, n), "1.50 KB");
+    tree.SetField(n, FileSize, "12.345"); // one that is not whole shows as the number it is
+    EXPECT_EQ(FormatSize(FileSize, &tree, n), "12.35 B");
+    tree.SetField(n, FileSize, "-3");
+    EXPECT_EQ(FormatSize(FileSize, &tree, n), "-3.00 B");
     EXPECT_EQ(FormatSize(SizePercentage, &tree, n), "");
     tree.SetField(n, SizePercentage, "12.35");
     EXPECT_EQ(FormatSize(SizePercentage, &tree, n), "12.35%");
@@ -126,22 +136,84 @@ TEST(FormatSize, UnitsGroupingAndEmptyFields)
 
 TEST_F(ControllerColumns, CellTextHintAndIconsOnlyInTheNameColumn)
 {
-    std::string existing = dir.File("data/a.txt", 2048);
-    CatalogBuilder b(Tree(), dir / "data");
+    CatalogBuilder b(Tree(), "/data");
     NodeId a = b.File(b.top, "a.txt", 2048);
-    NodeId gone = b.File(b.top, "gone.txt", 10);
+    b.File(b.top, "b.txt", 10);
     b.Finish();
     EXPECT_EQ(VT().CellText(a, Column("File Size")), "2.00 KB");
     EXPECT_EQ(VT().CellText(a, Column("Size Percentage")), "99.51%");
-    EXPECT_EQ(VT().CellHint(a, Column("Full Path")), existing);
+    EXPECT_EQ(VT().CellHint(a, Column("Full Path")), "/data/a.txt");
     EXPECT_EQ(VT().CellText(a, 15), "");
     EXPECT_EQ(VT().CellImage(a, 0), 1);
-    EXPECT_EQ(Tree().Data(a).IconIndex, 1);
-    EXPECT_EQ(Tree().Data(a).ExpandedIconIndex, 1);
     EXPECT_EQ(VT().CellImage(a, Column("Full Path")), -1);
-    EXPECT_EQ(VT().CellImage(gone, 0), -1); // no longer on disk
-    VT().SetExpanded(b.top, true);
-    EXPECT_EQ(VT().CellImage(b.top, 0), 0);
+    EXPECT_EQ(VT().CellImage(a, 15), -1);
+}
+
+// Nothing of this catalogue exists on disk: every icon comes from the kind and name the records
+// hold, and painting writes nothing into a record (a worker may be reading it meanwhile).
+TEST_F(ControllerColumns, IconsComeFromTheRecordedKindAndExtension)
+{
+    const std::string gone = dir / "gone";
+    CatalogBuilder b(Tree(), gone);
+    NodeId sub = b.Folder(b.top, "sub");
+    NodeId txt = b.File(b.top, "a.txt", 1);
+    NodeId upper = b.File(sub, "B.TXT", 1);
+    NodeId jpg = b.File(b.top, "c.jpg", 1);
+    NodeId bare = b.File(b.top, "README", 1);
+    NodeId dotted = b.File(b.top, "archive.tar.gz", 1);
+    b.Finish();
+    ASSERT_FALSE(std::filesystem::exists(gone));
+
+    const int folder = VT().CellImage(b.top, 0);
+    EXPECT_EQ(folder, 0);
+    EXPECT_EQ(VT().CellImage(sub, 0), folder);
+    VT().SetExpanded(sub, true);
+    EXPECT_EQ(VT().CellImage(sub, 0), folder); // an open folder keeps the folder icon
+    const int text = VT().CellImage(txt, 0);
+    EXPECT_GE(text, 1);
+    EXPECT_EQ(VT().CellImage(upper, 0), text); // the same type in any letter case
+    for (NodeId other : {jpg, bare, dotted}) {
+        const int icon = VT().CellImage(other, 0);
+        EXPECT_GE(icon, 1) << Tree().Field(other, FileName);
+        EXPECT_NE(icon, text) << Tree().Field(other, FileName);
+    }
+    EXPECT_EQ(VT().CellImage(dotted, 0), VT().CellImage(b.File(b.top, "x.gz", 1), 0)); // the last extension
+    for (NodeId n : {b.top, sub, txt, upper, jpg}) {
+        EXPECT_EQ(Tree().Data(n).IconIndex, 0);
+        EXPECT_EQ(Tree().Data(n).ExpandedIconIndex, 0);
+    }
+    // A record that holds no path says nothing of what it is: no icon.
+    EXPECT_EQ(VT().CellImage(Tree().AddTopLevel(), 0), -1);
+}
+
+// The cells read the table resolved when the columns were set up, not the configuration: entries
+// renamed behind the grids' backs change no cell until the column dialog's OK resolves VT's table
+// again; the other grids keep theirs.
+TEST_F(ControllerColumns, CellsReadTheColumnTableNotTheConfiguration)
+{
+    CatalogBuilder b(Tree(), "/data");
+    NodeId a = b.File(b.top, "a.txt", 2048);
+    b.Finish();
+    ctrl->ShowFolder(b.top);
+    const NodeId listed = VTList().Nodes().First();
+    const int name = Column("File Name"), size = Column("File Size");
+    TXMLNodesType entries = GetConfig().XMLConfig()->Nodes();
+    for (int i = 0; i < entries.Count(); ++i)
+        entries.Node(i).SetName("Full Path");
+
+    for (TPlainTreeGrid *grid : {&VT(), &VTList()}) {
+        const NodeId n = grid == &VT() ? a : listed;
+        EXPECT_EQ(grid->CellText(n, size), "2.00 KB") << grid->Name();
+        EXPECT_EQ(grid->CellHint(n, name), "a.txt") << grid->Name();
+        EXPECT_EQ(grid->CellImage(n, name), 1) << grid->Name();
+    }
+
+    ui.columnDialogAnswers = {true};
+    ctrl->ShowColumnDialog();
+    EXPECT_EQ(VT().CellText(a, size), "/data/a.txt");
+    EXPECT_EQ(VT().CellImage(a, name), -1);
+    EXPECT_EQ(VTList().CellText(listed, size), "2.00 KB");
+    EXPECT_EQ(VTList().CellImage(listed, name), 1);
 }
 
 TEST_F(ControllerColumns, HeaderClicksToggleAndOnlyTheLeftButtonSorts)
@@ -333,6 +405,42 @@ TEST_F(TypedComparisons, AgreeWithTheTextRulesInEveryFormAndField)
                             << forms.longTime << " " << FieldNames[field] << " " << Tree().Field(a, FileName)
                             << " vs " << Tree().Field(b, FileName);
             }
+        }
+    }
+}
+
+TEST_F(TypedComparisons, SortsPutEveryListInTheOrderOfTheTextRules)
+{
+    // A sort reads each node's key once per list; the order must be the one the text rules give,
+    // for every field and direction, in lists added in one block and in lists that were not.
+    Build();
+    TNodeTree &t = Tree();
+    CatalogBuilder more(t, "/data", CatalogBuilder::Keep);
+    NodeId top = t.First();
+    NodeId folder = more.Folder(top, "abcdefghijklmnop-folder");
+    for (const char *name : {"abcdefghijklmnopq", "ABCDEFGHIJKLMNOP", "abcdefghijklmno", "abcdefghijklmnoP",
+                             "abcdefghijklmnopQ", "abcdefghijklmno\xC3\xA4", "zx", "_x", "[x", "ZX", "A", ""})
+        more.File(folder, name, std::strlen(name) * 7 % 5);
+    more.Folder(folder, "abcdefghijklmnopQ"); // the folder's entries are numbered in one run
+    for (const char *name : {"abcdefghijklmnop-late", "Abcdefghijklmnop-late2"})
+        more.File(top, name, 3); // numbered after the folder's entries: top's are not one run
+    t.SetField(t.Child(folder, 2), FileName, "abcdefghijklmno");
+    t.SetField(t.Child(folder, 3), FileType, "folder");
+    for (int column = 0; column < 15; ++column) {
+        for (SortDirection dir : {SortDirection::Ascending, SortDirection::Descending}) {
+            VT().SetSortColumn(column);
+            VT().SetSortDirection(dir);
+            const int field = FieldIndexOf(VT().ColumnText(column));
+            std::vector<std::vector<NodeId>> expected;
+            for (NodeId parent : {TNodeTree::Root(), top, folder}) {
+                std::vector<NodeId> children = t.Children(parent);
+                SortSiblings(children, [&](NodeId a, NodeId b) { return TextRule(VT(), a, b, field); }, dir);
+                expected.push_back(children);
+            }
+            ctrl->SortGrid(VT());
+            EXPECT_EQ(t.Children(TNodeTree::Root()), expected[0]);
+            EXPECT_EQ(t.Children(top), expected[1]) << FieldNames[field];
+            EXPECT_EQ(t.Children(folder), expected[2]) << FieldNames[field];
         }
     }
 }

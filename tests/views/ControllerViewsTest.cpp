@@ -1,5 +1,7 @@
 // The controller's navigation, statistics, charts, drill-down lists, exports and file-manager command.
 
+#include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <numeric>
 #include <thread>
@@ -7,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "Catalog.h"
+#include "catalog/CatalogNotes.h"
 #include "support/Files.h"
 #include "support/WritesFail.h"
 
@@ -64,6 +67,38 @@ TEST_F(Navigation, TopNodeListsItsChildren)
     // The list is a copy: its percentages are its own.
     EXPECT_EQ(Tree().Field(docs, SizePercentage), "4.76");
     EXPECT_EQ(Tree().Field(pic, SizePercentage), "47.62");
+}
+
+TEST_F(Navigation, ListSharesAreTheRollUpsRoundingOfTheListsTotal)
+{
+    // docs holds sub (600 bytes), a.TXT (100) and b.txt (300): in the list, shares of 1000; and a
+    // list of sizes 96, 23 and 41 gives the texts the roll-up gives for 96, 23 and 41 of 160.
+    VT().SelectNode(docs);
+    EXPECT_EQ(Listed(VTList(), SizePercentage), (std::vector<std::string>{"60.00", "10.00", "30.00"}));
+    Tree().SetSize(a, 23);
+    Tree().SetSize(bTxt, 41);
+    Tree().SetSize(c, 96);
+    Tree().SetSize(sub, 96);
+    const std::uint64_t total = RollUpFolderSize(Tree(), top);
+    FillPercentagesAndCounts(Tree(), 160); // shares as if docs were the whole catalogue
+    VT().SelectNode(sub);
+    VT().SelectNode(docs);
+    EXPECT_EQ(total, 160u + 9999 + 10000);
+    const std::vector<std::string> rolledUp = {Tree().Field(sub, SizePercentage), Tree().Field(a, SizePercentage),
+                                               Tree().Field(bTxt, SizePercentage)};
+    EXPECT_EQ(rolledUp, (std::vector<std::string>{"60.00", "14.38", "25.63"}));
+    EXPECT_EQ(Listed(VTList(), SizePercentage), rolledUp);
+    SetForms(TextForms::DeDe());
+    EXPECT_EQ(Listed(VTList(), SizePercentage), (std::vector<std::string>{"60,00", "14,38", "25,63"}));
+}
+
+TEST_F(Navigation, AListEntryWhoseSizeIsNoNumberHasNoShareAndTheOthersStillGetTheirs)
+{
+    Tree().SetField(bTxt, FileSize, "300 bytes");
+    Tree().SetField(a, FileSize, "99.5"); // counts as 100 bytes
+    VT().SelectNode(docs);
+    EXPECT_EQ(Listed(VTList(), SizePercentage), (std::vector<std::string>{"85.71", "14.29", ""}));
+    EXPECT_EQ(Listed(VTList(), FileSize), (std::vector<std::string>{"600", "99.5", "300 bytes"}));
 }
 
 TEST_F(Navigation, FilesEmptyFoldersAndTheSameNodeTwice)
@@ -162,6 +197,47 @@ TEST_F(Navigation, ARecordThatCannotBeClassifiedIsSkipped)
     EXPECT_EQ(Tree().Field(a, SizeRange), "");
     EXPECT_EQ(Tree().Field(bTxt, SizeRange), "");
     EXPECT_EQ(Tree().Field(c, SizeRange), "1"); // the pass went on
+}
+
+// An entry the scan could not examine has no times: it is in no age class (neither counted nor
+// listed there), but in its size and type classes like any file; its hint says why.
+TEST_F(Navigation, AnEntryWithoutTimesIsInNoAgeClassAndItsHintSaysWhy)
+{
+    // As a scan leaves it: no times, no class fields yet.
+    TFileNodeData &d = Tree().Data(zero);
+    d.present &= ~((1u << CreateTime) | (1u << AccessTime) | (1u << WriteTime));
+    for (Field f : {CreateAgeRange, AccessAgeRange, WriteAgeRange, SizeRange})
+        Tree().ClearField(zero, f);
+    d.flags |= TFileNodeData::Unreadable;
+    Tree().Notes().reasons[zero] = {ReasonKind::NotRead, EACCES, {}};
+    ctrl->ClassifyFiles();
+    ctrl->CurrentNode = kNoNode;
+    ctrl->ShowFolder(top);
+    auto sum = [](const std::vector<std::uint64_t> &counts) { return std::accumulate(counts.begin(), counts.end(), 0ull); };
+    EXPECT_EQ(sum(ctrl->SizeCounts), 6u);
+    for (const auto *ages : {&ctrl->CreateCounts, &ctrl->AccessCounts, &ctrl->WriteCounts})
+        EXPECT_EQ(sum(*ages), 5u);
+    std::uint64_t typed = 0;
+    for (std::size_t i = 0; i < ctrl->TypeCounts.Size(); ++i)
+        typed += ctrl->TypeCounts[i].count;
+    EXPECT_EQ(typed, 6u);
+    // Class 0 of the write times holds a.TXT and README; "zero" is listed under its size only.
+    ctrl->FillClassList(Grid(GridId::VTAge), 2, "0");
+    EXPECT_EQ(Listed(Grid(GridId::VTAge), FileName), (std::vector<std::string>{"a.TXT", "README"}));
+    ctrl->FillClassList(Grid(GridId::VTSize), 3, "0");
+    const auto bySize = Listed(Grid(GridId::VTSize), FileName);
+    EXPECT_NE(std::find(bySize.begin(), bySize.end(), "zero"), bySize.end());
+
+    const int name = Column("File Name");
+    EXPECT_EQ(VT().CellHint(zero, name), "zero\nPermission denied");
+    EXPECT_EQ(VT().CellHint(zero, Column("Write Time")), "Permission denied");
+    EXPECT_EQ(VT().CellHint(pic, name), "pic.jpg");
+    // The copy in the current-folder list says the same.
+    NodeId copy = kNoNode;
+    for (NodeId n = VTList().Nodes().First(); n != kNoNode; n = VTList().Nodes().NextSibling(n))
+        copy = VTList().Nodes().Field(n, FileName) == "zero" ? n : copy;
+    ASSERT_NE(copy, kNoNode);
+    EXPECT_EQ(VTList().CellHint(copy, name), "zero\nPermission denied");
 }
 
 TEST_F(Navigation, TypesCountedAndListedWithoutRegardToCase)
@@ -281,7 +357,63 @@ TEST_F(Navigation, ClassIndexesTheCountersDoNotHaveCountNowhere)
     EXPECT_EQ(Listed(Grid(GridId::VTSize)), (std::vector<std::string>{"c.Txt", "a.TXT", "b.txt", "zero"}));
 }
 
+TEST_F(Navigation, AClickOnMergedPointsReachesTheirEntries)
+{
+    // On the current-folder chart: the list page, with the first merged entry in list order selected.
+    TPlainChart &files = Chart(ChartId::ChartFile);
+    files.ClickMerged(2, 3); // pic.jpg, README, zero
+    EXPECT_EQ(view.Page(PageControlId::pcTotal), 1);
+    ASSERT_TRUE(VTList().Nodes().IsValid(VTList().SelectedNode()));
+    EXPECT_EQ(VTList().Nodes().Field(VTList().SelectedNode(), FileName), "pic.jpg");
+    EXPECT_EQ(VTList().FocusedNode(), VTList().SelectedNode());
+    EXPECT_EQ(ctrl->CurrentNode, top); // the folder shown stays
+
+    // On a class chart: the files of every merged point.
+    Chart(ChartId::TypeChart).ClickMerged(1, 2); // "" and jpg
+    EXPECT_EQ(Listed(Grid(GridId::VTType)), (std::vector<std::string>{"pic.jpg", "README", "zero"}));
+    EXPECT_EQ(view.Page(PageControlId::pcType), 1);
+    Chart(ChartId::SizeChart).ClickMerged(0, 2);
+    EXPECT_EQ(Listed(Grid(GridId::VTSize)), (std::vector<std::string>{"c.Txt", "a.TXT", "b.txt", "pic.jpg", "README",
+                                                                      "zero"}));
+    Chart(ChartId::AgeChart).ClickMerged(4, 2); // "one year" and above: by creation time
+    EXPECT_EQ(Listed(Grid(GridId::VTAge)), std::vector<std::string>{"c.Txt"});
+}
+
 class TypeTables : public ControllerFixture {};
+
+TEST_F(TypeTables, BytesByTypeWithTheSameOrderRuleAndDrillDown)
+{
+    CatalogBuilder b(Tree(), "/t");
+    for (auto [name, size] : std::vector<std::pair<const char *, int>>{{"a.txt", 10}, {"B.TXT", 20}, {"c.iso", 5000},
+                                                                       {"d.log", 100}, {"e.LOG", 100}, {"f.log", 100},
+                                                                       {"g.bin", 300}})
+        b.File(b.top, name, std::uint64_t(size));
+    b.Finish();
+    auto shown = [&] {
+        std::vector<std::string> labels;
+        for (const ChartPoint &p : Chart(ChartId::TypeChart).Points())
+            labels.push_back(p.label + "=" + std::to_string(std::int64_t(p.value)));
+        return labels;
+    };
+    ctrl->ShowFolder(b.top);
+    EXPECT_EQ(shown(), (std::vector<std::string>{"log=3", "txt=2", "iso=1", "bin=1"}));
+    EXPECT_EQ(Chart(ChartId::TypeChart).Unit(), ValueUnit::Files);
+
+    view.SetDown(ButtonId::sbFiles, false);
+    view.SetDown(ButtonId::sbSize, true);
+    ctrl->CurrentNode = kNoNode;
+    ctrl->ShowFolder(b.top);
+    // Met as txt, iso, log, bin; the exchange by bytes puts log before bin, which are equal.
+    EXPECT_EQ(shown(), (std::vector<std::string>{"iso=5000", "log=300", "bin=300", "txt=30"}));
+    EXPECT_EQ(Chart(ChartId::TypeChart).Unit(), ValueUnit::Bytes);
+    EXPECT_EQ(Chart(ChartId::ChartFile).Unit(), ValueUnit::Bytes);
+    EXPECT_EQ(Chart(ChartId::AgeChart).Unit(), ValueUnit::Files);
+    Chart(ChartId::TypeChart).ClickPoint(1);
+    EXPECT_EQ(Listed(Grid(GridId::VTType)), (std::vector<std::string>{"d.log", "e.LOG", "f.log"}));
+    ctrl->ShowTypeChart(Chart(ChartId::TypeChart), true, false, true);
+    EXPECT_EQ(shown().size(), 4u);
+}
+
 
 TEST_F(TypeTables, EqualCountsAndTheTopTen)
 {
@@ -485,7 +617,8 @@ TEST_F(Navigation, APreparedCatalogueIsWhatSortingAndClassifyingVTGives)
         EXPECT_EQ(y, kNoNode);
 
         // Counted on three threads, the top folder's classes are what showing it counts, types in
-        // the order met ("TXT" met in alpha before "txt" at the top).
+        // the order met ("TXT" met in alpha before "txt" at the top), with their bytes and the
+        // file met first under each (both trees number their nodes alike).
         TFACtrl::TClassCounts counted = ctrl->CountClassesOf(prepared, prepared.First(), 3);
         ctrl->CurrentNode = kNoNode;
         ctrl->ShowFolder(Tree().First());
@@ -497,11 +630,14 @@ TEST_F(Navigation, APreparedCatalogueIsWhatSortingAndClassifyingVTGives)
         for (std::size_t i = 0; i < counted.TypeCounts.Size(); ++i) {
             EXPECT_EQ(counted.TypeCounts[i].ext, ctrl->TypeCounts[i].ext);
             EXPECT_EQ(counted.TypeCounts[i].count, ctrl->TypeCounts[i].count);
+            EXPECT_EQ(counted.TypeCounts[i].bytes, ctrl->TypeCounts[i].bytes);
+            EXPECT_EQ(counted.TypeCounts[i].first, ctrl->TypeCounts[i].first);
         }
         if (!column) {
             ASSERT_EQ(counted.TypeCounts.Size(), 3u);
             EXPECT_EQ(counted.TypeCounts[0].ext, "TXT");
             EXPECT_EQ(counted.TypeCounts[0].count, 3u);
+            EXPECT_EQ(counted.TypeCounts[0].bytes, 70024u);
         }
         // Shown with those counts, the window's views are what showing it without them gives.
         const std::vector<std::string> listed = Listed(VTList());

@@ -10,6 +10,37 @@ struct FormsGuard {
     ~FormsGuard() { SetForms(TextForms::EnUs()); }
 };
 
+TEST(PercentText, RoundsTiesAwayFromZeroExactlyForAnySize)
+{
+    constexpr std::uint64_t k62 = std::uint64_t(1) << 62, k63 = std::uint64_t(1) << 63;
+    struct Case {
+        std::uint64_t part, total;
+        const char *en, *de;
+    } cases[] = {
+        {23, 160, "14.38", "14,38"},  // 14.375: as a binary fraction 14.374999...
+        {41, 160, "25.63", "25,63"},  // 25.625
+        {137, 160, "85.63", "85,63"}, // 85.625
+        {1, 800, "0.13", "0,13"},     // 0.125
+        {1, 3, "33.33", "33,33"},
+        {2, 3, "66.67", "66,67"},
+        {k62, k63, "50.00", "50,00"},
+        // part × 10,000 far beyond 64 bits; the last is a tie too (2^63 - 0.5 hundredths).
+        {UINT64_MAX, UINT64_MAX, "100.00", "100,00"},
+        {UINT64_MAX - 1, UINT64_MAX, "100.00", "100,00"},
+        {UINT64_MAX, 1, "1844674407370955161500.00", "1844674407370955161500,00"},
+        {UINT64_MAX, 20000, "92233720368547758.08", "92233720368547758,08"},
+        {0, 7, "0.00", "0,00"},
+        {5, 0, "0", "0"},
+        {0, 0, "0", "0"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(PercentText(c.part, c.total, TextForms::EnUs()), c.en) << c.part << " of " << c.total;
+        EXPECT_EQ(PercentText(c.part, c.total, TextForms::DeDe()), c.de) << c.part << " of " << c.total;
+    }
+    EXPECT_EQ(PercentHundredths(23, 160), 1438);
+    EXPECT_EQ(PercentHundredths(k62 + 1, k63 + 3), 5000); // 4999.99999999999999946 rounds up
+}
+
 TEST(CompareNumericText, NumbersNotTextAndNeverZero)
 {
     FormsGuard en(TextForms::EnUs());

@@ -125,5 +125,40 @@ TEST(TypeCounts, SortAgreesWithTheLiteralExchangeOnRandomTables)
     }
 }
 
+TEST(TypeCounts, BytesAddUpAndOrderByTheSameExchangeFromTheOrderMet)
+{
+    TTypeCounts counts;
+    counts.AddText("TXT", 100);
+    counts.AddText("jpg", 5000);
+    counts.AddText("txt", 50);
+    counts.AddBytes("JPG", 1);
+    counts.AddBytes("x\xFF", 7);
+    counts.AddBytes("x\xFF", 7);
+    EXPECT_EQ(counts[0].bytes, 150u);
+    EXPECT_EQ(counts[1].bytes, 5001u);
+    EXPECT_EQ(counts[2].bytes, 14u);
+
+    std::mt19937 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        std::size_t m = std::uniform_int_distribution<std::size_t>(0, 60)(rng);
+        int maxBytes = round % 2 ? 3 : 100000; // many equal sizes, or few
+        std::vector<TTypeCounts::Entry> entries;
+        std::vector<std::string> texts; // in the order met
+        for (std::size_t i = 0; i < m; ++i) {
+            std::uint64_t c = std::uniform_int_distribution<int>(1, 5)(rng);
+            std::uint64_t b = std::uniform_int_distribution<int>(0, maxBytes)(rng);
+            entries.push_back({"e" + std::to_string(i), c, b});
+            texts.push_back("e" + std::to_string(i) + "=" + std::to_string(b));
+        }
+        TTypeCounts table;
+        table.Assign(entries);
+        table.Sort(); // by count: the order by bytes starts again from the order met
+        std::vector<std::string> got;
+        for (std::uint32_t at : table.OrderByBytes())
+            got.push_back(table[at].ext + "=" + std::to_string(table[at].bytes));
+        ASSERT_EQ(got, literalOrder(texts)) << "round " << round;
+    }
+}
+
 } // namespace
 } // namespace folvane

@@ -1,8 +1,10 @@
 #include "views/TreeSort.h"
 
 #include <algorithm>
+#include <atomic>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -102,7 +104,8 @@ TEST(SortTree, TerminatesWithComparisonsThatAreNotOrders)
 }
 
 // Thousands of folders shared among threads: the same order as one thread gives, every node handed
-// to the visit exactly once, and an error in a comparison or a visit comes back to the caller.
+// to the visit exactly once, each comparison used by the thread that made it alone, and an error
+// in a comparison or a visit comes back to the caller.
 TEST(SortTree, InParallelAsOnOneThreadEachNodeVisitedOnce)
 {
     // 1,500 top-level folders of three folders of two files: 7,501 parents, in many runs.
@@ -130,9 +133,21 @@ TEST(SortTree, InParallelAsOnOneThreadEachNodeVisitedOnce)
         build(shared);
         SortTree(one, byKey(one), dir);
         std::vector<int> visits(shared.NodeCount() + 1, 0);
-        SortTreeInParallel(shared, byKey(shared), dir, 4, [&](NodeId n) { ++visits[n]; });
+        std::atomic<int> made{0}, strays{0};
+        auto ownCompare = [&]() -> NodeCompare {
+            ++made;
+            return [compare = byKey(shared), owner = std::this_thread::get_id(), &strays](NodeId a, NodeId b) {
+                if (std::this_thread::get_id() != owner)
+                    ++strays;
+                return compare(a, b);
+            };
+        };
+        SortTreeInParallel(shared, ownCompare, dir, 4, [&](NodeId n) { ++visits[n]; });
         for (NodeId parent = 0; parent <= one.NodeCount(); ++parent)
             ASSERT_EQ(shared.Children(parent), one.Children(parent)) << "folder " << parent;
+        EXPECT_GE(made.load(), 1);
+        EXPECT_LE(made.load(), 4);
+        EXPECT_EQ(strays.load(), 0);
         EXPECT_EQ(visits[0], 0); // the invisible root is nobody's child
         EXPECT_TRUE(std::all_of(visits.begin() + 1, visits.end(), [](int v) { return v == 1; }));
     }
@@ -144,13 +159,15 @@ TEST(SortTree, InParallelAsOnOneThreadEachNodeVisitedOnce)
         if (a == bad)
             throw std::runtime_error("unreadable");
     };
-    EXPECT_THROW(SortTreeInParallel(
-                     tree, [&](NodeId a, NodeId) { throwsAt(a); return 0; }, SortDirection::Ascending, 4,
-                     [](NodeId) {}),
-                 std::runtime_error);
-    EXPECT_THROW(SortTreeInParallel(
-                     tree, [](NodeId, NodeId) { return 0; }, SortDirection::Ascending, 4, throwsAt),
-                 std::runtime_error);
+    auto throwing = [&]() -> NodeCompare {
+        return [&](NodeId a, NodeId) {
+            throwsAt(a);
+            return 0;
+        };
+    };
+    auto even = []() -> NodeCompare { return [](NodeId, NodeId) { return 0; }; };
+    EXPECT_THROW(SortTreeInParallel(tree, throwing, SortDirection::Ascending, 4, [](NodeId) {}), std::runtime_error);
+    EXPECT_THROW(SortTreeInParallel(tree, even, SortDirection::Ascending, 4, throwsAt), std::runtime_error);
 }
 
 } // namespace

@@ -1,10 +1,9 @@
-#include "PlainViews.h"
+#include "support/PlainViews.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <filesystem>
 #include <stdexcept>
-#include <sys/stat.h>
 
 #include "views/TreeSort.h"
 
@@ -16,6 +15,7 @@ void TPlainTreeGrid::ReplaceNodes(TNodeTree &&tree)
 {
     nodes_ = std::move(tree);
     focused_ = selected_ = kNoNode;
+    selection_.clear();
 }
 
 void TPlainTreeGrid::Sort(int column, SortDirection direction)
@@ -26,10 +26,18 @@ void TPlainTreeGrid::Sort(int column, SortDirection direction)
     SortTree(nodes_, [&](NodeId a, NodeId b) { return events_.compare(a, b, column); }, direction);
 }
 
+void TPlainTreeGrid::SelectNodes(std::vector<NodeId> nodes)
+{
+    selection_ = std::move(nodes);
+    selected_ = selection_.empty() ? kNoNode : selection_.front();
+    focused_ = selected_;
+}
+
 void TPlainTreeGrid::SelectNode(NodeId node)
 {
     selected_ = node;
     focused_ = node;
+    selection_ = node == kNoNode ? std::vector<NodeId>{} : std::vector<NodeId>{node};
     if (events_.selectionChange)
         events_.selectionChange(node);
 }
@@ -100,6 +108,7 @@ void TPlainTreeGrid::ClickHeader(int column, MouseButton button)
 void TPlainTreeGrid::DoubleClick(NodeId node)
 {
     focused_ = selected_ = node;
+    selection_ = {node};
     if (events_.doubleClick)
         events_.doubleClick();
 }
@@ -128,6 +137,12 @@ void TPlainChart::ClickPoint(int point)
 {
     if (click_ && point >= 0 && point < int(points_.size()))
         click_(point);
+}
+
+void TPlainChart::ClickMerged(int first, int count)
+{
+    if (mergedClick_ && first >= 0 && count > 0 && first + count <= int(points_.size()))
+        mergedClick_(first, count);
 }
 
 void TPlainChart::SaveBitmap(const std::string &path)
@@ -160,7 +175,7 @@ TPlainMainView::TPlainMainView()
     for (int i = 0; i < 4; ++i)
         charts_[i] = std::make_unique<TPlainChart>(charts[i]);
     for (ButtonId b : {ButtonId::tbPieFile, ButtonId::tbPie, ButtonId::tbPieSize, ButtonId::tbPieType,
-                       ButtonId::sbCreate, ButtonId::sbAll})
+                       ButtonId::sbCreate, ButtonId::sbAll, ButtonId::sbFiles})
         down_[b] = true;
 }
 
@@ -176,13 +191,14 @@ int TPlainMainView::Page(PageControlId control) const
     return it == pages_.end() ? 0 : it->second;
 }
 
-int TPlainMainView::IconIndexOf(const std::string &path, bool isFolder)
+int TPlainMainView::IconIndexOf(bool isFolder, std::string_view extension)
 {
-    iconRequests.push_back(path);
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0)
-        return -1;
-    return isFolder ? 0 : 1;
+    if (isFolder)
+        return 0;
+    std::string key(extension);
+    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    auto [at, added] = fileIcons_.try_emplace(std::move(key), int(fileIcons_.size()) + 1);
+    return at->second;
 }
 
 } // namespace folvane

@@ -2,7 +2,8 @@
 // Plain, display-free implementations of the tree-grid, chart and main-view interfaces. They keep
 // what was set, raise their events the way the real widgets do where the controller relies on
 // it (selecting a node raises the selection change; a header click raises mouse-down, then
-// click), and let tests and benchmarks drive the controller without a screen.
+// click), and let tests and benchmarks drive the controller without a screen. Test support:
+// built into folvane_testsupport, never into the program.
 
 #include <map>
 #include <memory>
@@ -40,6 +41,9 @@ public:
     void SetFocusedNode(NodeId node) override { focused_ = node; }
     NodeId SelectedNode() const override { return selected_; }
     void SelectNode(NodeId node) override;
+    std::vector<NodeId> SelectedNodes() const override { return selection_; }
+    // Selects several rows, as a list does with Ctrl and Shift (no event: lists raise none).
+    void SelectNodes(std::vector<NodeId> nodes);
 
     void ClearColumns() override;
     void BeginColumnUpdate() override { ++columnUpdateDepth_; }
@@ -88,6 +92,7 @@ private:
     SortDirection direction_ = SortDirection::Ascending;
     int sorts_ = 0;
     NodeId focused_ = kNoNode, selected_ = kNoNode;
+    std::vector<NodeId> selection_;
     std::vector<Column> columns_;
     std::vector<int> order_; // column numbers in display order
 };
@@ -106,13 +111,21 @@ public:
     void AddPoints(std::span<const ChartPoint> points) override;
     SeriesKind Kind() const override { return kind_; }
     std::vector<ChartPoint> Points() const override { return points_; }
+    void SetValueUnit(ValueUnit unit) override { unit_ = unit; }
+    ValueUnit Unit() const { return unit_; }
     void SetPointClickHandler(std::function<void(int point)> handler) override { click_ = std::move(handler); }
+    void SetMergedClickHandler(std::function<void(int first, int count)> handler) override
+    {
+        mergedClick_ = std::move(handler);
+    }
 
     // Writes a small white bitmap (a valid BMP file); throws std::runtime_error when it cannot.
     void SaveBitmap(const std::string &path) override;
 
-    // A click on a point, as the screen reports it.
+    // A click on a point, or on an item that stands for `count` merged points from `first`, as
+    // the screen reports it.
     void ClickPoint(int point);
+    void ClickMerged(int first, int count);
     int SeriesCount() const { return seriesCount_; }
 
 private:
@@ -121,13 +134,15 @@ private:
     SeriesKind kind_ = SeriesKind::None;
     int seriesCount_ = 0;
     std::vector<ChartPoint> points_;
+    ValueUnit unit_ = ValueUnit::Files;
     std::function<void(int)> click_;
+    std::function<void(int, int)> mergedClick_;
 };
 
 class TPlainMainView final : public IMainView {
 public:
-    // In the state the main window starts in: every chart a pie, "File Create Time" and "All"
-    // down, every page control on its first page, the path label "Current Path".
+    // In the state the main window starts in: every chart a pie, "File Create Time", "All" and
+    // "Files" down, every page control on its first page, the path label "Current Path".
     TPlainMainView();
 
     ITreeGrid &Grid(GridId id) override { return *grids_[int(id)]; }
@@ -146,9 +161,9 @@ public:
     void ShowPage(PageControlId control, int page) override { pages_[control] = page; }
     int Page(PageControlId control) const override;
 
-    // The index of a small icon for the path: 0 for a folder, 1 for a file, -1 when nothing exists there.
-    int IconIndexOf(const std::string &path, bool isFolder) override;
-    std::vector<std::string> iconRequests;
+    // 0 for a folder; for a file, one index per extension (any letter case) from 1, in the order
+    // the extensions are first asked for.
+    int IconIndexOf(bool isFolder, std::string_view extension) override;
 
     TXmlDocument &XMLDoc() override { return xmlDoc_; }
 
@@ -159,6 +174,7 @@ private:
     bool upEnabled_ = false;
     std::map<ButtonId, bool> down_;
     std::map<PageControlId, int> pages_;
+    std::map<std::string, int> fileIcons_; // lower-case extension -> index
     TXmlDocument xmlDoc_;
 };
 
