@@ -4,8 +4,11 @@
 #   build/       every suite, as the program is built for use (benchmarks built too, not run);
 #   build-asan/  every suite again under the address and undefined-behaviour sanitizers;
 #   build-tsan/  under the thread sanitizer, the suites that run threads: the scan (catalog), the
-#                export's writing step and the parallel sort (views), the UI services called from
-#                a worker and the work runner (app widgets), the main window's work (app window).
+#                export's writing step, the parallel sort and count (views), the UI services called
+#                from a worker and the work runner (app widgets), the main window's work (scans,
+#                refreshes, exports) and the treemap's worker (app window). The other suites start
+#                no thread of ours; catalog_fork_tests forks, drops privileges and then starts the
+#                scan's threads in the child, which the thread sanitizer does not follow.
 # A sanitizer report ends the program that made it, so the test that ran it fails. Each phase
 # prints how long it took.
 set -euo pipefail

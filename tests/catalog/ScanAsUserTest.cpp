@@ -85,6 +85,27 @@ protected:
 
 } // namespace
 
+TEST_F(ScanAsUserTest, AFolderTheUserMayNotReadIsChildlessForThatUser)
+{
+    dir.File("locked/secret", 50);
+    dir.File("open/visible", 7);
+    ::chmod((dir / "locked").c_str(), 0);
+    const std::string answer = inChild([&]() -> std::string {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            return "could not become nobody";
+        TNodeTree t;
+        ScanFolder(t, dir.Path());
+        Findings f;
+        const NodeId l = NodeAt(t, "locked");
+        f.Expect(l != kNoNode && t.ChildCount(l) == 0 && t.Field(l, FileSize) == "0",
+                 "the locked folder is not childless with size 0");
+        f.Expect(t.Field(NodeAt(t, "open/visible"), FileSize) == "7", "open/visible is not complete");
+        f.Expect(t.Field(t.First(), FileSize) == "7", "the total is " + t.Field(t.First(), FileSize));
+        return f.text;
+    });
+    EXPECT_EQ(answer, "");
+}
+
 TEST_F(ScanAsUserTest, FoldersTheUserCannotSearchOrReadKeepTheirEntriesMarkedAndCounted)
 {
     dir.File("listable/a.txt", 10);
