@@ -200,6 +200,15 @@ struct ThreadBuffers {
     LastFolder last;
 };
 
+// The times a record keeps, from an entry's status: birth (write where the file system keeps
+// no birth time), access, write; UTC seconds.
+void timesOf(const struct statx &st, std::int64_t times[3])
+{
+    times[2] = st.stx_mtime.tv_sec;
+    times[1] = st.stx_atime.tv_sec;
+    times[0] = (st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_mtime.tv_sec;
+}
+
 // What the walk found of an entry, in its record; the name is the caller's.
 void fillRecord(TFileNodeData &data, const Entry &e, bool disk)
 {
@@ -453,9 +462,7 @@ private:
         }
         e.timed = true;
         e.folder = S_ISDIR(st.stx_mode);
-        e.times[2] = st.stx_mtime.tv_sec;
-        e.times[1] = st.stx_atime.tv_sec;
-        e.times[0] = (st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_mtime.tv_sec;
+        timesOf(st, e.times);
         if (!e.folder) {
             e.apparent = st.stx_size;
             e.usage = std::uint64_t(st.stx_blocks) * 512;
@@ -686,6 +693,23 @@ ScanOutcome ScanFolder(TNodeTree &tree, std::string_view path, const ScanOptions
     ApplyCountingChoices(tree, options.choices.sizeKind, options.choices.hardLinksOnce);
     tree.SetExpanded(top, true);
     return outcome;
+}
+
+bool RereadTimes(const TEntryPath &path, TFileNodeData &data)
+{
+    if (!(data.present & kTimeFields) || path.names.empty())
+        return false;
+    int error = 0;
+    const TUniqueFd parent = OpenFolderAt(path, path.names.size() - 1, error);
+    struct statx st;
+    if (!parent.Valid() || ::statx(parent.Get(), path.names.back().c_str(), AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                                   kStatxMask, &st) != 0)
+        return false;
+    std::int64_t times[3];
+    timesOf(st, times);
+    for (int k = 0; k < 3; ++k)
+        data.times[k] = ToLocalSeconds(times[k]);
+    return true;
 }
 
 } // namespace folvane

@@ -28,6 +28,7 @@
 
 #include "catalog/NodeTree.h"
 #include "catalog/ScanChoices.h"
+#include "common/EntryPath.h"
 
 namespace folvane {
 
@@ -67,6 +68,12 @@ struct ScanOutcome {
 // marked folder without children; nothing is reported as an error. A cancelled scan leaves a
 // partial tree; callers keep their previous catalogue instead.
 ScanOutcome ScanFolder(TNodeTree &tree, std::string_view path, const ScanOptions &options = {});
+
+// Reads the times of the entry at `path` into its record again, as a scan records them, after
+// something changed it on disk (a folder whose entries were moved away has a new write time).
+// A record without times (the chosen folder, an entry that could not be read) keeps none; false
+// when nothing was read.
+bool RereadTimes(const TEntryPath &path, TFileNodeData &data);
 
 // The extension of `path` without the dot: what follows the last ".", when no "/" comes after it
 // (a dot in a folder name is never an extension; ":" is an ordinary character here).

@@ -6,6 +6,7 @@
 
 #include "catalog/CatalogEdit.h"
 #include "catalog/FieldReaders.h"
+#include "catalog/uFileReader.h"
 #include "common/UiServices.h"
 #include "common/Utf8.h"
 #include "common/uFunction.h"
@@ -244,7 +245,9 @@ void TEntryActions::moveToTrash(std::vector<NodeId> nodes)
             gone.push_back(node);
         failed.emplace_back(node, result.reason);
     }
-    // What could not be moved, gone entries included, stays in the catalogue; the rest leaves it.
+    // The folders the moved entries left have new write times on disk; then what could not be
+    // moved, gone entries included, stays in the catalogue, and the rest leaves it.
+    rereadParentTimes(moved);
     update_.RemoveEntries(moved);
     if (!moved.empty())
         host_.CatalogueChanged();
@@ -267,6 +270,19 @@ void TEntryActions::moveToTrash(std::vector<NodeId> nodes)
         Ui().MessageBox(text, kTrashCaption, MsgButtons::Ok, MsgIcon::Exclamation);
     else
         offerRefresh(text, kTrashCaption, commonFolder(tree, gone));
+}
+
+void TEntryActions::rereadParentTimes(const std::vector<NodeId> &moved)
+{
+    TNodeTree &tree = ctrl_.Tree->Nodes();
+    std::vector<NodeId> parents;
+    for (NodeId node : moved)
+        parents.push_back(tree.Parent(node));
+    std::sort(parents.begin(), parents.end());
+    parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
+    for (NodeId parent : parents)
+        if (parent != TNodeTree::Root())
+            RereadTimes(EntryPathOf(tree, parent), tree.Data(parent));
 }
 
 // --- The file manager, a terminal, paths --------------------------------------------------------

@@ -74,6 +74,7 @@ private:
     NodeId folderOf(NodeId node) const;
     void refresh(std::vector<NodeId> nodes);
     void moveToTrash(std::vector<NodeId> nodes);
+    void rereadParentTimes(const std::vector<NodeId> &moved);
     void openFileManager(NodeId node);
     void openTerminal(NodeId node);
     void copyPath(const std::vector<NodeId> &nodes);

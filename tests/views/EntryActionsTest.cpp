@@ -191,6 +191,9 @@ protected:
 TEST_F(EntryActionsTest, AFileAndAFolderMovedFromTheTreeLeaveTheCatalogueAndTheTotalsShrink)
 {
     ASSERT_EQ(actions.Places.homeTrash, dir / "home/.local/share/Trash"); // XDG_DATA_HOME's
+    // A day-old folder: the move gives it a new write time, which the catalogue must follow.
+    fs::last_write_time(data + "/proj", fs::last_write_time(data + "/proj") - std::chrono::hours(24));
+    Scan();
     const std::uint64_t total = Tree().Data(Tree().First()).size;
     VT().SelectNode(Find("proj/readme.md"));
     ui.messageAnswers = {MsgResult::Yes};
