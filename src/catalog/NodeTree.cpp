@@ -172,6 +172,46 @@ void TNodeTree::FinishBulk()
     bulk_ = false;
 }
 
+NodeId TNodeTree::AddDetached()
+{
+    std::lock_guard lock(mutex_);
+    if (bulk_)
+        throw std::logic_error("AddDetached during a bulk build");
+    ensureRoot();
+    return allocateNodes(1);
+}
+
+void TNodeTree::AdoptChildren(NodeId parent, std::span<const NodeId> children)
+{
+    if (parent >= nodeCount_.load(std::memory_order_acquire) || node(parent).childCount != 0)
+        throw std::invalid_argument("AdoptChildren: not a parent without children");
+    if (children.empty())
+        return;
+    Node &p = node(parent);
+    {
+        std::lock_guard lock(mutex_); // readers building parts of one tree on several threads share the child list
+        if (childIds_.size() + children.size() >= std::size_t(kNoNode))
+            throw std::length_error("too many entries for one catalogue");
+        p.childBegin = std::uint32_t(childIds_.size());
+        childIds_.insert(childIds_.end(), children.begin(), children.end());
+    }
+    p.childCount = p.childCap = std::uint32_t(children.size());
+    std::uint32_t below = 0;
+    for (std::uint32_t r = 0; r < p.childCount; ++r) {
+        Node &c = node(children[r]);
+        c.parent = parent;
+        c.row = r;
+        below += c.subtree;
+    }
+    addToAncestors(parent, below);
+}
+
+void TNodeTree::ReserveDetached(std::size_t nodes)
+{
+    std::lock_guard lock(mutex_);
+    childIds_.reserve(childIds_.size() + std::min<std::size_t>(nodes, kNoNode));
+}
+
 NodeId TNodeTree::Parent(NodeId id) const
 {
     return id < nodeCount_.load(std::memory_order_relaxed) ? node(id).parent : kNoNode;
@@ -444,6 +484,12 @@ void TNodeTree::setOverride(NodeId id, int field, std::string_view value)
     TFileNodeData &d = Data(id);
     d.flags |= TFileNodeData::HasOverride;
     d.present |= bit(field);
+}
+
+void TNodeTree::SetWrittenText(NodeId id, int field, std::string_view text)
+{
+    if (IsValid(id) && field >= 0 && field < kFieldCount)
+        setOverride(id, field, text);
 }
 
 void TNodeTree::eraseOverride(NodeId id, int field)

@@ -590,4 +590,17 @@ LocalSeconds ToLocalSeconds(std::int64_t utcSeconds)
     return utcSeconds + slot.offset;
 }
 
+std::int64_t UtcOfLocalSeconds(LocalSeconds local)
+{
+    // The offset of a time is within a day of any other's: try the offsets in force a day
+    // before and a day after, earlier result first.
+    const long before = ToLocalSeconds(local - 86400) - (local - 86400);
+    const long after = ToLocalSeconds(local + 86400) - (local + 86400);
+    std::int64_t candidates[2] = {local - std::max(before, after), local - std::min(before, after)};
+    for (std::int64_t utc : candidates)
+        if (ToLocalSeconds(utc) == local)
+            return utc;
+    return local - before;
+}
+
 } // namespace folvane
