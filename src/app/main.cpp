@@ -1,6 +1,11 @@
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 
+#include <optional>
+#include <string>
+
+#include "app/CommandLine.h"
 #include "app/QtUiServices.h"
 #include "app/uMain.h"
 #include "app/uWaitForm.h"
@@ -65,9 +70,15 @@ public:
 
 int main(int argc, char *argv[])
 {
+    // The user's date, time and number forms (read with QtCore alone: no application object),
+    // then the command line, which may end the run before any window or display is touched.
+    folvane::InstallSystemForms();
+    std::string open;
+    if (const std::optional<int> status = folvane::RunCommandLine(argc, argv, open))
+        return *status;
+
     TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Folvane"));
-    folvane::InstallSystemForms();
 #ifdef Q_OS_UNIX
     closeOnEndRequest(app);
 #endif
@@ -81,6 +92,9 @@ int main(int argc, char *argv[])
     // Centred on the desktop.
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
     window.show();
+    // A folder or catalogue named on the command line, once the window is up.
+    if (!open.empty())
+        QTimer::singleShot(0, &window, [&window, open] { window.OpenAtStart(open); });
     const int result = QApplication::exec();
     folvane::SetUi(nullptr);
     return result;

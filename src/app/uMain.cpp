@@ -31,12 +31,16 @@
 
 #include "app/UAbout.h"
 #include "app/uWaitForm.h"
+#include "catalog/CatalogCompare.h"
+#include "catalog/CatalogFile.h"
 #include "catalog/CatalogNotes.h"
 #include "catalog/uFileReader.h"
 #include "common/TextForms.h"
 #include "common/Utf8.h"
 #include "common/UiServices.h"
 #include "config/ConfigStore.h"
+#include "export/ChangesExport.h"
+#include "views/QtChanges.h"
 #include "views/QtChart.h"
 #include "views/QtIconList.h"
 #include "views/QtTreeGrid.h"
@@ -191,6 +195,27 @@ QIcon treemapIcon()
     return QIcon(pixmap);
 }
 
+// A green bar up and a red one down: the icon of the Changes tab.
+QIcon changesIcon()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 150, 70));
+    p.drawPolygon(QPolygonF({QPointF(1, 7), QPointF(4.5, 1), QPointF(8, 7)}));
+    p.drawRect(QRectF(3, 7, 3, 7));
+    p.setBrush(QColor(200, 50, 50));
+    p.drawPolygon(QPolygonF({QPointF(8, 9), QPointF(11.5, 15), QPointF(15, 9)}));
+    p.drawRect(QRectF(10, 2, 3, 7));
+    return QIcon(pixmap);
+}
+
+// The files "Open Catalogue…" and "Compare with Catalogue…" offer.
+constexpr const char *kCatalogueFilter = "Catalogue files|*.xml;*.XML;*.json;*.JSON|Folvane XML catalogue|*.xml;*.XML|"
+                                         "ncdu JSON export|*.json;*.JSON|All files|*";
+
 } // namespace
 
 template <typename F> void TFMMain::guard(F &&f) noexcept
@@ -222,6 +247,15 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
     scanOptions->setObjectName(QStringLiteral("mScanOptions"));
     scanOptions->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
     connect(scanOptions, &QAction::triggered, this, [this] { guard([&] { ScanOptionsClick(); }); });
+    // Catalogue files, beyond the specified items too.
+    QAction *openCatalogue = menuBar()->addAction(QStringLiteral("Open Catalogue\u2026"));
+    openCatalogue->setObjectName(QStringLiteral("mOpenCatalogue"));
+    openCatalogue->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+O")));
+    connect(openCatalogue, &QAction::triggered, this, [this] { guard([&] { OpenCatalogueClick(); }); });
+    QAction *compare = menuBar()->addAction(QStringLiteral("Compare with Catalogue\u2026"));
+    compare->setObjectName(QStringLiteral("mCompare"));
+    compare->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+D")));
+    connect(compare, &QAction::triggered, this, [this] { guard([&] { CompareClick(); }); });
 
     VT = new QtTreeGrid("VT");
     VTList = new QtTreeGrid("VTList");
@@ -328,6 +362,7 @@ TFMMain::TFMMain(QWidget *parent) : QMainWindow(parent)
                       "Type of Files");
 
     pcTotal->addTab(buildTreemapPage(), treemapIcon(), QStringLiteral("Treemap"));
+    buildChangesPage();
 
     setCentralWidget(central);
 
@@ -638,6 +673,11 @@ QWidget *TFMMain::buildGridPage(QtTreeGrid *grid, const QString &name, bool with
                 ctrl_->OpenExplorer(*grid);
         });
     });
+    // Beyond the specified buttons, after them: the terminal analysers' interchange format.
+    bar->addSeparator();
+    QToolButton *ncdu = toolButton(bar, name + QStringLiteral("Ncdu"), QStringLiteral("Export to ncdu JSON"),
+                                   documentIcon(QStringLiteral("JSON"), QColor(120, 70, 160)));
+    connect(ncdu, &QToolButton::clicked, this, [this, grid] { exportCommand(&TFACtrl::ExportNcdu, grid); });
     layout->addWidget(bar);
     layout->addWidget(grid, 1);
     return page;
@@ -941,7 +981,7 @@ void TFMMain::showSummary()
     // When the whole does not fit, the folder gives way in its middle down to a third of the
     // panel, then the end of the line goes; the hint has it all.
     const QString whole = QString::fromStdString(SummaryText(notes->summary));
-    const QString folder = QString::fromStdString(ValidUtf8(notes->summary.folder));
+    const QString folder = QString::fromStdString(SummaryLead(notes->summary));
     const QString rest = whole.mid(folder.size());
     const QFontMetrics metrics = panel->fontMetrics();
     const int width = panel->contentsRect().width();
@@ -1033,13 +1073,20 @@ bool TFMMain::DropUriList(const QByteArray &uriList)
 {
     if (busy_ || !ctrl_)
         return false;
-    // Every folder would replace the one before, so only the last one is scanned.
-    std::string last;
-    for (const std::string &path : LocalPathsOfUriList(uriList))
+    // Every folder would replace the one before, so only the last one is scanned. Without a
+    // folder, the last file that holds a catalogue is opened; other files are passed over.
+    std::string last, lastCatalogue;
+    for (const std::string &path : LocalPathsOfUriList(uriList)) {
         if (isFolder(path))
             last = path;
-    if (last.empty())
+        else if (RecognizeCatalogueFile(path) != CatalogFormat::None)
+            lastCatalogue = path;
+    }
+    if (last.empty()) {
+        if (!lastCatalogue.empty())
+            OpenCatalogue(lastCatalogue);
         return true;
+    }
     const std::string previous = ctrl_->RootPath;
     ctrl_->RootPath = last;
     if (scanFolder(last)) {
@@ -1076,6 +1123,213 @@ void TFMMain::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     // The drag source is answered first; the scan then runs from the event loop.
     QTimer::singleShot(0, this, [this, raw] { guard([&] { DropUriList(raw); }); });
+}
+
+// --- Catalogue files ------------------------------------------------------------------------
+
+bool TFMMain::readCatalogue(const std::string &path, TNodeTree &into, const std::function<void()> &after,
+                            const std::string &failure)
+{
+    std::atomic<std::uint64_t> entries{0}, bytes{0};
+    std::atomic<bool> cancel{false};
+    CatalogReadOptions options;
+    options.choices = scanChoices(); // the configuration is read here, never from the worker
+    options.progress = [&](std::uint64_t e, std::uint64_t b) {
+        entries.store(e, std::memory_order_relaxed);
+        bytes.store(b, std::memory_order_relaxed);
+    };
+    options.cancel = &cancel;
+
+    // The progress window as a scan shows it: the counts of what was read, and Cancel.
+    QTimer counts;
+    struct Shown {
+        TWaitForm *wait;
+        ~Shown()
+        {
+            if (wait) {
+                wait->ShowWaitForm(false, false);
+                wait->SetCancelHandler(nullptr);
+            }
+        }
+    } shown{wait_};
+    if (wait_) {
+        wait_->SetCancelHandler([&] { cancel.store(true); });
+        wait_->ShowWaitForm(true, true);
+        wait_->SetWaitText(QStringLiteral("Loading info.."));
+        wait_->SetCounts(0, 0);
+        connect(&counts, &QTimer::timeout, wait_, [&] { wait_->SetCounts(entries.load(), bytes.load()); });
+        counts.start(100);
+    }
+    std::string error;
+    CatalogReadOutcome outcome;
+    runOffUiThread([&] {
+        try {
+            outcome = ReadCatalogFile(into, path, options);
+            if (!outcome.cancelled && after)
+                after();
+        } catch (const TCatalogFileError &e) {
+            error = e.what();
+        }
+    });
+    counts.stop();
+    if (!error.empty()) {
+        if (wait_)
+            wait_->ShowWaitForm(false, false);
+        Ui().MessageBox(failure + "\n\n" + error, "Warning", MsgButtons::Ok, MsgIcon::Exclamation);
+        return false;
+    }
+    return !outcome.cancelled;
+}
+
+void TFMMain::OpenCatalogueClick()
+{
+    if (busy_ || !ctrl_)
+        return;
+    const std::string path = Ui().OpenFileDialog("Open Catalogue", kCatalogueFilter);
+    if (!path.empty())
+        OpenCatalogue(path);
+}
+
+bool TFMMain::OpenCatalogue(const std::string &path)
+{
+    if (busy_ || !ctrl_)
+        return false;
+    repaint(); // nothing of a closed dialog stays on screen
+    auto tree = std::make_unique<TNodeTree>();
+    if (!readCatalogue(path, *tree, {}, "The catalogue could not be opened; the one shown stays."))
+        return false;
+    ctrl_->CurrentNode = kNoNode;
+    ctrl_->RootPath = tree->Field(tree->First(), FullPath);
+    VT->ReplaceNodes(std::move(*tree));
+    VT->scrollToTop();
+    showSummary();
+    showCatalogue();
+    return true;
+}
+
+void TFMMain::CompareClick()
+{
+    if (busy_ || !ctrl_)
+        return;
+    if (VT->Nodes().First() == kNoNode) {
+        Ui().MessageBox("There is no catalogue to compare with yet: open a folder or a catalogue first.",
+                        "Compare with Catalogue", MsgButtons::Ok, MsgIcon::Information);
+        return;
+    }
+    const std::string path = Ui().OpenFileDialog("Compare with Catalogue", kCatalogueFilter);
+    if (!path.empty())
+        CompareWith(path);
+}
+
+bool TFMMain::CompareWith(const std::string &path)
+{
+    if (busy_ || !ctrl_ || VT->Nodes().First() == kNoNode)
+        return false;
+    repaint();
+    auto then = std::make_unique<TNodeTree>();
+    TComparison comparison;
+    const TNodeTree &now = VT->Nodes(); // nothing changes it while the worker reads it
+    if (!readCatalogue(
+            path, *then, [&] { comparison = CompareCatalogues(*then, now); },
+            "The catalogue could not be compared with the one shown."))
+        return false;
+    Changes->Load(std::move(then), path, now, std::move(comparison));
+    if (pcTotal->indexOf(Changes) < 0)
+        pcTotal->addTab(Changes, changesIcon(), QStringLiteral("Changes"));
+    pcTotal->setCurrentWidget(Changes);
+    return true;
+}
+
+void TFMMain::CloseComparison()
+{
+    if (const int at = pcTotal->indexOf(Changes); at >= 0)
+        pcTotal->removeTab(at);
+    Changes->hide();
+    Changes->Unload();
+}
+
+void TFMMain::compareLater()
+{
+    if (!Changes->Loaded())
+        return;
+    Changes->Outdated();
+    if (comparePending_)
+        return;
+    comparePending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        comparePending_ = false;
+        guard([&] {
+            if (Changes->Loaded() && Changes->Then())
+                Changes->SetComparison(VT->Nodes(), CompareCatalogues(*Changes->Then(), VT->Nodes()));
+        });
+    });
+}
+
+void TFMMain::buildChangesPage()
+{
+    Changes = new QtChanges(this);
+    Changes->hide();
+    QToolBar *bar = Changes->Tools();
+    auto *label = new QLabel(QStringLiteral("  Export:     "));
+    label->setObjectName(QStringLiteral("ChangesExportLabel"));
+    bar->addWidget(label);
+    QToolButton *html = toolButton(bar, QStringLiteral("tbChangesHtml"), QStringLiteral("Export to HTML"),
+                                   documentIcon(QStringLiteral("HTML"), QColor(228, 77, 38)));
+    connect(html, &QToolButton::clicked, this, [this] { guard([&] { exportChanges(true); }); });
+    QToolButton *csv = toolButton(bar, QStringLiteral("tbChangesCsv"), QStringLiteral("Export to CSV"),
+                                  documentIcon(QStringLiteral("CSV"), QColor(40, 150, 70)));
+    connect(csv, &QToolButton::clicked, this, [this] { guard([&] { exportChanges(false); }); });
+    bar->addSeparator();
+    QToolButton *close = toolButton(bar, QStringLiteral("tbCloseComparison"), QStringLiteral("Close Comparison"),
+                                    themed("window-close", QStyle::SP_DialogCloseButton));
+    connect(close, &QToolButton::clicked, this, [this] { guard([&] { CloseComparison(); }); });
+    // A double click shows the entry in Total Tree.
+    connect(Changes, &QtChanges::EntryChosen, this, [this](NodeId node) {
+        guard([&] {
+            pcTotal->setCurrentIndex(0);
+            SelectInTree(*VT, node);
+        });
+    });
+    // The rows name nodes of VT's catalogue: whenever it changes they go, and come again compared anew.
+    connect(VT->model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] { compareLater(); });
+    connect(VT->model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { compareLater(); });
+    connect(VT->model(), &QAbstractItemModel::rowsInserted, this, [this] { compareLater(); });
+}
+
+void TFMMain::exportChanges(bool html)
+{
+    if (busy_ || !Changes->Loaded() || !Changes->Then())
+        return;
+    const TNodeTree &then = *Changes->Then();
+    const std::string title = Changes->Title();
+    std::string failure;
+    runOffUiThread([&] {
+        try {
+            const bool done = html ? ExportChangesHtml(Changes->Shown(), then, VT->Nodes(), title)
+                                   : ExportChangesCsv(Changes->Shown(), then, VT->Nodes());
+            if (done)
+                Ui().MessageBox("Export Finished", "Done", MsgButtons::Ok, MsgIcon::None);
+        } catch (const std::exception &e) {
+            failure = e.what();
+        }
+    });
+    if (!failure.empty())
+        Ui().MessageBox("The export failed: " + failure, "Warning", MsgButtons::Ok, MsgIcon::Exclamation);
+}
+
+void TFMMain::OpenAtStart(const std::string &path)
+{
+    if (busy_ || !ctrl_)
+        return;
+    if (!isFolder(path)) {
+        OpenCatalogue(path);
+        return;
+    }
+    const std::string previous = ctrl_->RootPath;
+    ctrl_->RootPath = path;
+    if (!scanFolder(path))
+        ctrl_->RootPath = previous;
+    showCatalogue();
 }
 
 } // namespace folvane

@@ -25,6 +25,7 @@ class QToolButton;
 
 namespace folvane {
 
+class QtChanges;
 class QtChart;
 class QtTreeGrid;
 class QtTreemap;
@@ -77,7 +78,23 @@ public:
     // shown, the other choices from the next scan.
     void ScanOptionsClick();
     // The drop flow for the bytes of a text/uri-list; false when it was refused (work running).
+    // Without a folder among them, the last file whose content is a catalogue is opened.
     bool DropUriList(const QByteArray &uriList);
+
+    // "Open Catalogue…": a catalogue file (Folvane's XML or ncdu JSON) opened like a scan.
+    void OpenCatalogueClick();
+    // Opens a catalogue file into VT on the worker, with the progress window and its Cancel.
+    // False when it could not be opened (a message says which file, where and why) or was
+    // cancelled: the catalogue shown before stays.
+    bool OpenCatalogue(const std::string &path);
+    // "Compare with Catalogue…": an earlier catalogue compared with the one shown, in the
+    // "Changes" tab after the others.
+    void CompareClick();
+    bool CompareWith(const std::string &path);
+    // Closes the comparison: the "Changes" tab goes.
+    void CloseComparison();
+    // What the command line names: a folder is scanned, a file opened as a catalogue.
+    void OpenAtStart(const std::string &path);
 
     TFACtrl *Ctrl() const { return ctrl_.get(); }
     // Lets a test or a benchmark adjust the options of the next scans (a slower walk, a probe).
@@ -90,6 +107,7 @@ public:
     QtTreeGrid *VT, *VTList, *VTAge, *VTSize, *VTType;
     QtChart *ChartFile, *AgeChart, *SizeChart, *TypeChart;
     QtTreemap *Treemap;
+    QtChanges *Changes; // a tab of pcTotal only while a comparison is loaded
     QTabWidget *pcTotal;
     QStackedWidget *pcAge, *pcSize, *pcType;
     QPushButton *btnOpen;
@@ -123,6 +141,15 @@ private:
     // Writes the shown catalogue's summary into the status bar's panel.
     void showSummary();
     void reportConfigProblem();
+    // Reads a catalogue file into `into` on the worker, then runs `after` there too; with the
+    // progress window and its Cancel. A file that cannot be read is said with `failure` first.
+    bool readCatalogue(const std::string &path, TNodeTree &into, const std::function<void()> &after,
+                       const std::string &failure);
+    // The catalogue shown has changed under a comparison: it is compared again once the event
+    // loop is free.
+    void compareLater();
+    void buildChangesPage();
+    void exportChanges(bool html);
 
     QWidget *buildTopPanel();
     // The treemap's page, wired both ways to VT, and its tile menu.
@@ -139,6 +166,7 @@ private:
     TXmlDocument xmlDoc_;
     bool initialised_ = false;
     bool busy_ = false;
+    bool comparePending_ = false;
     std::map<QString, QToolButton *> buttons_;
     std::function<void(ScanOptions &)> scanHook_;
 };

@@ -20,6 +20,7 @@
 #include "common/uFunction.h"
 #include "config/ConfigStore.h"
 #include "export/FileInfo.h"
+#include "export/NcduJsonWriter.h"
 #include "export/PromptSaveFile.h"
 #include "views/TreeSort.h"
 
@@ -943,6 +944,29 @@ void TFACtrl::ExportExcel(ITreeGrid &grid)
         info.BuildFromTree(grid.Nodes());
         return info.ExportExcel("");
     });
+}
+
+void TFACtrl::ExportNcdu(ITreeGrid &grid)
+{
+    if (!Tree || Tree->Nodes().First() == kNoNode)
+        return; // no catalogue: nothing to write
+    const std::string name = PromptSaveFile(".json", "ncdu JSON File|*.json", "");
+    if (name.empty())
+        return;
+    try {
+        WaitFormGuard wait("Export to file..");
+        if (&grid == Tree) {
+            WriteNcduJson(Tree->Nodes(), name);
+        } else {
+            const NcduSelection selection = SelectionOfList(Tree->Nodes(), grid.Nodes());
+            WriteNcduJson(Tree->Nodes(), name, &selection);
+        }
+    } catch (const std::exception &e) {
+        // Which file and why; the file that was there stays whole.
+        Ui().MessageBox(std::string("The export failed: ") + e.what(), "Warning", MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    Ui().MessageBox("Export Finished", "Done", MsgButtons::Ok, MsgIcon::None);
 }
 
 void TFACtrl::OpenExplorer(ITreeGrid &grid)

@@ -133,6 +133,10 @@ public:
     void ExportText(ITreeGrid &grid);
     void ExportCsv(ITreeGrid &grid);
     void ExportExcel(ITreeGrid &grid);
+    // The ncdu JSON export (the terminal analysers' interchange format): the whole catalogue from
+    // VT; from a list, its entries inside their ancestor folders, a listed folder with everything
+    // below it. Asks for the file and says "Export Finished".
+    void ExportNcdu(ITreeGrid &grid);
     void OpenExplorer(ITreeGrid &grid);
 
 private:
