@@ -108,7 +108,7 @@ int main(int argc, char **argv)
         auto memory = [&](const Figures &f) { return scan.growth > 0 ? double(f.growth) / double(scan.growth) : 0.0; };
         std::printf("ratio open-xml/scan=%.2f open-json/scan=%.2f compare/scan=%.2f\n", ratio(openXml), ratio(openJson),
                     ratio(compare));
-        std::printf("memory open-xml/scan=%.2f open-json/scan=%.2f\n", memory(openXml), memory(openJson));
+        std::printf("memory open-xml/scan=%.3f open-json/scan=%.3f\n", memory(openXml), memory(openJson));
     } catch (const std::exception &e) {
         std::fprintf(stderr, "catalog_bench: %s\n", e.what());
         status = 1;

@@ -546,12 +546,11 @@ private:
         records_.push_back(char(count));
         int guess = 0; // the export writes the attributes in field order
         for (const char **a = attributes; *a; a += 2) {
-            const std::size_t length = std::strlen(*a);
             int field = -1;
             for (int k = 0; k < kFieldCount && field < 0; ++k) {
                 const int candidate = (guess + k) % kFieldCount;
                 const std::string &n = names[std::size_t(candidate)];
-                if (n.size() == length && std::memcmp(n.data(), *a, length) == 0)
+                if (std::strncmp(n.c_str(), *a, n.size() + 1) == 0) // the same name, up to its end
                     field = candidate;
             }
             if (field < 0) {

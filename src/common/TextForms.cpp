@@ -175,12 +175,18 @@ void formatWith(std::string &out, const std::vector<Token> &tokens, const CivilT
     }
 }
 
+// The letters A to Z as a to z; every other byte as it is, whatever the C library's locale says.
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
 bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (asciiLower(a[i]) != asciiLower(b[i]))
             return false;
     return true;
 }
