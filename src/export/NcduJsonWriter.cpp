@@ -234,11 +234,17 @@ NcduSelection SelectionOfList(const TNodeTree &catalogue, const TNodeTree &list)
         }
         if (at == kNoNode)
             continue;
-        selection[at] = kWhole;
+        // Node numbers may outrun the count where a catalogue changed in place: room as needed.
+        auto mark = [&](NodeId n) -> std::uint8_t & {
+            if (n >= selection.size())
+                selection.resize(std::size_t(n) + 1, 0);
+            return selection[n];
+        };
+        mark(at) = kWhole;
         for (NodeId up = catalogue.Parent(at); up != TNodeTree::Root() && up != kNoNode; up = catalogue.Parent(up)) {
-            if (selection[up] != 0)
+            if (mark(up) != 0)
                 break; // the way up is marked already
-            selection[up] = kAncestor;
+            mark(up) = kAncestor;
         }
     }
     return selection;

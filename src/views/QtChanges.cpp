@@ -71,6 +71,15 @@ int QtChangesModel::columnCount(const QModelIndex &parent) const
 
 QVariant QtChangesModel::data(const QModelIndex &index, int role) const
 {
+    try {
+        return cell(index, role);
+    } catch (...) {
+        return {}; // a cell that cannot be made shows empty
+    }
+}
+
+QVariant QtChangesModel::cell(const QModelIndex &index, int role) const
+{
     const TChange *c = ChangeAt(index.row());
     if (!c || !then_ || !now_)
         return {};

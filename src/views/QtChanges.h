@@ -39,6 +39,8 @@ public:
     void sort(int column, Qt::SortOrder order) override;
 
 private:
+    QVariant cell(const QModelIndex &index, int role) const;
+
     const TNodeTree *then_ = nullptr, *now_ = nullptr;
     TComparison comparison_;
 };
