@@ -409,6 +409,9 @@ private:
     // --- Structure ------------------------------------------------------------------------
     void readHeader()
     {
+        // A byte-order mark, which some tools put before JSON too, is passed over.
+        if (peek() == 0xEF && end_ - p_ >= 3 && std::memcmp(p_, "\xEF\xBB\xBF", 3) == 0)
+            p_ += 3;
         skipBlanks();
         if (peek() != '[')
             fail("not an ncdu JSON export: it does not start with \"[\"");

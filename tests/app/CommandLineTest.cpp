@@ -167,6 +167,21 @@ TEST_F(ProgramCommandLineTest, ScansAndConvertsWithoutADisplay)
     expectNoConfiguration();
 }
 
+TEST_F(ProgramCommandLineTest, ProgressGoesToATerminalOnly)
+{
+    // script(1) gives the program a terminal: the progress line is written over, then cleared,
+    // and the summary says what was written.
+    const std::string json = data / "tree.json";
+    const std::string command = "script -qefc " +
+                                test::Quoted("env -u DISPLAY " + program + " --output " + json + " " + (data / "tree")) +
+                                " /dev/null";
+    const std::string seen = test::Output(command);
+    EXPECT_NE(seen.find(" entries, "), std::string::npos) << seen;
+    EXPECT_NE(seen.find("\r\x1b[K"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("4 entries written to " + json), std::string::npos) << seen;
+    EXPECT_TRUE(std::filesystem::exists(json));
+}
+
 TEST_F(ProgramCommandLineTest, AFoundConfigurationIsReadAndLeftAsItIs)
 {
     // Beside the program: disk usage chosen in Scan Options.

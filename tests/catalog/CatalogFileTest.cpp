@@ -273,6 +273,8 @@ TEST_F(CatalogFileTest, AListOpensUnderAFolderNamedAfterItsFile)
     EXPECT_EQ(tree.Field(tree.Child(top, 1), FullPath), "/y/big");
     EXPECT_EQ(tree.Field(tree.Child(top, 1), FileSize), "30") << "a list's folder keeps its total";
 
+    open("bom.json", "\xEF\xBB\xBF[1,0,{},[{\"name\":\"/b\"}]]");
+    EXPECT_EQ(tree.Field(tree.First(), FileName), "/b");
     open("one-file.xml", "<fileinfo><file FileName=\"a.txt\" FullPath=\"/x/a.txt\" FileType=\"file\"/></fileinfo>");
     EXPECT_EQ(tree.Field(tree.First(), FileName), "one-file.xml");
     open("empty.xml", "<?xml version=\"1.0\"?><fileinfo generated=\"https://www.folvane.org/\"/>");
