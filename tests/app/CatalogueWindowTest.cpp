@@ -8,15 +8,19 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "GuiTestSupport.h"
 #include "app/uMain.h"
@@ -27,6 +31,7 @@
 #include "config/ConfigStore.h"
 #include "export/NcduJsonWriter.h"
 #include "support/Files.h"
+#include "support/Gate.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "views/QtChanges.h"
@@ -400,4 +405,50 @@ TEST_F(CatalogueWindowTest, CataloguesOfTwoFoldersAreComparedByRelativePath)
         paths.insert(model->index(r, 0).data().toString().toStdString());
     EXPECT_EQ(paths.count("sub/a.txt"), 0u) << "the same path below both tops";
     EXPECT_EQ(paths.count("sub/b.jpg"), 1u);
+}
+
+// Reading a catalogue file, and comparing, run on the worker with the progress window and its
+// Cancel, as a scan does; cancelled, nothing changes. The file is a named pipe whose writer waits,
+// half-way, until the test has pressed Cancel.
+TEST_F(CatalogueWindowTest, ReadingShowsItsProgressAndItsCancelChangesNothing)
+{
+    scan(root);
+    const QString before = summary();
+    const std::string whole = test::ReadFile(catalogueOf(root, "photos.json"));
+    const std::string pipe = data / "pipe.json";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    TWaitForm *wait = window->WaitForm();
+    for (bool compare : {false, true}) {
+        SCOPED_TRACE(compare ? "Compare with Catalogue" : "Open Catalogue");
+        test::Gate gate;
+        std::thread writer([&] {
+            const int fd = ::open(pipe.c_str(), O_WRONLY | O_CLOEXEC); // once the worker has opened it
+            const std::size_t half = whole.size() / 2;
+            [[maybe_unused]] auto put = ::write(fd, whole.data(), half);
+            gate.Arrive();
+            put = ::write(fd, whole.data() + half, whole.size() - half);
+            ::close(fd);
+        });
+        bool sawProgress = false;
+        QTimer::singleShot(0, [&] {
+            sawProgress = test::WaitUntil([&] { return gate.Arrived(); }) && window->Busy() && wait->isVisible() &&
+                          wait->SpeedButton1()->isVisible();
+            QTest::mouseClick(wait->SpeedButton1(), Qt::LeftButton);
+            gate.Open();
+        });
+        const bool done = compare ? window->CompareWith(pipe) : window->OpenCatalogue(pipe);
+        // Whatever happened, the writer ends: a reader of our own lets it open the pipe.
+        gate.Open();
+        const int unblock = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        writer.join();
+        ::close(unblock);
+        EXPECT_FALSE(done);
+        EXPECT_TRUE(sawProgress);
+        EXPECT_FALSE(window->Busy());
+        EXPECT_FALSE(wait->isVisible());
+        EXPECT_TRUE(ui.messages.empty());
+        EXPECT_EQ(summary(), before);
+        EXPECT_FALSE(OpenedFromFile(shown()));
+        EXPECT_EQ(window->pcTotal->indexOf(window->Changes), -1);
+    }
 }
