@@ -1,10 +1,10 @@
 #pragma once
 // The main window: the top panel with the Open button and the current path, the six pages with
 // their tool bars, tree-grids and charts, the treemap's page, the Changes page while a comparison
-// is loaded, the menu and the status bar. It
-// forwards every command to the view controller and the row actions; scans, refreshes' walks,
-// catalogue files being read, comparisons and exports run on a worker thread (TWorkRunner) while
-// the progress window shows, and a new catalogue is swapped in on the UI thread ready to be shown.
+// is loaded, the menu and the status bar. It forwards every command to the view controller and
+// the row actions; scans, refreshes' walks, catalogue files being read, comparisons and exports
+// run on a worker thread (TWorkRunner) while the progress window shows, and a new catalogue is
+// swapped in on the UI thread ready to be shown.
 
 #include <QMainWindow>
 
@@ -79,8 +79,9 @@ public:
     // Without a folder among them, the last file whose content is a catalogue is opened.
     bool DropUriList(const QByteArray &uriList);
     // A request to end the program (SIGTERM, SIGINT). Without work running the windows close at
-    // once; while a scan runs it is cancelled, while an export runs it finishes or fails (a dialog
-    // it waits on is answered "cancel"), and then the window closes. Either way the layout is saved.
+    // once; a scan, a refresh's walk, a catalogue being read or a comparison running is cancelled,
+    // an export running finishes or fails (a dialog it waits on is answered "cancel"), and then the
+    // window closes. Either way the layout is saved.
     void RequestEnd();
     bool EndRequested() const { return endRequested_; }
 
