@@ -11,6 +11,7 @@ packages=(
   tzdata python3 python3-openpyxl
   adwaita-icon-theme
   xvfb imagemagick xauth
+  ncdu gdu
 )
 
 missing=()

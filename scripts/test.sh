@@ -3,12 +3,15 @@
 # folder of its own:
 #   build/       every suite, as the program is built for use (benchmarks built too, not run);
 #   build-asan/  every suite again under the address and undefined-behaviour sanitizers;
-#   build-tsan/  under the thread sanitizer, the suites that run threads: the scan (catalog), the
-#                export's writing step, the parallel sort and count (views), the UI services called
-#                from a worker and the work runner (app widgets), the main window's work (scans,
-#                refreshes, exports) and the treemap's worker (app window). The other suites start
-#                no thread of ours; catalog_fork_tests forks, drops privileges and then starts the
-#                scan's threads in the child, which the thread sanitizer does not follow.
+#   build-tsan/  under the thread sanitizer, the suites that run threads: the scan (catalog),
+#                scans and XML catalogues read in two parts at once in the catalogue round trips
+#                (export), the export's writing step, the parallel sort and count (views), the UI
+#                services called from a worker and the work runner (app widgets), the main
+#                window's work (scans, refreshes, catalogues read and compared, exports), the
+#                treemap's worker (app window) and the program run without a window, which scans
+#                and reads catalogues (app cli). The other suites start no thread of ours;
+#                catalog_fork_tests forks, drops privileges and then starts the scan's threads in
+#                the child, which the thread sanitizer does not follow.
 # A sanitizer report ends the program that made it, so the test that ran it fails. Each phase
 # prints how long it took.
 set -euo pipefail
@@ -50,7 +53,7 @@ export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppres
 timed build-asan sanitized_build build-asan "address,undefined"
 timed tests-asan run_tests build-asan
 
-threaded=(catalog_tests views_tests app_widget_tests app_window_tests)
+threaded=(catalog_tests export_tests views_tests app_widget_tests app_window_tests app_cli_tests)
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/sanitizers/tsan.supp:print_suppressions=0"
 timed build-tsan sanitized_build build-tsan thread "${threaded[@]}" folvane
 timed tests-tsan run_tests build-tsan -L "^($(IFS='|'; echo "${threaded[*]}"))\$"

@@ -102,4 +102,21 @@ QIcon TreemapIcon()
     return QIcon(pixmap);
 }
 
+// A green bar up and a red one down: the icon of the Changes tab.
+QIcon ChangesIcon()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 150, 70));
+    p.drawPolygon(QPolygonF({QPointF(1, 7), QPointF(4.5, 1), QPointF(8, 7)}));
+    p.drawRect(QRectF(3, 7, 3, 7));
+    p.setBrush(QColor(200, 50, 50));
+    p.drawPolygon(QPolygonF({QPointF(8, 9), QPointF(11.5, 15), QPointF(15, 9)}));
+    p.drawRect(QRectF(10, 2, 3, 7));
+    return QIcon(pixmap);
+}
+
 } // namespace folvane

@@ -1,6 +1,7 @@
 #pragma once
 // The icons the main window paints itself: those of the export kinds, the pie and bar charts and
-// the class pages and the treemap, which no icon theme has; and theme icons with a built-in fallback.
+// the tabs of the class pages, the treemap and the changes, which no icon theme has; and theme
+// icons with a built-in fallback.
 
 #include <QIcon>
 #include <QStyle>
@@ -25,5 +26,8 @@ QIcon ClassesIcon();
 
 // Nested tiles: the small icon of the treemap's tab.
 QIcon TreemapIcon();
+
+// Growth and shrinkage: the small icon of the Changes tab.
+QIcon ChangesIcon();
 
 } // namespace folvane

@@ -161,6 +161,21 @@ std::string QtUiServices::SaveFileDialog(const std::string &defaultExtension, co
     });
 }
 
+std::string QtUiServices::OpenFileDialog(const std::string &caption, const std::string &filter)
+{
+    return onUiThread([&]() -> std::string {
+        if (ending_)
+            return {};
+        QFileDialog dialog(owner_, QString::fromStdString(caption), QString(), QtFilter(filter));
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (execDialog(dialog) != QDialog::Accepted || ending_ || dialog.selectedFiles().isEmpty())
+            return {};
+        const QByteArray bytes = QFile::encodeName(dialog.selectedFiles().first());
+        return std::string(bytes.constData(), std::size_t(bytes.size()));
+    });
+}
+
 MsgResult QtUiServices::MessageBox(const std::string &text, const std::string &caption, MsgButtons buttons,
                                    MsgIcon icon)
 {

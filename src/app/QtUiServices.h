@@ -33,6 +33,7 @@ public:
     void SetWaitText(const std::string &text) override;
     std::string SaveFileDialog(const std::string &defaultExtension, const std::string &filter,
                                const std::string &initialName) override;
+    std::string OpenFileDialog(const std::string &caption, const std::string &filter) override;
     MsgResult MessageBox(const std::string &text, const std::string &caption, MsgButtons buttons,
                          MsgIcon icon) override;
     bool ChooseFolder(const std::string &caption, const std::string &root, std::string &folder) override;

@@ -3,7 +3,10 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
+#include <string>
 
+#include "app/CommandLine.h"
 #include "app/EndRequests.h"
 #include "app/QtUiServices.h"
 #include "app/SystemForms.h"
@@ -43,9 +46,15 @@ void reportReadyWhenAsked()
 
 int main(int argc, char *argv[])
 {
+    // The user's date, time and number forms (read with QtCore alone: no application object),
+    // then the command line, which may end the run before any window or display is touched.
+    folvane::InstallSystemForms();
+    std::string open;
+    if (const std::optional<int> status = folvane::RunCommandLine(argc, argv, open))
+        return *status;
+
     TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Folvane"));
-    folvane::InstallSystemForms();
 
     folvane::TFMMain window;
     folvane::TWaitForm wait(&window);
@@ -61,6 +70,9 @@ int main(int argc, char *argv[])
     window.move(window.screen()->availableGeometry().center() - window.rect().center());
     window.show();
     reportReadyWhenAsked();
+    // A folder or catalogue named on the command line, once the window is up.
+    if (!open.empty())
+        QTimer::singleShot(0, &window, [&window, open] { window.OpenAtStart(open); });
     const int result = QApplication::exec();
     folvane::SetUi(nullptr);
     return result;

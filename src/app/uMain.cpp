@@ -30,11 +30,15 @@
 #include "app/UriList.h"
 #include "app/WorkRunner.h"
 #include "app/uWaitForm.h"
+#include "catalog/CatalogCompare.h"
 #include "catalog/CatalogEdit.h"
+#include "catalog/CatalogFile.h"
 #include "catalog/CatalogNotes.h"
 #include "common/Utf8.h"
 #include "common/UiServices.h"
 #include "config/ConfigStore.h"
+#include "export/ChangesExport.h"
+#include "views/QtChanges.h"
 #include "views/QtChart.h"
 #include "views/QtEntryMenu.h"
 #include "views/QtIconList.h"
@@ -62,6 +66,10 @@ unsigned preparingThreads()
 {
     return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
 }
+
+// The files "Open Catalogue…" and "Compare with Catalogue…" offer.
+constexpr const char *kCatalogueFilter = "Catalogue files|*.xml;*.XML;*.json;*.JSON|Folvane XML catalogue|*.xml;*.XML|"
+                                         "ncdu JSON export|*.json;*.JSON|All files|*";
 
 } // namespace
 
@@ -138,6 +146,15 @@ void TFMMain::buildMenu()
     scanOptions->setObjectName(QStringLiteral("mScanOptions"));
     scanOptions->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
     connect(scanOptions, &QAction::triggered, this, [this] { guard([&] { ScanOptionsClick(); }); });
+    // Catalogue files, beyond the specified items too.
+    QAction *openCatalogue = menuBar()->addAction(QStringLiteral("Open Catalogue\u2026"));
+    openCatalogue->setObjectName(QStringLiteral("mOpenCatalogue"));
+    openCatalogue->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+O")));
+    connect(openCatalogue, &QAction::triggered, this, [this] { guard([&] { OpenCatalogueClick(); }); });
+    QAction *compare = menuBar()->addAction(QStringLiteral("Compare with Catalogue\u2026"));
+    compare->setObjectName(QStringLiteral("mCompare"));
+    compare->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+D")));
+    connect(compare, &QAction::triggered, this, [this] { guard([&] { CompareClick(); }); });
 }
 
 QTabWidget *TFMMain::buildPages()
@@ -192,6 +209,7 @@ QTabWidget *TFMMain::buildPages()
                          "Type of Files");
 
     pcTotal->addTab(buildTreemapPage(), TreemapIcon(), QStringLiteral("Treemap"));
+    buildChangesPage(); // a tab only while a comparison is loaded
     return pcTotal;
 }
 
@@ -534,6 +552,11 @@ QWidget *TFMMain::buildGridPage(QtTreeGrid *grid, const QString &name, bool with
                 ctrl_->OpenExplorer(*grid);
         });
     });
+    // Beyond the specified buttons, after them: the terminal analysers' interchange format.
+    bar->addSeparator();
+    QToolButton *ncdu = toolButton(bar, name + QStringLiteral("Ncdu"), QStringLiteral("Export to ncdu JSON"),
+                                   DocumentIcon(QStringLiteral("JSON"), QColor(120, 70, 160)));
+    connect(ncdu, &QToolButton::clicked, this, [this, grid] { exportCommand(TFACtrl::ExportFormat::Ncdu, grid); });
     layout->addWidget(bar);
     layout->addWidget(grid, 1);
     return page;
@@ -725,18 +748,20 @@ void TFMMain::RequestEnd()
 
 void TFMMain::runWork(const std::function<void()> &work)
 {
-    struct EndAfter {
+    struct After {
         TFMMain *window;
-        ~EndAfter() { window->endIfRequested(); } // however the work ended
-    } endAfter{this};
+        ~After() { window->afterWork(); } // however the work ended
+    } after{this};
     runner_->Run(work);
 }
 
-void TFMMain::endIfRequested()
+void TFMMain::afterWork()
 {
-    // Closed from the event loop, once the command that ran the work has returned.
+    // From the event loop, once the command that ran the work has returned.
     if (endRequested_)
         QTimer::singleShot(0, this, [this] { close(); });
+    else if (comparePending_)
+        QTimer::singleShot(0, this, [this] { guard([&] { compareAgain(); }); });
 }
 
 bool TFMMain::Busy() const
@@ -746,36 +771,23 @@ bool TFMMain::Busy() const
 
 // --- Walks -----------------------------------------------------------------------------------
 
-bool TFMMain::walkWithProgress(const WalkWork &walk)
+bool TFMMain::runWithProgress(TProgressCounts &counts, const std::function<bool()> &work)
 {
-    std::atomic<std::uint64_t> entries{0}, bytes{0}, notRead{0};
-    std::atomic<bool> walked{false};
     cancel_.store(endRequested_);
-    ScanOptions options;
-    options.progress = [&](std::uint64_t e, std::uint64_t b, std::uint64_t n) {
-        entries.store(e, std::memory_order_relaxed);
-        bytes.store(b, std::memory_order_relaxed);
-        notRead.store(n, std::memory_order_relaxed);
-    };
-    options.cancel = &cancel_;
-    options.choices = scanChoices();
-    if (scanHook_)
-        scanHook_(options);
-
     bool finished = false;
     {
-        QTimer counts;
+        QTimer timer;
         if (wait_) {
             wait_->SetCancelHandler([this] { cancel_.store(true); });
             wait_->ShowWaitForm(true, true);
             wait_->SetWaitText(QStringLiteral("Loading info.."));
             wait_->SetCounts(0, 0);
-            connect(&counts, &QTimer::timeout, wait_, [&] {
+            connect(&timer, &QTimer::timeout, wait_, [&] {
                 using Stage = TWaitForm::ScanStage;
-                wait_->SetCounts(entries.load(), bytes.load(), notRead.load(),
-                                 walked.load() ? Stage::Sorting : Stage::Walking);
+                wait_->SetCounts(counts.entries.load(), counts.bytes.load(), counts.notRead.load(),
+                                 counts.walked.load() ? Stage::Sorting : Stage::Walking);
             });
-            counts.start(100);
+            timer.start(100);
         }
         struct Hide {
             TWaitForm *wait;
@@ -787,40 +799,68 @@ bool TFMMain::walkWithProgress(const WalkWork &walk)
                 }
             }
         } hide{wait_};
-        runWork([&] { finished = walk(options, walked); });
+        runWork([&] { finished = work(); });
     }
-    // "Cancel" pressed, or an end requested, after the walk itself cancels all the same.
+    // "Cancel" pressed, or an end requested, after the work itself cancels all the same.
     return finished && !cancel_.load();
+}
+
+bool TFMMain::walkWithProgress(const WalkWork &walk)
+{
+    TProgressCounts counts;
+    ScanOptions options;
+    options.progress = [&counts](std::uint64_t e, std::uint64_t b, std::uint64_t n) {
+        counts.entries.store(e, std::memory_order_relaxed);
+        counts.bytes.store(b, std::memory_order_relaxed);
+        counts.notRead.store(n, std::memory_order_relaxed);
+    };
+    options.cancel = &cancel_;
+    options.choices = scanChoices();
+    if (scanHook_)
+        scanHook_(options);
+    return runWithProgress(counts, [&] { return walk(options, counts.walked); });
+}
+
+std::function<TFACtrl::TClassCounts(TNodeTree &)> TFMMain::preparing() const
+{
+    // What the worker needs of the controller and of VT, taken here on the UI thread.
+    const TFACtrl *ctrl = ctrl_.get();
+    const TFACtrl::TSortKey sortKey = ctrl_->SortKeyOf(*VT);
+    const Clock clock = ctrl_->Now ? ctrl_->Now : Clock(LocalNow);
+    return [ctrl, sortKey, clock](TNodeTree &tree) {
+        const unsigned threads = preparingThreads();
+        ctrl->PrepareCatalogue(tree, sortKey, clock(), threads);
+        return ctrl->CountClassesOf(tree, tree.First(), threads);
+    };
+}
+
+void TFMMain::showNew(TNodeTree &tree, TFACtrl::TClassCounts counted)
+{
+    // The new catalogue replaced every node: the controller's current node goes with the old one.
+    ctrl_->CurrentNode = kNoNode;
+    VT->ReplaceNodes(std::move(tree));
+    VT->scrollToTop(); // a new catalogue is seen from its first row, wherever the old one was scrolled
+    ctrl_->ShowFolder(VT->Nodes().First(), std::move(counted));
+    showSummary();
 }
 
 bool TFMMain::scanAndShow(const std::string &folder)
 {
-    // What the worker needs of the controller and of VT, taken here on the UI thread.
-    const TFACtrl &ctrl = *ctrl_;
-    const TFACtrl::TSortKey sortKey = ctrl_->SortKeyOf(*VT);
-    const Clock clock = ctrl_->Now ? ctrl_->Now : Clock(LocalNow);
-
     auto tree = std::make_unique<TNodeTree>();
     TFACtrl::TClassCounts counted;
+    const auto prepare = preparing();
     const bool scanned = walkWithProgress([&](const ScanOptions &options, std::atomic<bool> &walked) {
         if (ScanFolder(*tree, folder, options).cancelled)
             return false;
         // The walk has rolled the sizes up; the new catalogue is sorted, classified and counted
         // here too, so that the UI thread only swaps it in.
         walked.store(true);
-        const unsigned threads = preparingThreads();
-        ctrl.PrepareCatalogue(*tree, sortKey, clock(), threads);
-        counted = ctrl.CountClassesOf(*tree, tree->First(), threads);
+        counted = prepare(*tree);
         return true;
     });
     if (!scanned)
         return false;
-    // The scan replaced every node: the controller's current node goes with the old catalogue.
-    ctrl_->CurrentNode = kNoNode;
-    VT->ReplaceNodes(std::move(*tree));
-    VT->scrollToTop(); // a new catalogue is seen from its first row, wherever the old one was scrolled
-    ctrl_->ShowFolder(VT->Nodes().First(), std::move(counted));
-    showSummary();
+    showNew(*tree, std::move(counted));
     return true;
 }
 
@@ -880,7 +920,7 @@ void TFMMain::showSummary()
     // When the whole does not fit, the folder gives way in its middle down to a third of the
     // panel, then the end of the line goes; the hint has it all.
     const QString whole = QString::fromStdString(SummaryText(notes->summary));
-    const QString folder = QString::fromStdString(ValidUtf8(notes->summary.folder));
+    const QString folder = QString::fromStdString(SummaryLead(notes->summary));
     const QString rest = whole.mid(folder.size());
     const QFontMetrics metrics = panel->fontMetrics();
     const int width = panel->contentsRect().width();
@@ -975,18 +1015,28 @@ bool TFMMain::DropUriList(const QByteArray &uriList)
 {
     if (Busy() || !ctrl_)
         return false;
-    // Every folder would replace the one before, so only the last one is scanned.
-    std::string last;
-    for (const std::string &path : LocalPathsOfUriList(uriList))
+    // Every folder would replace the one before, so only the last one is scanned. Without a
+    // folder, the last file that holds a catalogue is opened; other files are passed over.
+    std::string last, lastCatalogue;
+    for (const std::string &path : LocalPathsOfUriList(uriList)) {
         if (isFolder(path))
             last = path;
-    if (last.empty())
-        return true;
-    const std::string previous = ctrl_->RootPath;
-    ctrl_->RootPath = last;
-    if (!scanAndShow(last))
-        ctrl_->RootPath = previous;
+        else if (RecognizeCatalogueFile(path) != CatalogFormat::None)
+            lastCatalogue = path;
+    }
+    if (!last.empty())
+        openFolder(last);
+    else if (!lastCatalogue.empty())
+        OpenCatalogue(lastCatalogue);
     return true;
+}
+
+void TFMMain::openFolder(const std::string &folder)
+{
+    const std::string previous = ctrl_->RootPath;
+    ctrl_->RootPath = folder;
+    if (!scanAndShow(folder))
+        ctrl_->RootPath = previous;
 }
 
 void TFMMain::dragEnterEvent(QDragEnterEvent *event)
@@ -1015,6 +1065,200 @@ void TFMMain::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     // The drag source is answered first; the scan then runs from the event loop.
     QTimer::singleShot(0, this, [this, raw] { guard([&] { DropUriList(raw); }); });
+}
+
+// --- Catalogue files ------------------------------------------------------------------------
+
+bool TFMMain::readCatalogue(const std::string &path, TNodeTree &into, const std::function<bool(TProgressCounts &)> &then,
+                            const std::string &failure)
+{
+    TProgressCounts counts;
+    CatalogReadOptions options;
+    options.choices = scanChoices(); // the configuration is read here, never from the worker
+    options.progress = [&counts](std::uint64_t e, std::uint64_t b) {
+        counts.entries.store(e, std::memory_order_relaxed);
+        counts.bytes.store(b, std::memory_order_relaxed);
+    };
+    options.cancel = &cancel_;
+    std::string error;
+    const bool read = runWithProgress(counts, [&] {
+        try {
+            if (ReadCatalogFile(into, path, options).cancelled)
+                return false;
+        } catch (const TCatalogFileError &e) {
+            error = e.what();
+            return false;
+        }
+        return then(counts);
+    });
+    if (!error.empty())
+        Ui().MessageBox(failure + "\n\n" + error, "Warning", MsgButtons::Ok, MsgIcon::Exclamation);
+    return read;
+}
+
+void TFMMain::OpenCatalogueClick()
+{
+    if (Busy() || !ctrl_)
+        return;
+    const std::string path = Ui().OpenFileDialog("Open Catalogue", kCatalogueFilter);
+    if (!path.empty())
+        OpenCatalogue(path);
+}
+
+bool TFMMain::OpenCatalogue(const std::string &path)
+{
+    if (Busy() || !ctrl_)
+        return false;
+    repaint(); // nothing of a closed dialog stays on screen
+    auto tree = std::make_unique<TNodeTree>();
+    TFACtrl::TClassCounts counted;
+    const auto prepare = preparing();
+    const bool read = readCatalogue(
+        path, *tree,
+        [&](TProgressCounts &counts) {
+            // Made ready here as a scan's catalogue is, so that the UI thread only swaps it in.
+            counts.walked.store(true);
+            counted = prepare(*tree);
+            return true;
+        },
+        "The catalogue could not be opened; the one shown stays.");
+    if (!read)
+        return false;
+    ctrl_->RootPath = tree->Field(tree->First(), FullPath);
+    showNew(*tree, std::move(counted));
+    return true;
+}
+
+void TFMMain::CompareClick()
+{
+    if (Busy() || !ctrl_)
+        return;
+    if (VT->Nodes().First() == kNoNode) {
+        Ui().MessageBox("There is no catalogue to compare with yet: open a folder or a catalogue first.",
+                        "Compare with Catalogue", MsgButtons::Ok, MsgIcon::Information);
+        return;
+    }
+    const std::string path = Ui().OpenFileDialog("Compare with Catalogue", kCatalogueFilter);
+    if (!path.empty())
+        CompareWith(path);
+}
+
+bool TFMMain::CompareWith(const std::string &path)
+{
+    if (Busy() || !ctrl_ || VT->Nodes().First() == kNoNode)
+        return false;
+    repaint();
+    auto then = std::make_unique<TNodeTree>();
+    TComparison comparison;
+    const TNodeTree &now = VT->Nodes(); // the window takes no input while the worker reads it
+    const bool compared = readCatalogue(
+        path, *then,
+        [&](TProgressCounts &) {
+            comparison = CompareCatalogues(*then, now, &cancel_);
+            return !comparison.cancelled;
+        },
+        "The catalogue could not be compared with the one shown.");
+    if (!compared)
+        return false;
+    comparePending_ = false; // compared with the catalogue as it is now
+    Changes->Load(std::move(then), path, now, std::move(comparison));
+    if (pcTotal->indexOf(Changes) < 0)
+        pcTotal->addTab(Changes, ChangesIcon(), QStringLiteral("Changes"));
+    pcTotal->setCurrentWidget(Changes);
+    return true;
+}
+
+void TFMMain::CloseComparison()
+{
+    comparePending_ = false;
+    if (const int at = pcTotal->indexOf(Changes); at >= 0)
+        pcTotal->removeTab(at);
+    Changes->hide();
+    Changes->Unload();
+}
+
+void TFMMain::compareLater()
+{
+    if (!Changes->Loaded())
+        return;
+    Changes->Outdated();
+    if (comparePending_)
+        return;
+    comparePending_ = true;
+    QTimer::singleShot(0, this, [this] { guard([&] { compareAgain(); }); });
+}
+
+void TFMMain::compareAgain()
+{
+    // While other work runs, afterWork calls again once it has ended.
+    if (!comparePending_ || Busy())
+        return;
+    comparePending_ = false;
+    if (!Changes->Loaded() || !Changes->Then())
+        return;
+    const TNodeTree &then = *Changes->Then();
+    const TNodeTree &now = VT->Nodes();
+    TProgressCounts counts; // nothing to count: the progress window shows its message and Cancel
+    TComparison comparison;
+    const bool compared = runWithProgress(counts, [&] {
+        comparison = CompareCatalogues(then, now, &cancel_);
+        return !comparison.cancelled;
+    });
+    if (compared)
+        Changes->SetComparison(now, std::move(comparison));
+    else
+        CloseComparison(); // cancelled: no rows fit the catalogue shown any more
+}
+
+void TFMMain::buildChangesPage()
+{
+    Changes = new QtChanges(this);
+    Changes->hide();
+    QToolBar *bar = Changes->Tools();
+    auto *label = new QLabel(QStringLiteral("  Export:     "));
+    label->setObjectName(QStringLiteral("ChangesExportLabel"));
+    bar->addWidget(label);
+    QToolButton *html = toolButton(bar, QStringLiteral("tbChangesHtml"), QStringLiteral("Export to HTML"),
+                                   DocumentIcon(QStringLiteral("HTML"), QColor(228, 77, 38)));
+    connect(html, &QToolButton::clicked, this, [this] { guard([&] { exportChanges(true); }); });
+    QToolButton *csv = toolButton(bar, QStringLiteral("tbChangesCsv"), QStringLiteral("Export to CSV"),
+                                  DocumentIcon(QStringLiteral("CSV"), QColor(40, 150, 70)));
+    connect(csv, &QToolButton::clicked, this, [this] { guard([&] { exportChanges(false); }); });
+    bar->addSeparator();
+    QToolButton *close = toolButton(bar, QStringLiteral("tbCloseComparison"), QStringLiteral("Close Comparison"),
+                                    ThemedIcon("window-close", QStyle::SP_DialogCloseButton));
+    connect(close, &QToolButton::clicked, this, [this] { guard([&] { CloseComparison(); }); });
+    // A double click shows the entry in Total Tree.
+    connect(Changes, &QtChanges::EntryChosen, this, [this](NodeId node) {
+        guard([&] {
+            pcTotal->setCurrentIndex(0);
+            SelectInTree(*VT, node);
+        });
+    });
+    // The rows name nodes of VT's catalogue: whenever it changes they go, and come again compared anew.
+    connect(VT->model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] { compareLater(); });
+    connect(VT->model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { compareLater(); });
+    connect(VT->model(), &QAbstractItemModel::rowsInserted, this, [this] { compareLater(); });
+}
+
+void TFMMain::exportChanges(bool html)
+{
+    if (Busy() || !Changes->Loaded() || !Changes->Then())
+        return;
+    // Gathered here: the rows as shown and the title. The writing step reads those and the two
+    // catalogues, which stay as they are while it runs.
+    runWork(PrepareChangesExport(html ? ChangesFormat::Html : ChangesFormat::Csv, Changes->Shown(), *Changes->Then(),
+                                 VT->Nodes(), Changes->Title()));
+}
+
+void TFMMain::OpenAtStart(const std::string &path)
+{
+    if (Busy() || !ctrl_)
+        return;
+    if (isFolder(path))
+        openFolder(path);
+    else
+        OpenCatalogue(path);
 }
 
 } // namespace folvane

@@ -1,9 +1,10 @@
 #pragma once
 // The main window: the top panel with the Open button and the current path, the six pages with
-// their tool bars, tree-grids and charts, the treemap's page, the menu and the status bar. It
-// forwards every command to the view controller and the row actions; scans, refreshes' walks and
-// exports run on a worker thread (TWorkRunner) while the progress window shows, and a new
-// catalogue is swapped in on the UI thread ready to be shown.
+// their tool bars, tree-grids and charts, the treemap's page, the Changes page while a comparison
+// is loaded, the menu and the status bar. It forwards every command to the view controller and
+// the row actions; scans, refreshes' walks, catalogue files being read, comparisons and exports
+// run on a worker thread (TWorkRunner) while the progress window shows, and a new catalogue is
+// swapped in on the UI thread ready to be shown.
 
 #include <QMainWindow>
 
@@ -30,6 +31,7 @@ class QToolButton;
 
 namespace folvane {
 
+class QtChanges;
 class QtChart;
 class QtTreeGrid;
 class QtTreemap;
@@ -74,10 +76,12 @@ public:
     // shown, the other choices from the next scan.
     void ScanOptionsClick();
     // The drop flow for the bytes of a text/uri-list; false when it was refused (work running).
+    // Without a folder among them, the last file whose content is a catalogue is opened.
     bool DropUriList(const QByteArray &uriList);
     // A request to end the program (SIGTERM, SIGINT). Without work running the windows close at
-    // once; while a scan runs it is cancelled, while an export runs it finishes or fails (a dialog
-    // it waits on is answered "cancel"), and then the window closes. Either way the layout is saved.
+    // once; a scan, a refresh's walk, a catalogue being read or a comparison running is cancelled,
+    // an export running finishes or fails (a dialog it waits on is answered "cancel"), and then the
+    // window closes. Either way the layout is saved.
     void RequestEnd();
     bool EndRequested() const { return endRequested_; }
 
@@ -85,6 +89,21 @@ public:
     std::optional<std::vector<TNodeTree>> WalkFolders(const std::vector<TEntryPath> &folders) override;
     void ScanAgain() override;
     void CatalogueChanged() override { showSummary(); }
+
+    // "Open Catalogue…": a catalogue file (Folvane's XML or ncdu JSON) opened like a scan.
+    void OpenCatalogueClick();
+    // Opens a catalogue file into VT on the worker, with the progress window and its Cancel.
+    // False when it could not be opened (a message says which file, where and why) or was
+    // cancelled: the catalogue shown before stays.
+    bool OpenCatalogue(const std::string &path);
+    // "Compare with Catalogue…": an earlier catalogue compared with the one shown, in the
+    // "Changes" tab after the others.
+    void CompareClick();
+    bool CompareWith(const std::string &path);
+    // Closes the comparison: the "Changes" tab goes.
+    void CloseComparison();
+    // What the command line names: a folder is scanned, a file opened as a catalogue.
+    void OpenAtStart(const std::string &path);
 
     TFACtrl *Ctrl() const { return ctrl_.get(); }
     TEntryActions *Actions() const { return actions_.get(); }
@@ -99,6 +118,7 @@ public:
     QtTreeGrid *VT, *VTList, *VTAge, *VTSize, *VTType;
     QtChart *ChartFile, *AgeChart, *SizeChart, *TypeChart;
     QtTreemap *Treemap;
+    QtChanges *Changes; // a tab of pcTotal only while a comparison is loaded
     QTabWidget *pcTotal;
     QStackedWidget *pcAge, *pcSize, *pcType;
     QPushButton *btnOpen;
@@ -130,10 +150,11 @@ private:
     // Sort VT, classify and show its first top-level node (the catalogue VT holds already).
     void showCatalogue();
     void exportCommand(TFACtrl::ExportFormat format, QtTreeGrid *grid);
-    // Runs work through the work runner; a request to end that came meanwhile then closes the
-    // window, once the command that ran the work has returned.
+    // Runs work through the work runner. Once the command that ran the work has returned, a
+    // request to end that came meanwhile closes the window, and a comparison that waited for the
+    // work is made again.
     void runWork(const std::function<void()> &work);
-    void endIfRequested();
+    void afterWork();
     // The scan's choices in the configuration.
     ScanChoices scanChoices() const;
     // Counts the shown catalogue with another size kind or hard-link choice: rolled up, sorted,
@@ -143,6 +164,37 @@ private:
     void showSummary();
     void reportConfigProblem();
     int ageTimeKind() const;
+    // A folder named by a drop or the command line, scanned and shown; cancelled, the catalogue
+    // and the root shown before stay.
+    void openFolder(const std::string &folder);
+
+    // The counts the progress window shows while work runs: written by the worker, read on a timer.
+    struct TProgressCounts {
+        std::atomic<std::uint64_t> entries{0}, bytes{0}, notRead{0};
+        std::atomic<bool> walked{false}; // the walk or the reading is over: what was found is being sorted
+    };
+    // Runs `work` through the work runner while the progress window shows `counts`, with its
+    // Cancel, which sets cancel_ (so does a request to end). `work` answers false when it was
+    // cancelled; so does this, also when it was cancelled after the work had finished.
+    bool runWithProgress(TProgressCounts &counts, const std::function<bool()> &work);
+    // Reads the catalogue file at `path` into `into` on the worker, with the progress window and
+    // its Cancel as a scan has them, then runs `then` there too (false: cancelled). A file that
+    // cannot be read is said after `failure`, once the progress window has gone. False when the
+    // file could not be read or the work was cancelled.
+    bool readCatalogue(const std::string &path, TNodeTree &into, const std::function<bool(TProgressCounts &)> &then,
+                       const std::string &failure);
+    // Taken on the UI thread: the step that makes a new catalogue ready to be shown (sorted as VT
+    // sorts, classified, its top folder counted), for the worker to run. It reads the controller's
+    // class bounds and nothing else of the window.
+    std::function<TFACtrl::TClassCounts(TNodeTree &)> preparing() const;
+    // On the UI thread: swaps a prepared catalogue into VT and shows its top folder.
+    void showNew(TNodeTree &tree, TFACtrl::TClassCounts counted);
+    // The catalogue shown has changed under a comparison: the rows go at once, and it is
+    // compared again (compareAgain) once the event loop is free and no work runs.
+    void compareLater();
+    void compareAgain();
+    void buildChangesPage();
+    void exportChanges(bool html);
 
     // Building the window, top to bottom.
     void createViews();
@@ -173,7 +225,8 @@ private:
     TXmlDocument xmlDoc_;
     bool initialised_ = false;
     bool endRequested_ = false;
-    std::atomic<bool> cancel_{false}; // stops the walk running; set by "Cancel" and by a request to end
+    std::atomic<bool> cancel_{false}; // stops the work running; set by "Cancel" and by a request to end
+    bool comparePending_ = false;      // the comparison is to be made again (compareLater)
     std::map<QString, QToolButton *> buttons_;
     std::function<void(ScanOptions &)> scanHook_;
 };

@@ -30,6 +30,12 @@ std::string counted(std::uint64_t n, const char *one, const char *many)
     return grouped(n) + " " + (n == 1 ? one : many);
 }
 
+// " (ext4)"; nothing for a file system a catalogue file does not name.
+std::string inParentheses(const std::string &detail)
+{
+    return detail.empty() ? std::string() : " (" + detail + ")";
+}
+
 auto identity(const TLinkName &l) { return std::tie(l.device, l.inodeHigh, l.inodeLow); }
 
 // The rows from the top of the tree down to the node: comparing two of them tells which node
@@ -44,12 +50,28 @@ void rowsOf(const TNodeTree &tree, NodeId node, std::vector<std::uint32_t> &rows
 
 } // namespace
 
+std::string SummaryLead(const TScanSummary &s)
+{
+    return s.catalogueFile.empty() ? ValidUtf8(s.folder) : "Catalogue " + ValidUtf8(s.catalogueFile);
+}
+
+bool OpenedFromFile(const TNodeTree &tree)
+{
+    const TCatalogNotes *notes = tree.FindNotes();
+    return notes && !notes->summary.catalogueFile.empty();
+}
+
 std::string SummaryText(const TScanSummary &s)
 {
     constexpr const char *kDot = " \xC2\xB7 "; // " · "
-    std::string text = ValidUtf8(s.folder);
+    std::string text = SummaryLead(s);
+    if (!s.catalogueFile.empty())
+        text += ", made " + FormatDateTime(s.made) + kDot + ValidUtf8(s.folder);
     text += kDot;
-    text += s.sizeKind == SizeKind::DiskUsage ? "Disk usage" : "Apparent size";
+    if (!s.sizeKindKnown)
+        text += "size kind unknown";
+    else
+        text += s.sizeKind == SizeKind::DiskUsage ? "Disk usage" : "Apparent size";
     if (s.hardLinksOnce)
         text += std::string(kDot) + "hard links once";
     if (s.oneFileSystem)
@@ -61,6 +83,10 @@ std::string SummaryText(const TScanSummary &s)
     if (s.patterns)
         text += kDot + counted(s.excluded, "entry", "entries") + " left out by " +
                 counted(s.patterns, "pattern", "patterns");
+    else if (s.excluded) // read from a file that names no patterns
+        text += kDot + counted(s.excluded, "entry", "entries") + " left out by patterns";
+    if (s.timesNotRead)
+        text += kDot + counted(s.timesNotRead, "time", "times") + " could not be read";
     return text;
 }
 
@@ -76,9 +102,9 @@ std::string ReasonText(const TNodeTree &tree, NodeId node)
         const TEntryReason &r = found->second;
         switch (r.kind) {
         case ReasonKind::NotRead: return std::generic_category().message(r.error);
-        case ReasonKind::KernelFileSystem: return "Not scanned: kernel file system (" + r.detail + ")";
-        case ReasonKind::Automount: return "Not scanned: automount point (" + r.detail + ")";
-        case ReasonKind::OtherFileSystem: return "Not scanned: another file system (" + r.detail + ")";
+        case ReasonKind::KernelFileSystem: return "Not scanned: kernel file system" + inParentheses(r.detail);
+        case ReasonKind::Automount: return "Not scanned: automount point" + inParentheses(r.detail);
+        case ReasonKind::OtherFileSystem: return "Not scanned: another file system" + inParentheses(r.detail);
         case ReasonKind::Text: return r.detail;
         }
     }
@@ -117,6 +143,13 @@ void OrderLinkNames(TNodeTree &tree)
 void ApplyCountingChoices(TNodeTree &tree, SizeKind kind, bool hardLinksOnce)
 {
     TCatalogNotes &notes = tree.Notes();
+    if (!notes.summary.sizeKindKnown) {
+        // One size per entry and no link names: nothing to count again. Rolling up would even
+        // lose what the file gives, such as the totals of a list's folders, written without
+        // their contents.
+        notes.summary.hardLinksOnce = hardLinksOnce;
+        return;
+    }
     if (notes.summary.sizeKind != kind) {
         // Every scanned entry holds both sizes; a folder's own is never counted, its size is the roll-up.
         for (NodeId id = 1; id < tree.IdLimit(); ++id) {

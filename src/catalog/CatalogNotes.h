@@ -37,12 +37,29 @@ struct TScanSummary {
     std::uint64_t otherFsFolders = 0;       // not walked: another file system (one file system)
     std::uint64_t excluded = 0;             // entries left out by the patterns
     std::uint64_t namesCountedElsewhere = 0; // names of a file counted under its first name
+
+    // A catalogue read from a file rather than scanned: the file, and when it was made (the time
+    // the file records, else its last write). Its paths may name other files on this machine, so
+    // nothing that acts on the disk is offered for it (OpenedFromFile).
+    std::string catalogueFile;
+    LocalSeconds made = 0;
+    bool sizeKindKnown = true;      // false: the file does not say which size FileSize holds
+    std::uint64_t timesNotRead = 0; // times in the file that could not be read, left empty
 };
 
 // "/home · Disk usage · hard links once · one file system · 3 folders not read · 2 folders not
 // scanned · 1,204 entries left out by 2 patterns": the folder, the size kind, the choices in
-// force that are not the defaults, and what is missing; counts with the user's grouping.
+// force that are not the defaults, and what is missing; counts with the user's grouping. A
+// catalogue read from a file starts with its source: "Catalogue /srv/week1.json, made 3/2/2025
+// 4:05:06 PM · /srv · ...", says "size kind unknown" when the file does not record it, and how
+// many times could not be read.
 std::string SummaryText(const TScanSummary &summary);
+// The start of SummaryText that names where the catalogue came from (the folder, or the
+// catalogue file): the part that gives way first when the line is too long for its panel.
+std::string SummaryLead(const TScanSummary &summary);
+
+// True for a catalogue read from a file (see TScanSummary::catalogueFile).
+bool OpenedFromFile(const TNodeTree &tree);
 
 // One name of a file that has several: 20 bytes, all of 4-byte parts, since a tree of many hard
 // links holds one per name.
@@ -57,6 +74,10 @@ struct TLinkName {
 };
 
 enum class ReasonKind : std::uint8_t { NotRead, KernelFileSystem, Automount, OtherFileSystem, Text };
+
+// The reason of a folder that a catalogue file says was not walked as a firmlink (a macOS link
+// between volumes).
+inline constexpr const char *kFirmlinkReason = "Not scanned: firmlink";
 
 struct TEntryReason {
     ReasonKind kind = ReasonKind::Text;
@@ -87,7 +108,9 @@ void OrderLinkNames(TNodeTree &tree);
 
 // Makes FileSize hold `kind` for every scanned entry, counts each file with several names under
 // every name or under its first name only, then rolls sizes, percentages and counts up again.
-// For a scanned catalogue (which records both sizes of each entry), and its summary follows.
+// For a scanned catalogue (which records both sizes of each entry), and its summary follows. A
+// catalogue whose size kind is unknown (read from a file that records one size and no link
+// names) keeps its sizes, folder totals and shares as the file gives them.
 void ApplyCountingChoices(TNodeTree &tree, SizeKind kind, bool hardLinksOnce);
 
 } // namespace folvane

@@ -178,6 +178,46 @@ void TNodeTree::FinishBulk()
     bulk_ = false;
 }
 
+NodeId TNodeTree::AddDetached()
+{
+    std::lock_guard lock(mutex_);
+    if (bulk_)
+        throw std::logic_error("AddDetached during a bulk build");
+    ensureRoot();
+    return allocateNodes(1);
+}
+
+void TNodeTree::AdoptChildren(NodeId parent, std::span<const NodeId> children)
+{
+    if (parent >= nodeCount_.load(std::memory_order_acquire) || node(parent).childCount != 0)
+        throw std::invalid_argument("AdoptChildren: not a parent without children");
+    if (children.empty())
+        return;
+    Node &p = node(parent);
+    {
+        std::lock_guard lock(mutex_); // readers building parts of one tree on several threads share the child list
+        if (childIds_.size() + children.size() >= std::size_t(kNoNode))
+            throw std::length_error("too many entries for one catalogue");
+        p.childBegin = std::uint32_t(childIds_.size());
+        childIds_.insert(childIds_.end(), children.begin(), children.end());
+    }
+    p.childCount = p.childCap = std::uint32_t(children.size());
+    std::uint32_t below = 0;
+    for (std::uint32_t r = 0; r < p.childCount; ++r) {
+        Node &c = node(children[r]);
+        c.parent = parent;
+        c.row = r;
+        below += c.subtree;
+    }
+    addToAncestors(parent, below);
+}
+
+void TNodeTree::ReserveDetached(std::size_t nodes)
+{
+    std::lock_guard lock(mutex_);
+    childIds_.reserve(childIds_.size() + std::min<std::size_t>(nodes, kNoNode));
+}
+
 NodeId TNodeTree::Parent(NodeId id) const
 {
     return id < nodeCount_.load(std::memory_order_relaxed) ? node(id).parent : kNoNode;
@@ -455,6 +495,12 @@ void TNodeTree::setOverride(NodeId id, int field, std::string_view value)
     d.present |= bit(field);
 }
 
+void TNodeTree::SetWrittenText(NodeId id, int field, std::string_view text)
+{
+    if (IsValid(id) && field >= 0 && field < kFieldCount)
+        setOverride(id, field, text);
+}
+
 void TNodeTree::eraseOverride(NodeId id, int field)
 {
     if (Data(id).flags & TFileNodeData::HasOverride)
@@ -615,6 +661,7 @@ NodeId TNodeTree::newNode()
         return allocateNodes(1);
     NodeId id = freeIds_.back();
     freeIds_.pop_back();
+    node(id) = Node{};
     return id;
 }
 
@@ -638,7 +685,8 @@ void TNodeTree::freeSubtree(NodeId top)
         }
         deadText_ += n.data.textLen;
         deadSlots_ += n.childCap;
-        n = Node{}; // parent kNoNode: no longer valid
+        n = Node{};
+        n.subtree = 0; // no longer valid (removed)
         freeIds_.push_back(id);
     }
 }
@@ -795,7 +843,7 @@ void TNodeTree::compactText()
     writer_ = TextWriter(*this);
     for (NodeId id = 1; id < IdLimit(); ++id) {
         TFileNodeData &d = node(id).data;
-        if (node(id).parent == kNoNode || d.textLen == 0)
+        if (removed(node(id)) || d.textLen == 0)
             continue;
         const char *base = old[std::uint32_t(d.textRef >> 32)].get();
         d.textRef = writer_.Append(std::string_view(base + (d.textRef & 0xFFFFFFFFu), d.textLen));
@@ -810,7 +858,7 @@ void TNodeTree::compactChildSlots()
         Node &n = node(id);
         if (n.childCount == 0)
             n.childCap = 0; // its list, if it had one, goes
-        if (n.childCount == 0 || (id != Root() && n.parent == kNoNode))
+        if (n.childCount == 0 || (id != Root() && removed(n)))
             continue;
         const auto begin = std::uint32_t(slots.size());
         slots.insert(slots.end(), childIds_.begin() + n.childBegin, childIds_.begin() + n.childBegin + n.childCount);

@@ -72,9 +72,11 @@ public:
     std::uint32_t NodeCount() const;             // every node but the invisible root
     // One past the highest node number: loops over all numbers stop here and skip invalid ones.
     NodeId IdLimit() const { return nodeCount_.load(std::memory_order_relaxed); }
+    // A removed node's number is not valid; a node added detached (AddDetached) is, before it is
+    // adopted too.
     bool IsValid(NodeId node) const
     {
-        return node != Root() && node < nodeCount_.load(std::memory_order_relaxed) && this->node(node).parent != kNoNode;
+        return node != Root() && node < nodeCount_.load(std::memory_order_relaxed) && !removed(this->node(node));
     }
 
     // Puts the children of `parent` in the given order (a permutation of its children).
@@ -107,6 +109,9 @@ public:
     void ClearField(NodeId node, int field);
     // The written text of a field, if it holds one that is not a rendered value.
     const std::string *Override(NodeId node, int field) const;
+    // Makes the field hold `text` as written, whatever the record renders: for a reader that has
+    // compared the two already (SetField compares them itself, from the tree as it stands).
+    void SetWrittenText(NodeId node, int field, std::string_view text);
 
     // What the catalogue knows beyond its records (CatalogNotes.h): made on first use, so that
     // trees that need none pay nothing; FindNotes answers nullptr until then.
@@ -159,6 +164,24 @@ public:
     // Makes the tree ready for ordinary use after a bulk build; called once the threads are done.
     void FinishBulk();
 
+    // --- Building in file order, for a catalogue read from a file ---------------------------
+    // A file lists a folder's entries interleaved with their own subtrees, so a folder's child
+    // count is known only once its last entry is read. A reader adds each node detached (in no
+    // child list yet), and once a folder's entries are all read it hands them to the folder in
+    // one step, bottom up: every child list is then stored once and exactly, without the moves
+    // and left-over capacity that AddChild would cost on this order.
+    // Several threads may build detached parts at once, each filling the records of its own
+    // nodes (names through a TextWriter of its own); nothing navigates the tree meanwhile.
+    NodeId AddDetached();
+    // Makes `children` (detached nodes, each with its own children already adopted) the children
+    // of `parent`, which has none yet, in this order. The subtree counts of `parent` and its
+    // ancestors grow by theirs.
+    void AdoptChildren(NodeId parent, std::span<const NodeId> children);
+    // Address space for the child lists of at most `nodes` nodes added detached, taken at once
+    // so that the list never grows by copying itself while a file is read. Memory that is never
+    // written costs nothing, so an upper bound is fine.
+    void ReserveDetached(std::size_t nodes);
+
 private:
     struct Node {
         std::uint32_t parent = kNoNode;
@@ -172,6 +195,9 @@ private:
     static constexpr std::uint32_t kFirstTextChunk = 1u << 12;
     static constexpr std::uint32_t kMaxTextChunk = 1u << 20;
 
+    // A removed node has no parent and counts no node, not even itself; a detached one has no
+    // parent yet but counts itself.
+    static bool removed(const Node &n) { return n.parent == kNoNode && n.subtree == 0; }
     Node &node(NodeId id) { return nodes_[id]; }
     const Node &node(NodeId id) const { return nodes_[id]; }
     NodeId allocateNodes(std::uint32_t count); // under mutex_ during a bulk build

@@ -175,12 +175,18 @@ void formatWith(std::string &out, const std::vector<Token> &tokens, const CivilT
     }
 }
 
+// The letters A to Z as a to z; every other byte as it is, whatever the C library's locale says.
+char asciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
 bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (asciiLower(a[i]) != asciiLower(b[i]))
             return false;
     return true;
 }
@@ -588,6 +594,19 @@ LocalSeconds ToLocalSeconds(std::int64_t utcSeconds)
         slot.quarter = quarter;
     }
     return utcSeconds + slot.offset;
+}
+
+std::int64_t UtcOfLocalSeconds(LocalSeconds local)
+{
+    // The offset of a time is within a day of any other's: try the offsets in force a day
+    // before and a day after, earlier result first.
+    const long before = ToLocalSeconds(local - 86400) - (local - 86400);
+    const long after = ToLocalSeconds(local + 86400) - (local + 86400);
+    std::int64_t candidates[2] = {local - std::max(before, after), local - std::min(before, after)};
+    for (std::int64_t utc : candidates)
+        if (ToLocalSeconds(utc) == local)
+            return utc;
+    return local - before;
 }
 
 } // namespace folvane

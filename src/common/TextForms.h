@@ -78,5 +78,9 @@ LocalSeconds FromCivil(const CivilTime &c);
 
 // The local wall-clock time of a UTC time, with the offset in force at that time.
 LocalSeconds ToLocalSeconds(std::int64_t utcSeconds);
+// A UTC time whose local wall-clock time is `local`: ToLocalSeconds of the result gives `local`
+// back whenever some UTC time has it. Of the two that a clock set back gives the same local
+// time, the earlier; a local time a clock set forward skips is taken with the offset before.
+std::int64_t UtcOfLocalSeconds(LocalSeconds local);
 
 } // namespace folvane

@@ -28,6 +28,16 @@ public:
     virtual std::string SaveFileDialog(const std::string &defaultExtension, const std::string &filter,
                                        const std::string &initialName) = 0;
 
+    // The open-file dialog: an existing file, chosen with `caption` over the files `filter`
+    // names ("Description|*.a;*.b|..."). Returns the chosen path, or empty when cancelled.
+    // Services that show no dialogs need not offer it: it then answers as cancelled.
+    virtual std::string OpenFileDialog(const std::string &caption, const std::string &filter)
+    {
+        (void)caption;
+        (void)filter;
+        return {};
+    }
+
     // A modal message box.
     virtual MsgResult MessageBox(const std::string &text, const std::string &caption, MsgButtons buttons,
                                  MsgIcon icon) = 0;

@@ -126,22 +126,57 @@ void TConfig::useDefaults(TConfigProblem problem)
     root_ = ConfigFromText(std::string(kDefaultConfigText));
 }
 
+namespace {
+
+// Where the configuration is read from and where it is saved. Saves go to the program folder
+// while it can be written to, else to the user's folder. The configuration is read from where
+// saves go; a file left in a read-only program folder is read while the user has no copy of
+// their own yet.
+std::pair<fs::path, fs::path> sourceAndTarget(const TConfigPlaces &places, bool programFolderWritable)
+{
+    const fs::path inProgram = places.programFolder / TConfig::kFileName;
+    const fs::path inUser = places.userFolder.empty() ? fs::path() : places.userFolder / TConfig::kFileName;
+    if (inUser.empty() || programFolderWritable)
+        return {inProgram, inProgram};
+    std::error_code ec;
+    return {(!fs::exists(inUser, ec) && fs::exists(inProgram, ec)) ? inProgram : inUser, inUser};
+}
+
+} // namespace
+
+std::optional<fs::path> ExistingConfigFile(const TConfigPlaces &places)
+{
+    const bool writable = ::access(places.programFolder.c_str(), W_OK) == 0;
+    const fs::path source = sourceAndTarget(places, writable).first;
+    std::error_code ec;
+    if (fs::exists(source, ec) || fs::is_symlink(source, ec))
+        return source;
+    return std::nullopt;
+}
+
+ScanChoices ReadScanChoices(const std::string &path)
+{
+    std::optional<TConfigProblem> problem;
+    try {
+        const auto root = LoadConfig(path);
+        problem = ValidateConfig(*root, path);
+        if (!problem)
+            return root->ScanOptions().Choices();
+    } catch (const TXmlParseError &e) {
+        problem = TConfigProblem{path, e.Reason(), e.Line(), e.Column(), e.Excerpt()};
+    } catch (const TXmlFileError &e) {
+        problem = TConfigProblem{path, "Cannot read the file: " + e.Reason()};
+    } catch (const std::exception &e) {
+        problem = TConfigProblem{path, e.what()};
+    }
+    throw std::runtime_error(problem->Text());
+}
+
 void TConfig::create(const TConfigPlaces &places)
 {
-    const fs::path inProgram = places.programFolder / kFileName;
+    const auto [source, target] = sourceAndTarget(places, places.canCreateFileIn(places.programFolder));
     const fs::path inUser = places.userFolder.empty() ? fs::path() : places.userFolder / kFileName;
     std::error_code ec;
-
-    // Saves go to the program folder while it can be written to, else to the user's folder. The
-    // configuration is read from where saves go; a file left in a read-only program folder is
-    // read while the user has no copy of their own yet.
-    fs::path source, target;
-    if (inUser.empty() || places.canCreateFileIn(places.programFolder)) {
-        source = target = inProgram;
-    } else {
-        target = inUser;
-        source = (!fs::exists(inUser, ec) && fs::exists(inProgram, ec)) ? inProgram : inUser;
-    }
     fileName_ = target.string();
 
     if (!fs::exists(source, ec) && !fs::is_symlink(source, ec)) {

@@ -102,6 +102,16 @@ private:
 // with its line when known.
 std::optional<TConfigProblem> ValidateConfig(const TXMLConfigType &config, const std::string &path);
 
+// The configuration file that TConfig would read, when one exists, found without creating or
+// writing anything (not even the probe TConfig makes of the program folder: the system's answer
+// on access decides whether it can be written). For a run that must leave the configuration as
+// it finds it.
+std::optional<std::filesystem::path> ExistingConfigFile(const TConfigPlaces &places);
+
+// The scan choices of the configuration file at `path`. Throws std::runtime_error with the
+// problem's text (TConfigProblem::Text) when the file cannot be used.
+ScanChoices ReadScanChoices(const std::string &path);
+
 namespace detail {
 extern TConfig *gConfig;
 TConfig &CreateConfig();

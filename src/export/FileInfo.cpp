@@ -88,19 +88,6 @@ void appendXmlAttributeValue(std::string &out, std::string_view value)
     }
 }
 
-// Markup characters of a name or value as HTML entities.
-void appendHtmlEscaped(std::string &out, std::string_view value)
-{
-    for (char c : value) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-}
 
 // The value of field `field` of a node, U+FFFD in place of what XML cannot carry; "" when empty.
 bool documentValue(const TNodeTree &tree, NodeId node, int field, std::string &value)
@@ -131,7 +118,7 @@ void writePage(LineOutput &out, const TNodeTree &tree, const std::vector<std::st
     std::string scratch;
     auto escapedText = [&](std::string_view text) {
         scratch.clear();
-        appendHtmlEscaped(scratch, text);
+        AppendHtmlEscaped(scratch, text);
         out.Text(scratch);
     };
 
@@ -187,23 +174,10 @@ void writeLines(LineOutput &out, const TNodeTree &tree, const std::vector<std::s
         return; // no header line either
     std::string quoted;
     auto put = [&](std::string_view value) {
-        bool quote = csvQuoting && (value.find('"') != std::string_view::npos ||
-                                    value.find('\r') != std::string_view::npos ||
-                                    value.find('\n') != std::string_view::npos ||
-                                    (!separator.empty() && value.find(separator) != std::string_view::npos));
-        if (!quote) {
+        if (!csvQuoting || !CsvQuoted(value, separator, quoted))
             out.Text(value);
-            return;
-        }
-        // A quoted value keeps its bytes, line breaks included: readers take them as part of it.
-        quoted.assign(1, '"');
-        for (char c : value) {
-            if (c == '"')
-                quoted += '"';
-            quoted += c;
-        }
-        quoted += '"';
-        out.Verbatim(quoted);
+        else
+            out.Verbatim(quoted); // a quoted value keeps its bytes, line breaks included
     };
 
     for (const std::string &name : columns) {
@@ -231,6 +205,36 @@ void writeLines(LineOutput &out, const TNodeTree &tree, const std::vector<std::s
 } // namespace
 
 // --- Free routines ----------------------------------------------------------------------------
+
+void AppendHtmlEscaped(std::string &out, std::string_view value)
+{
+    for (char c : value) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+}
+
+bool CsvQuoted(std::string_view value, std::string_view separator, std::string &quoted)
+{
+    const bool quote = value.find('"') != std::string_view::npos || value.find('\r') != std::string_view::npos ||
+                       value.find('\n') != std::string_view::npos ||
+                       (!separator.empty() && value.find(separator) != std::string_view::npos);
+    if (!quote)
+        return false;
+    quoted.assign(1, '"');
+    for (char c : value) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    quoted += '"';
+    return true;
+}
 
 std::string CatalogTemplate()
 {

@@ -30,6 +30,14 @@ std::string CatalogTemplate();
 // first "." ("/out/report.final.htm" gives "report").
 std::string CatalogNameOf(std::string_view path);
 
+// Markup characters of a name or value as HTML entities (& < > ").
+void AppendHtmlEscaped(std::string &out, std::string_view value);
+
+// A CSV value that holds the separator, a double quote or a line break, quoted as spreadsheet
+// programs expect (inner quotes doubled), into `quoted`; false, and nothing written, for a value
+// that is written as it is.
+bool CsvQuoted(std::string_view value, std::string_view separator, std::string &quoted);
+
 // Column letters of a column number given as decimal text: "1" A, "26" Z, "27" AA, "702" ZZ,
 // "703" AAA. A text that is not a whole number, or a number of 0 or less, comes back unchanged.
 std::string ExcelColumnName(std::string_view number);

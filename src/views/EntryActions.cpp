@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "catalog/CatalogEdit.h"
+#include "catalog/CatalogNotes.h"
 #include "catalog/FieldReaders.h"
 #include "catalog/uFileReader.h"
 #include "common/UiServices.h"
@@ -80,6 +81,12 @@ std::span<const EntryActionText> EntryActionTexts()
         {EntryAction::CopyPath, "Copy Path", "Ctrl+C"},
     };
     return kTexts;
+}
+
+bool TEntryActions::Offered(EntryAction action) const
+{
+    // A catalogue read from a file may name other files on this machine by its paths.
+    return action == EntryAction::CopyPath || !ctrl_.Tree || !OpenedFromFile(ctrl_.Tree->Nodes());
 }
 
 bool TEntryActions::Enabled(EntryAction action, ITreeGrid &grid, std::span<const NodeId> rows) const

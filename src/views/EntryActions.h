@@ -54,9 +54,9 @@ class TEntryActions {
 public:
     TEntryActions(TFACtrl &ctrl, IEntryActionHost &host) : ctrl_(ctrl), host_(host), update_(ctrl) {}
 
-    // A catalogue opened from a file offers only "Copy Path".
-    void SetFromFile(bool fromFile) { fromFile_ = fromFile; }
-    bool Offered(EntryAction action) const { return !fromFile_ || action == EntryAction::CopyPath; }
+    // Whether the action is offered for the catalogue VT shows: for a catalogue opened from a
+    // file (OpenedFromFile) only "Copy Path" is.
+    bool Offered(EntryAction action) const;
     // Whether the action can be taken now on these rows of the grid.
     bool Enabled(EntryAction action, ITreeGrid &grid, std::span<const NodeId> rows) const;
     // Takes the action on the rows. Actions on one entry (opening the file manager or a
@@ -86,7 +86,6 @@ private:
     TFACtrl &ctrl_;
     IEntryActionHost &host_;
     TCatalogUpdate update_;
-    bool fromFile_ = false;
 };
 
 } // namespace folvane

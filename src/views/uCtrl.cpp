@@ -22,7 +22,9 @@
 #include "common/UiServices.h"
 #include "common/uFunction.h"
 #include "config/ConfigStore.h"
+#include "export/ExportEnd.h"
 #include "export/FileInfo.h"
+#include "export/NcduJsonWriter.h"
 #include "export/PromptSaveFile.h"
 #include "views/TreeSort.h"
 
@@ -1065,46 +1067,57 @@ void TFACtrl::GetVisibleColumns(std::vector<std::string> &list)
     }
 }
 
-namespace {
-
-// The text of a failed export: which file and why, from the writer's error, and what became of it.
-std::string exportFailureText(const std::exception &error)
-{
-    return std::string(error.what()) + "\n\nThe export was not written; a file of that name keeps its old content.";
-}
-
-} // namespace
-
 std::function<void()> TFACtrl::PrepareExport(ExportFormat format, ITreeGrid &grid)
 {
+    if (format == ExportFormat::Ncdu)
+        return prepareNcduExport(grid);
     auto info = std::make_shared<TFileInfo>();
     info->Doc = &Main->XMLDoc();
     GetVisibleColumns(info->Columns);
     const TNodeTree *tree = &grid.Nodes();
     return [format, info, tree] {
-        bool done = false;
-        try {
+        WriteAndReport([&] {
             switch (format) {
-            case ExportFormat::Html: done = info->ExportHtml("", *tree); break;
+            case ExportFormat::Html: return info->ExportHtml("", *tree);
             case ExportFormat::Xml:
                 info->ResetDocument();
                 info->BuildFromTree(*tree);
-                done = info->ExportXml("");
-                break;
-            case ExportFormat::Text: done = info->ExportText("", std::string(10, ' '), *tree); break;
-            case ExportFormat::Csv: done = info->ExportCsv("", ",", *tree); break;
+                return info->ExportXml("");
+            case ExportFormat::Text: return info->ExportText("", std::string(10, ' '), *tree);
+            case ExportFormat::Csv: return info->ExportCsv("", ",", *tree);
             case ExportFormat::Excel:
                 info->ResetDocument();
                 info->BuildFromTree(*tree);
-                done = info->ExportExcel("");
-                break;
+                return info->ExportExcel("");
+            case ExportFormat::Ncdu: break; // prepared above
             }
-        } catch (const std::exception &error) {
-            Ui().MessageBox(exportFailureText(error), "Warning", MsgButtons::Ok, MsgIcon::Exclamation);
-            return;
-        }
-        if (done)
-            Ui().MessageBox("Export Finished", "Done", MsgButtons::Ok, MsgIcon::None);
+            return false;
+        });
+    };
+}
+
+std::function<void()> TFACtrl::prepareNcduExport(ITreeGrid &grid)
+{
+    if (!Tree || Tree->Nodes().First() == kNoNode)
+        return [] {}; // no catalogue: nothing to write
+    // The catalogue and, from a list, the list: the list's entries are found in the catalogue by
+    // the writing step, which reads these two trees and nothing else.
+    const TNodeTree *catalogue = &Tree->Nodes();
+    const TNodeTree *list = &grid == Tree ? nullptr : &grid.Nodes();
+    return [catalogue, list] {
+        WriteAndReport([&] {
+            const std::string name = PromptSaveFile(".json", "ncdu JSON File|*.json", "");
+            if (name.empty())
+                return false;
+            WaitFormGuard wait("Export to file..");
+            if (!list) {
+                WriteNcduJson(*catalogue, name);
+            } else {
+                const NcduSelection selection = SelectionOfList(*catalogue, *list);
+                WriteNcduJson(*catalogue, name, &selection);
+            }
+            return true;
+        });
     };
 }
 
@@ -1131,6 +1144,11 @@ void TFACtrl::ExportCsv(ITreeGrid &grid)
 void TFACtrl::ExportExcel(ITreeGrid &grid)
 {
     PrepareExport(ExportFormat::Excel, grid)();
+}
+
+void TFACtrl::ExportNcdu(ITreeGrid &grid)
+{
+    PrepareExport(ExportFormat::Ncdu, grid)();
 }
 
 void TFACtrl::OpenExplorer(ITreeGrid &grid)

@@ -157,13 +157,17 @@ public:
 
     // --- Exports and the file manager ---------------------------------------------------------
     void GetVisibleColumns(std::vector<std::string> &list);
-    enum class ExportFormat { Html, Xml, Text, Csv, Excel };
+    // Ncdu: the terminal analysers' interchange format (ncdu JSON), beyond the specified exports:
+    // the whole catalogue from VT; from a list, its entries inside their ancestor folders, a
+    // listed folder with everything below it.
+    enum class ExportFormat { Html, Xml, Text, Csv, Excel, Ncdu };
     // An export command in two steps. This first one, on the UI thread, gathers everything the
-    // export reads but the grid's nodes: the visible columns' names (from the configuration) and
+    // export reads but the node trees: the visible columns' names (from the configuration) and
     // the main window's document. It returns the second step, the writing, which reads only what
-    // it was handed and the grid's node tree, so it may run on a worker while the UI thread paints;
-    // the tree must stay unchanged until it has run. The writing step reports its end: "Export
-    // Finished", or why the file could not be written (its old content is kept).
+    // it was handed and the node trees of the grid and (for ncdu JSON) VT, so it may run on a
+    // worker while the UI thread paints; the trees must stay unchanged until it has run. The
+    // writing step asks for the file and reports its end: "Export Finished", or why the file
+    // could not be written (its old content is kept).
     std::function<void()> PrepareExport(ExportFormat format, ITreeGrid &grid);
     // PrepareExport and its writing step, one after the other.
     void ExportHtml(ITreeGrid &grid);
@@ -171,6 +175,7 @@ public:
     void ExportText(ITreeGrid &grid);
     void ExportCsv(ITreeGrid &grid);
     void ExportExcel(ITreeGrid &grid);
+    void ExportNcdu(ITreeGrid &grid);
     void OpenExplorer(ITreeGrid &grid);
 
 private:
@@ -179,6 +184,7 @@ private:
     friend class TCatalogUpdate;
 
     void wire();
+    std::function<void()> prepareNcduExport(ITreeGrid &grid);
     void drawCharts();
     int fieldOfColumn(int column) const;
     std::vector<ColumnSpec> &columnsOf(const ITreeGrid &grid);

@@ -16,10 +16,12 @@
 #include "app/uWaitForm.h"
 #include "catalog/CatalogEdit.h"
 #include "config/ConfigStore.h"
+#include "export/NcduJsonWriter.h"
 #include "support/Gate.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "views/QtTreeGrid.h"
+#include "views/QtTreemap.h"
 
 using namespace folvane;
 using folvane::test::GuiApp;
@@ -107,6 +109,15 @@ protected:
         QMenu *menu = nullptr;
         WaitUntil([&] { return (menu = window->findChild<QMenu *>(QStringLiteral("EntryMenu"))) && menu->isVisible(); });
         return menu;
+    }
+    // The texts of a menu's items.
+    static QStringList texts(const QMenu *menu)
+    {
+        QStringList out;
+        for (QAction *a : menu->actions())
+            if (!a->isSeparator())
+                out << a->text();
+        return out;
     }
     QAction *item(QMenu *menu, const QString &text)
     {
@@ -234,4 +245,59 @@ TEST_F(EntryMenuTest, TheTreeStaysWhereItWasAfterARefresh)
     EXPECT_EQ(vt->NodeOf(vt->indexAt(QPoint(0, 0))), node("sub2/f130.jpg"));
     EXPECT_EQ(vt->SelectedNode(), node("sub2/f130.jpg"));
     EXPECT_TRUE(vt->isExpanded(vt->IndexOf(node("sub2"))));
+}
+
+// The paths of a catalogue opened from a file may name other files on this machine: its rows and
+// tiles offer "Copy Path" alone, and the keys of the other actions do nothing. A scan offers them
+// all again.
+TEST_F(EntryMenuTest, ACatalogueFromAFileOffersOnlyCopyPath)
+{
+    const std::string file = data / "photos.json";
+    WriteNcduJson(window->VT->Nodes(), file);
+    ASSERT_TRUE(window->OpenCatalogue(file));
+    const QStringList onlyCopy{QStringLiteral("Copy Path")};
+
+    window->VT->SelectNode(node("sub1")); // the list then holds a.txt and b.txt
+    Settle();
+    QMenu *menu = menuFor(window->VT, QContextMenuEvent::Keyboard);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(texts(menu), onlyCopy);
+    menu->close();
+    Settle();
+
+    showPage(1);
+    QtTreeGrid *list = window->VTList;
+    selectRows(list, {row(list, "a.txt")});
+    menu = menuFor(list, QContextMenuEvent::Keyboard);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(texts(menu), onlyCopy);
+    item(menu, QStringLiteral("Copy Path"))->trigger();
+    menu->close();
+    Settle();
+    EXPECT_EQ(ui.copied, std::vector<std::vector<std::string>>{{root + "/sub1/a.txt"}});
+    focusOn(list);
+    QTest::keyClick(list, Qt::Key_Delete);
+    QTest::keyClick(list, Qt::Key_F5);
+    Settle();
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(fs::exists(root + "/sub1/a.txt"));
+    EXPECT_NE(row(list, "a.txt"), kNoNode);
+
+    emit window->Treemap->ContextMenuRequested(node("sub1/a.txt"), window->mapToGlobal(QPoint(10, 10)));
+    WaitUntil([&] { return (menu = window->findChild<QMenu *>(QStringLiteral("TreemapMenu"))) && menu->isVisible(); });
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(texts(menu), onlyCopy);
+    menu->close();
+    Settle();
+
+    ui.folderAnswers.push_back(root);
+    window->btnOpen->click();
+    Settle();
+    showPage(0);
+    window->VT->SelectNode(node("sub1"));
+    Settle();
+    menu = menuFor(window->VT, QContextMenuEvent::Keyboard);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(texts(menu).size(), 5);
+    menu->close();
 }

@@ -243,11 +243,12 @@ TEST_F(ShellWindowsTest, AnEndRequestAnswersTheDialogsOfAWorkerCancel)
     });
     std::atomic<bool> done{false};
     std::atomic<MsgResult> first{MsgResult::Ok}, second{MsgResult::Ok};
-    std::string saved = "unset";
+    std::string saved = "unset", opened = "unset";
     std::thread worker([&] {
         first = services.MessageBox("Catalog with the same name already exists,overwrite?", "Warning",
                                     MsgButtons::YesNo, MsgIcon::Question);
         saved = services.SaveFileDialog(".csv", "CSV File|*.csv", "");
+        opened = services.OpenFileDialog("Open Catalogue", "Catalogue files|*.xml;*.json");
         second = services.MessageBox("Export Finished", "Done", MsgButtons::Ok, MsgIcon::None);
         done = true;
     });
@@ -256,6 +257,7 @@ TEST_F(ShellWindowsTest, AnEndRequestAnswersTheDialogsOfAWorkerCancel)
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(first.load(), MsgResult::Cancel);
     EXPECT_EQ(saved, "");
+    EXPECT_EQ(opened, "");
     EXPECT_EQ(second.load(), MsgResult::Cancel);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

@@ -24,6 +24,7 @@ public:
 
     // Answers, taken from the front; an empty queue answers "cancel".
     std::deque<std::string> saveAnswers;      // "" = cancel
+    std::deque<std::string> openAnswers;      // "" = cancel
     std::deque<MsgResult> messageAnswers;     // for YesNo boxes; Ok boxes answer Ok
     std::deque<std::string> folderAnswers;    // "" = cancel
     std::deque<bool> columnDialogAnswers;
@@ -35,6 +36,7 @@ public:
     // What was shown.
     std::vector<Message> messages;
     std::vector<SaveRequest> saveRequests;
+    std::vector<std::string> openRequests; // the captions of the open-file dialogs
     std::vector<std::string> opened;
     std::vector<std::vector<std::string>> copied; // each CopyPaths call
     std::vector<std::string> waitLog; // "show", "hide", "text:<message>"
@@ -66,6 +68,11 @@ public:
     {
         saveRequests.push_back({ext, filter, initial});
         return take(saveAnswers, std::string());
+    }
+    std::string OpenFileDialog(const std::string &caption, const std::string &) override
+    {
+        openRequests.push_back(caption);
+        return take(openAnswers, std::string());
     }
     MsgResult MessageBox(const std::string &text, const std::string &caption, MsgButtons buttons, MsgIcon icon) override
     {

@@ -524,7 +524,7 @@ TEST_F(Navigation, AnExportThatCannotBeWrittenSaysWhichFileAndWhy)
 {
     const std::pair<const char *, void (TFACtrl::*)(ITreeGrid &)> cases[] = {
         {"tree.htm", &TFACtrl::ExportHtml}, {"tree.xml", &TFACtrl::ExportXml}, {"tree.txt", &TFACtrl::ExportText},
-        {"tree.csv", &TFACtrl::ExportCsv},  {"tree.xlsx", &TFACtrl::ExportExcel},
+        {"tree.csv", &TFACtrl::ExportCsv},  {"tree.xlsx", &TFACtrl::ExportExcel}, {"tree.json", &TFACtrl::ExportNcdu},
     };
     const std::string folder = dir / "out";
     std::filesystem::create_directories(folder);

@@ -14,6 +14,7 @@
 
 #include "Catalog.h"
 #include "catalog/CatalogEdit.h"
+#include "catalog/CatalogNotes.h"
 #include "catalog/uFileReader.h"
 #include "common/uFunction.h"
 #include "support/Files.h"
@@ -328,10 +329,11 @@ TEST_F(EntryActionsTest, WhatIsNotMovedIsSaidBeforeAnythingIsAsked)
     Act(EntryAction::MoveToTrash, VTList(), {Row("top.bin")});
     Act(EntryAction::Refresh, VTList(), {Row("proj")});
     host.busy = false;
-    actions.SetFromFile(true);
+    Tree().Notes().summary.catalogueFile = dir / "week1.json"; // as reading a catalogue file marks it
     for (EntryAction a : {EntryAction::Refresh, EntryAction::MoveToTrash, EntryAction::OpenFileManager,
                           EntryAction::OpenTerminal})
         EXPECT_FALSE(actions.Offered(a));
+    EXPECT_TRUE(actions.Offered(EntryAction::CopyPath));
     Act(EntryAction::MoveToTrash, VTList(), {Row("top.bin")});
     Act(EntryAction::OpenTerminal, VTList(), {Row("top.bin")});
     EXPECT_EQ(ui.messages.size(), said);
