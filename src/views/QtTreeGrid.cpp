@@ -442,7 +442,8 @@ void QtTreeGrid::BeginUpdate()
     };
     selected_ = remember(SelectedNode());
     focused_ = remember(FocusedNode());
-    topRow_ = remember(NodeOf(indexAt(QPoint(0, 0))));
+    // Only a change in place keeps the view where it was; finding the top row may lay out every row.
+    topRow_ = keepView_ ? remember(NodeOf(indexAt(QPoint(0, 0)))) : Remembered{};
     horizontalScroll_ = horizontalScrollBar()->value();
     model_->BeginReset();
 }

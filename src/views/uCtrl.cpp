@@ -618,18 +618,17 @@ int TFACtrl::ageTimeKind() const
 
 void TFACtrl::FillFileList(ITreeGrid &list)
 {
-    {
-        UpdateGuard update(list);
-        TNodeTree &to = list.Nodes();
-        to.Clear();
-        if (Tree && Tree->Nodes().IsValid(CurrentNode)) {
-            const TNodeTree &from = Tree->Nodes();
-            if (!IsFolder(from, CurrentNode))
-                addCopy(from, CurrentNode, to);
-            else
-                for (NodeId child = from.FirstChild(CurrentNode); child != kNoNode; child = from.NextSibling(child))
-                    addCopy(from, child, to);
-        }
+    // One update for the entries and their shares: the grid is reset once.
+    UpdateGuard update(list);
+    TNodeTree &to = list.Nodes();
+    to.Clear();
+    if (Tree && Tree->Nodes().IsValid(CurrentNode)) {
+        const TNodeTree &from = Tree->Nodes();
+        if (!IsFolder(from, CurrentNode))
+            addCopy(from, CurrentNode, to);
+        else
+            for (NodeId child = from.FirstChild(CurrentNode); child != kNoNode; child = from.NextSibling(child))
+                addCopy(from, child, to);
     }
     UpdateListPercentages(list);
 }
@@ -996,26 +995,24 @@ void TFACtrl::FillClassList(ITreeGrid &list, int keyKind, std::span<const std::s
 
 void TFACtrl::fillClassList(ITreeGrid &list, NodeId folder, int keyKind, std::span<const std::string> keys)
 {
-    {
-        UpdateGuard update(list);
-        TNodeTree &to = list.Nodes();
-        to.Clear();
-        if (Tree && Tree->Nodes().IsValid(folder)) {
-            const TNodeTree &from = Tree->Nodes();
-            KeyMatcher matches(keyKind, keys);
-            // The files counted in the points clicked, and only those: a shown file only under its own class.
-            auto take = [&](NodeId n) {
-                if (IsFile(from, n) && matches(from, n))
-                    addCopy(from, n, to);
-            };
-            if (!IsFolder(from, folder)) {
-                take(folder);
-            } else {
-                const std::uint32_t below = from.TotalCount(folder) - 1;
-                NodeId n = from.Next(folder);
-                for (std::uint32_t i = 0; i < below && n != kNoNode; ++i, n = from.Next(n))
-                    take(n);
-            }
+    UpdateGuard update(list); // the entries and their shares in one update, as FillFileList
+    TNodeTree &to = list.Nodes();
+    to.Clear();
+    if (Tree && Tree->Nodes().IsValid(folder)) {
+        const TNodeTree &from = Tree->Nodes();
+        KeyMatcher matches(keyKind, keys);
+        // The files counted in the points clicked, and only those: a shown file only under its own class.
+        auto take = [&](NodeId n) {
+            if (IsFile(from, n) && matches(from, n))
+                addCopy(from, n, to);
+        };
+        if (!IsFolder(from, folder)) {
+            take(folder);
+        } else {
+            const std::uint32_t below = from.TotalCount(folder) - 1;
+            NodeId n = from.Next(folder);
+            for (std::uint32_t i = 0; i < below && n != kNoNode; ++i, n = from.Next(n))
+                take(n);
         }
     }
     UpdateListPercentages(list);
