@@ -809,8 +809,7 @@ bool TFMMain::scanAndShow(const std::string &folder)
         // here too, so that the UI thread only swaps it in.
         walked.store(true);
         const unsigned threads = preparingThreads();
-        ctrl.PrepareCatalogue(*tree, sortKey, clock(), threads);
-        counted = ctrl.CountClassesOf(*tree, tree->First(), threads);
+        counted = ctrl.PrepareCatalogue(*tree, sortKey, clock(), threads);
         return true;
     });
     if (!scanned)

@@ -97,7 +97,7 @@ void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection directi
 }
 
 void SortTreeInParallel(TNodeTree &tree, const std::function<NodeCompare()> &newCompare, SortDirection direction,
-                        unsigned threads, const std::function<void(NodeId)> &visit)
+                        unsigned threads, const std::function<void(NodeId node, unsigned thread)> &visit)
 {
     // The folders are listed first, so that no thread reads the records of nodes that another
     // is writing while it looks for folders. They are then taken in runs from a shared counter:
@@ -112,7 +112,8 @@ void SortTreeInParallel(TNodeTree &tree, const std::function<NodeCompare()> &new
     std::atomic<bool> failed{false};
     std::mutex failureMutex;
     std::exception_ptr failure;
-    auto work = [&] {
+    threads = std::max(threads, 1u);
+    auto work = [&](unsigned thread) {
         std::vector<NodeId> nodes, buffer;
         try {
             const NodeCompare compare = newCompare();
@@ -127,7 +128,7 @@ void SortTreeInParallel(TNodeTree &tree, const std::function<NodeCompare()> &new
                         tree.ReorderChildren(parent, nodes);
                     }
                     for (NodeId child : nodes)
-                        visit(child);
+                        visit(child, thread);
                 }
             }
         } catch (...) {
@@ -140,12 +141,12 @@ void SortTreeInParallel(TNodeTree &tree, const std::function<NodeCompare()> &new
     std::vector<std::thread> helpers;
     for (unsigned i = 1; i < threads; ++i) {
         try {
-            helpers.emplace_back(work);
+            helpers.emplace_back(work, i);
         } catch (const std::system_error &) {
             break; // no more threads to be had: the ones running do the work
         }
     }
-    work();
+    work(0);
     for (std::thread &helper : helpers)
         helper.join();
     if (failure)

@@ -20,14 +20,15 @@ using NodeCompare = std::function<int(NodeId a, NodeId b)>;
 void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection direction);
 
 // Sorts like SortTree with the folders shared among `threads` threads (the calling one included):
-// each folder's children are sorted by one thread, which then hands each of them to `visit`. Each
-// thread sorts with a comparison of its own, made by `newCompare`, which may keep what it reads of
-// the lists it sorts. A node is compared and visited by one thread only, so the comparisons may
-// read and `visit` may change the records of the nodes they are given without locks, as long as
-// nothing else of the tree changes. What they throw ends the sort and is rethrown once every
-// thread has stopped.
+// each folder's children are sorted by one thread, which then hands each of them, in their new
+// order, to `visit` with its own number (0 to threads - 1), so that a visit may keep what it
+// gathers per thread. Each thread sorts with a comparison of its own, made by `newCompare`, which
+// may keep what it reads of the lists it sorts. A node is compared and visited by one thread only,
+// so the comparisons may read and `visit` may change the records of the nodes they are given
+// without locks, as long as nothing else of the tree changes. What they throw ends the sort and
+// is rethrown once every thread has stopped.
 void SortTreeInParallel(TNodeTree &tree, const std::function<NodeCompare()> &newCompare, SortDirection direction,
-                        unsigned threads, const std::function<void(NodeId)> &visit);
+                        unsigned threads, const std::function<void(NodeId node, unsigned thread)> &visit);
 
 // Sorts the children of `parent` alone; true when their order changed.
 bool SortChildren(TNodeTree &tree, NodeId parent, const NodeCompare &compare, SortDirection direction);

@@ -142,12 +142,22 @@ TEST(SortTree, InParallelAsOnOneThreadEachNodeVisitedOnce)
                 return compare(a, b);
             };
         };
-        SortTreeInParallel(shared, ownCompare, dir, 4, [&](NodeId n) { ++visits[n]; });
+        std::vector<std::thread::id> visitors(4);
+        std::atomic<int> mixed{0};
+        SortTreeInParallel(shared, ownCompare, dir, 4, [&](NodeId n, unsigned thread) {
+            ++visits[n];
+            // Each thread visits under a number of its own.
+            if (visitors[thread] == std::thread::id())
+                visitors[thread] = std::this_thread::get_id();
+            else if (visitors[thread] != std::this_thread::get_id())
+                ++mixed;
+        });
         for (NodeId parent = 0; parent <= one.NodeCount(); ++parent)
             ASSERT_EQ(shared.Children(parent), one.Children(parent)) << "folder " << parent;
         EXPECT_GE(made.load(), 1);
         EXPECT_LE(made.load(), 4);
         EXPECT_EQ(strays.load(), 0);
+        EXPECT_EQ(mixed.load(), 0);
         EXPECT_EQ(visits[0], 0); // the invisible root is nobody's child
         EXPECT_TRUE(std::all_of(visits.begin() + 1, visits.end(), [](int v) { return v == 1; }));
     }
@@ -155,7 +165,7 @@ TEST(SortTree, InParallelAsOnOneThreadEachNodeVisitedOnce)
     TNodeTree tree;
     build(tree);
     const NodeId bad = tree.NodeCount() / 2;
-    auto throwsAt = [&](NodeId a) {
+    auto throwsAt = [&](NodeId a, unsigned = 0) {
         if (a == bad)
             throw std::runtime_error("unreadable");
     };
@@ -166,7 +176,8 @@ TEST(SortTree, InParallelAsOnOneThreadEachNodeVisitedOnce)
         };
     };
     auto even = []() -> NodeCompare { return [](NodeId, NodeId) { return 0; }; };
-    EXPECT_THROW(SortTreeInParallel(tree, throwing, SortDirection::Ascending, 4, [](NodeId) {}), std::runtime_error);
+    EXPECT_THROW(SortTreeInParallel(tree, throwing, SortDirection::Ascending, 4, [](NodeId, unsigned) {}),
+                 std::runtime_error);
     EXPECT_THROW(SortTreeInParallel(tree, even, SortDirection::Ascending, 4, throwsAt), std::runtime_error);
 }
 
