@@ -11,40 +11,13 @@ namespace folvane {
 
 namespace {
 
-// Bottom-up merge sort with one buffer: runs of width 1, 2, 4, ... are merged alternately from
-// `a` into `b` and back. `goesFirst(r, l)` decides whether the right run's head precedes the left's.
-template <typename GoesFirst>
-void mergeSort(std::vector<NodeId> &a, std::vector<NodeId> &b, GoesFirst goesFirst)
-{
-    const size_t n = a.size();
-    if (n < 2)
-        return;
-    b.resize(n);
-    std::vector<NodeId> *from = &a, *to = &b;
-    for (size_t width = 1; width < n; width *= 2) {
-        for (size_t lo = 0; lo < n; lo += 2 * width) {
-            size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
-            size_t i = lo, j = mid, k = lo;
-            while (i < mid && j < hi)
-                (*to)[k++] = goesFirst((*from)[j], (*from)[i]) ? (*from)[j++] : (*from)[i++];
-            while (i < mid)
-                (*to)[k++] = (*from)[i++];
-            while (j < hi)
-                (*to)[k++] = (*from)[j++];
-        }
-        std::swap(from, to);
-    }
-    if (from != &a)
-        a.swap(*from);
-}
-
 void sortWith(std::vector<NodeId> &nodes, std::vector<NodeId> &buffer, const NodeCompare &compare,
               SortDirection direction)
 {
     if (direction == SortDirection::Ascending)
-        mergeSort(nodes, buffer, [&](NodeId r, NodeId l) { return compare(r, l) < 0; });
+        MergeSortNodes(nodes, buffer, [&](NodeId r, NodeId l) { return compare(r, l) < 0; });
     else
-        mergeSort(nodes, buffer, [&](NodeId r, NodeId l) { return compare(r, l) > 0; });
+        MergeSortNodes(nodes, buffer, [&](NodeId r, NodeId l) { return compare(r, l) > 0; });
 }
 
 } // namespace
@@ -99,6 +72,17 @@ void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection directi
 void SortTreeInParallel(TNodeTree &tree, const std::function<NodeCompare()> &newCompare, SortDirection direction,
                         unsigned threads, const std::function<void(NodeId node, unsigned thread)> &visit)
 {
+    auto newSort = [&]() -> SiblingSort {
+        return [compare = newCompare(), direction, buffer = std::vector<NodeId>()](NodeId, std::vector<NodeId> &nodes) mutable {
+            sortWith(nodes, buffer, compare, direction);
+        };
+    };
+    SortTreeInParallel(tree, newSort, threads, visit);
+}
+
+void SortTreeInParallel(TNodeTree &tree, const std::function<SiblingSort()> &newSort, unsigned threads,
+                        const std::function<void(NodeId node, unsigned thread)> &visit)
+{
     // The folders are listed first, so that no thread reads the records of nodes that another
     // is writing while it looks for folders. They are then taken in runs from a shared counter:
     // a thread that meets large folders simply takes fewer runs. (As in SortTree, a number no
@@ -114,9 +98,9 @@ void SortTreeInParallel(TNodeTree &tree, const std::function<NodeCompare()> &new
     std::exception_ptr failure;
     threads = std::max(threads, 1u);
     auto work = [&](unsigned thread) {
-        std::vector<NodeId> nodes, buffer;
+        std::vector<NodeId> nodes;
         try {
-            const NodeCompare compare = newCompare();
+            SiblingSort sort = newSort();
             for (std::size_t begin = next.fetch_add(kRun); begin < folders.size() && !failed.load();
                  begin = next.fetch_add(kRun)) {
                 const std::size_t end = std::min(begin + kRun, folders.size());
@@ -124,7 +108,7 @@ void SortTreeInParallel(TNodeTree &tree, const std::function<NodeCompare()> &new
                     const NodeId parent = folders[i];
                     nodes = tree.Children(parent);
                     if (nodes.size() > 1) {
-                        sortWith(nodes, buffer, compare, direction);
+                        sort(parent, nodes);
                         tree.ReorderChildren(parent, nodes);
                     }
                     for (NodeId child : nodes)

@@ -488,6 +488,18 @@ public:
         return compareKeyed(KeyOf(*tree_, a, field_), KeyOf(*tree_, b, field_), field_, ascending_);
     }
 
+    // Sorts the children of `parent`, given in `nodes`, reading their keys once and comparing
+    // them as Compare does, without a call through NodeCompare at each comparison.
+    void Sort(NodeId parent, std::vector<NodeId> &nodes, std::vector<NodeId> &buffer)
+    {
+        load(parent);
+        auto key = [this](NodeId n) -> const FieldKey & { return *find(n); };
+        if (ascending_)
+            MergeSortNodes(nodes, buffer, [&](NodeId r, NodeId l) { return compareKeyed(key(r), key(l), field_, true) < 0; });
+        else
+            MergeSortNodes(nodes, buffer, [&](NodeId r, NodeId l) { return compareKeyed(key(r), key(l), field_, false) > 0; });
+    }
+
 private:
     const FieldKey *find(NodeId node) const
     {
@@ -782,11 +794,12 @@ TFACtrl::TClassCounts TFACtrl::PrepareCatalogue(TNodeTree &tree, const TSortKey 
     const bool ascending = key.direction == SortDirection::Ascending;
     SortTreeInParallel(
         tree,
-        [&]() -> NodeCompare {
+        [&]() -> SiblingSort {
             auto keys = std::make_shared<SiblingKeys>(tree, key.field, ascending);
-            return [keys](NodeId a, NodeId b) { return keys->Compare(a, b); };
+            auto buffer = std::make_shared<std::vector<NodeId>>();
+            return [keys, buffer](NodeId parent, std::vector<NodeId> &nodes) { keys->Sort(parent, nodes, *buffer); };
         },
-        key.direction, threads, [&](NodeId n, unsigned thread) { classifyAndCount(tree, n, now, parts[thread]); });
+        threads, [&](NodeId n, unsigned thread) { classifyAndCount(tree, n, now, parts[thread]); });
     const NodeId top = tree.First();
     if (top == kNoNode || tree.NextSibling(top) != kNoNode)
         return CountClassesOf(tree, top, threads); // the counts are those of the first top-level node alone
