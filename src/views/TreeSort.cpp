@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -83,43 +84,74 @@ void SortTreeInParallel(TNodeTree &tree, const std::function<NodeCompare()> &new
 void SortTreeInParallel(TNodeTree &tree, const std::function<SiblingSort()> &newSort, unsigned threads,
                         const std::function<void(NodeId node, unsigned thread)> &visit)
 {
-    // The folders are listed first, so that no thread reads the records of nodes that another
-    // is writing while it looks for folders. They are then taken in runs from a shared counter:
-    // a thread that meets large folders simply takes fewer runs. (As in SortTree, a number no
-    // longer in use has no children.)
-    std::vector<NodeId> folders;
-    for (NodeId node = 0; node < tree.IdLimit(); ++node)
-        if (tree.ChildCount(node) > 0)
-            folders.push_back(node);
-    constexpr std::size_t kRun = 64;
-    std::atomic<std::size_t> next{0};
+    // The folders are found as the sort goes: a thread that has sorted a folder's children goes
+    // on with those that have children of their own, and hands some to the threads that wait for
+    // work. So a folder's children are looked at (their child counts, which no thread changes)
+    // while the thread that sorts them has them at hand, rather than in a walk over every node
+    // beforehand, and no thread reads the records of nodes that another is writing.
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::vector<NodeId> shared;           // folders any thread may take
+    std::atomic<std::size_t> pending{0};  // folders found and not yet done
+    std::atomic<unsigned> waiting{0};     // threads waiting for work
     std::atomic<bool> failed{false};
-    std::mutex failureMutex;
     std::exception_ptr failure;
+    if (tree.ChildCount(TNodeTree::Root()) > 0) {
+        shared.push_back(TNodeTree::Root());
+        pending = 1;
+    }
     threads = std::max(threads, 1u);
     auto work = [&](unsigned thread) {
-        std::vector<NodeId> nodes;
+        std::vector<NodeId> mine, nodes;
         try {
             SiblingSort sort = newSort();
-            for (std::size_t begin = next.fetch_add(kRun); begin < folders.size() && !failed.load();
-                 begin = next.fetch_add(kRun)) {
-                const std::size_t end = std::min(begin + kRun, folders.size());
-                for (std::size_t i = begin; i < end; ++i) {
-                    const NodeId parent = folders[i];
-                    nodes = tree.Children(parent);
-                    if (nodes.size() > 1) {
-                        sort(parent, nodes);
-                        tree.ReorderChildren(parent, nodes);
+            while (!failed.load()) {
+                NodeId parent;
+                if (!mine.empty()) {
+                    parent = mine.back();
+                    mine.pop_back();
+                } else {
+                    std::unique_lock lock(mutex);
+                    ++waiting;
+                    wake.wait(lock, [&] { return !shared.empty() || pending.load() == 0 || failed.load(); });
+                    --waiting;
+                    if (shared.empty() || failed.load())
+                        return;
+                    parent = shared.back();
+                    shared.pop_back();
+                }
+                nodes = tree.Children(parent);
+                if (nodes.size() > 1) {
+                    sort(parent, nodes);
+                    tree.ReorderChildren(parent, nodes);
+                }
+                std::size_t found = 0;
+                for (NodeId child : nodes) {
+                    visit(child, thread);
+                    if (tree.ChildCount(child) > 0) {
+                        mine.push_back(child);
+                        ++found;
                     }
-                    for (NodeId child : nodes)
-                        visit(child, thread);
+                }
+                // This folder is done and its subfolders are to do (a wrapping sum when there are none).
+                if (pending.fetch_add(found - 1) + (found - 1) == 0) {
+                    std::lock_guard lock(mutex); // the last folder: the waiting threads are done
+                    wake.notify_all();
+                } else if (waiting.load() > 0 && mine.size() > 1) {
+                    // The folders found first lie nearest the top, with the most below them.
+                    std::lock_guard lock(mutex);
+                    const std::size_t half = mine.size() / 2;
+                    shared.insert(shared.end(), mine.begin(), mine.begin() + std::ptrdiff_t(half));
+                    mine.erase(mine.begin(), mine.begin() + std::ptrdiff_t(half));
+                    wake.notify_all();
                 }
             }
         } catch (...) {
-            std::lock_guard lock(failureMutex);
+            std::lock_guard lock(mutex);
             if (!failure)
                 failure = std::current_exception();
             failed.store(true);
+            wake.notify_all();
         }
     };
     std::vector<std::thread> helpers;
