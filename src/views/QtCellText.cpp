@@ -248,6 +248,23 @@ void QtCellText::Draw(QPainter *painter, const QRect &room, Qt::Alignment alignm
     painter->drawText(QPointF(origin.x() + line.cursorToX(cursor), origin.y() + line.ascent()), ellipsis);
 }
 
+std::optional<std::size_t> QtCellText::Cut(const Laid &laid, qreal keep)
+{
+    // The last boundary at or before `keep`, as QTextLayout finds it; it may put one inside a
+    // glyph made of several characters, where the pieces cannot say how it would draw the cut.
+    std::size_t cut = 0;
+    for (std::size_t i = 1; i < laid.boundaries.size(); ++i) {
+        if (laid.boundaries[i] < 0)
+            continue;
+        if (laid.boundaries[i] > keep)
+            break;
+        cut = i;
+    }
+    if (cut + 1 < laid.boundaries.size() && laid.boundaries[cut + 1] < 0)
+        return std::nullopt;
+    return cut;
+}
+
 bool QtCellText::place(const QRect &room, Qt::Alignment alignment, const QStyleOptionViewItem &option,
                        const Laid &laid, QGlyphRun &run, QPointF &origin)
 {
@@ -263,18 +280,13 @@ bool QtCellText::place(const QRect &room, Qt::Alignment alignment, const QStyleO
         for (qreal x : laid.positions)
             positions.push_back(QPointF(x, laid.ascent));
     } else {
-        // The characters up to the last boundary that leaves room for the ellipsis. Where that
-        // would fall inside a glyph made of several characters, QTextLayout is asked.
+        // The characters that leave room for the ellipsis.
         const qreal keep = room.width() - ellipsisWidth_;
         const std::optional<Unit> &ellipsis = unit(keyOf(&kEllipsisCode, 1));
-        if (keep <= 0 || !ellipsis)
+        const std::optional<std::size_t> cut = Cut(laid, keep);
+        if (keep <= 0 || !ellipsis || !cut)
             return false;
-        std::size_t cut = 0;
-        while (cut + 1 < laid.boundaries.size() && laid.boundaries[cut + 1] >= 0 && laid.boundaries[cut + 1] <= keep)
-            ++cut;
-        if (cut + 1 < laid.boundaries.size() && laid.boundaries[cut + 1] < 0)
-            return false;
-        const qreal end = laid.boundaries[cut];
+        const qreal end = laid.boundaries[*cut];
         for (std::size_t g = 0; g < laid.glyphs.size() && laid.positions[g] < end; ++g) {
             glyphs.push_back(laid.glyphs[g]);
             positions.push_back(QPointF(laid.positions[g], laid.ascent));

@@ -53,6 +53,9 @@ public:
     };
     // False when the text is not laid out from pieces (see the top of this file).
     bool Lay(const QString &text, Laid &laid);
+    // The character boundary before which a laid text is cut to take at most `keep` pixels, as
+    // QTextLayout cuts it; nothing when that may fall inside a glyph made of several characters.
+    static std::optional<std::size_t> Cut(const Laid &laid, qreal keep);
     // The raw font of every glyph laid out from pieces.
     const QRawFont &Font() const { return raw_; }
 

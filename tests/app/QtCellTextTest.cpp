@@ -50,13 +50,13 @@ protected:
 
 } // namespace
 
-// A text put together from pieces has the glyphs, the places and the measures that QTextLayout
-// gives it; the texts of a catalogue are put together so.
+// A text put together from pieces has the glyphs, the places, the measures and the cuts that
+// QTextLayout gives it; the texts of a catalogue are put together so.
 TEST_F(QtCellTextTest, PiecesLayATextOutAsTheTextLayoutDoes)
 {
     QImage device(8, 8, QImage::Format_RGB32);
     QtCellText &cells = QtCellText::For(option.font, &device);
-    int laidCount = 0;
+    int laidCount = 0, cuts = 0, undecided = 0;
     for (const QString &text : texts()) {
         SCOPED_TRACE(text.toStdString());
         QtCellText::Laid laid;
@@ -89,12 +89,31 @@ TEST_F(QtCellTextTest, PiecesLayATextOutAsTheTextLayoutDoes)
         EXPECT_EQ(line.naturalTextWidth(), laid.width);
         EXPECT_EQ(line.height(), laid.height);
         EXPECT_EQ(line.ascent(), laid.ascent);
+        // Cut anywhere, at the boundary where the layout cuts (the last one at or before the room
+        // left), unless that lies inside a joined glyph.
+        for (qreal keep = 0.5; keep < laid.width; keep += 1.75) {
+            int cursor = line.xToCursor(keep, QTextLine::CursorBetweenCharacters);
+            while (cursor > 0 && line.cursorToX(cursor) > keep)
+                cursor = layout.previousCursorPosition(cursor);
+            const std::optional<std::size_t> cut = QtCellText::Cut(laid, keep);
+            if (cut) {
+                EXPECT_EQ(*cut, std::size_t(cursor)) << "cut to " << keep;
+            } else {
+                ++undecided;
+            }
+            ++cuts;
+        }
     }
+    EXPECT_LT(undecided, cuts / 10); // most cuts fall between glyphs
     EXPECT_GT(laidCount, 300);
     for (const char *plain : {"file1234.txt", "12/10/2024 17:56:17", "0.00%", "report, final 42.docx", "AV To Wa"}) {
         QtCellText::Laid laid;
         EXPECT_TRUE(cells.Lay(QString::fromUtf8(plain), laid)) << plain;
     }
+    // A name that starts with a joined glyph is cut after it.
+    QtCellText::Laid laid;
+    ASSERT_TRUE(cells.Lay(QStringLiteral("file429227.xlsx"), laid));
+    EXPECT_TRUE(QtCellText::Cut(laid, laid.width / 2).has_value());
     // Other scripts, control characters and right-to-left text go to QTextLayout itself.
     for (const char *other : {"\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d", "tab\there", "\xe6\x97\xa5\xe6\x9c\xac", ""}) {
         QtCellText::Laid laid;
