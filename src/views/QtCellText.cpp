@@ -115,32 +115,68 @@ QString QtCellText::textOf(std::uint32_t key)
 
 const std::optional<QtCellText::Unit> &QtCellText::unit(std::uint32_t key)
 {
+    // A single character or a pair, the units every text asks for, are found by their codes.
+    static const std::optional<Unit> kNone;
+    if (lengthOf(key) == 1) {
+        const std::uint8_t c = std::uint8_t(key >> 16);
+        if (!singleKnown_[c]) {
+            singles_[c] = makeUnit(key);
+            singleKnown_[c] = true;
+        }
+        return singles_[c];
+    }
+    std::uint8_t *pair = nullptr;
+    if (lengthOf(key) == 2) {
+        if (pairJoins_.empty())
+            pairJoins_.assign(1u << 16, kUnknown);
+        pair = &pairJoins_[(key >> 8) & 0xFFFFu];
+        if (*pair == kApart)
+            return kNone;
+    }
     auto found = units_.find(key);
-    if (found != units_.end())
-        return found->second;
-    // One glyph of the font every other piece comes from, on a line of the usual measures.
-    std::optional<Unit> made;
-    const Shaped s = shape(textOf(key), font_);
-    if (s.oneFont && s.raw == raw_ && s.glyphs.size() == 1 && s.height == height_ && s.ascent == ascent_)
-        made = Unit{s.glyphs.front(), s.end, s.natural - s.end};
-    return units_.emplace(key, made).first->second;
+    if (found == units_.end())
+        found = units_.emplace(key, makeUnit(key)).first;
+    if (pair)
+        *pair = found->second ? kJoined : kApart;
+    return found->second;
 }
 
-const std::optional<qreal> &QtCellText::kerning(std::uint32_t left, std::uint32_t right)
+std::optional<QtCellText::Unit> QtCellText::makeUnit(std::uint32_t key) const
 {
+    // One glyph of the font every other piece comes from, on a line of the usual measures.
+    const Shaped s = shape(textOf(key), font_);
+    if (s.oneFont && s.raw == raw_ && s.glyphs.size() == 1 && s.height == height_ && s.ascent == ascent_)
+        return Unit{s.glyphs.front(), s.end, s.natural - s.end};
+    return std::nullopt;
+}
+
+std::optional<qreal> QtCellText::kerning(std::uint32_t left, std::uint32_t right)
+{
+    // Between two single characters, the pair most texts are made of, found by their codes.
+    Kerning *pair = nullptr;
+    if (lengthOf(left) == 1 && lengthOf(right) == 1) {
+        if (pairKernings_.empty())
+            pairKernings_.resize(1u << 16);
+        pair = &pairKernings_[((left >> 8) & 0xFF00u) | ((right >> 16) & 0xFFu)];
+        if (pair->known)
+            return pair->apart ? std::optional<qreal>(pair->moved) : std::nullopt;
+    }
     const std::uint64_t key = (std::uint64_t(left) << 32) | right;
     auto found = kernings_.find(key);
-    if (found != kernings_.end())
-        return found->second;
-    // Side by side the two keep their glyphs and the right one its advance; only where it starts
-    // may move.
-    std::optional<qreal> made;
-    const Unit l = *unit(left), r = *unit(right);
-    const Shaped s = shape(textOf(left) + textOf(right), font_);
-    if (s.oneFont && s.raw == raw_ && s.glyphs.size() == 2 && s.glyphs[0] == l.glyph && s.glyphs[1] == r.glyph &&
-        s.positions[0].x() == 0 && s.end == s.positions[1].x() + r.advance)
-        made = s.positions[1].x() - l.advance;
-    return kernings_.emplace(key, made).first->second;
+    if (found == kernings_.end()) {
+        // Side by side the two keep their glyphs and the right one its advance; only where it
+        // starts may move.
+        std::optional<qreal> made;
+        const Unit l = *unit(left), r = *unit(right);
+        const Shaped s = shape(textOf(left) + textOf(right), font_);
+        if (s.oneFont && s.raw == raw_ && s.glyphs.size() == 2 && s.glyphs[0] == l.glyph && s.glyphs[1] == r.glyph &&
+            s.positions[0].x() == 0 && s.end == s.positions[1].x() + r.advance)
+            made = s.positions[1].x() - l.advance;
+        found = kernings_.emplace(key, made).first;
+    }
+    if (pair)
+        *pair = {true, found->second.has_value(), float(found->second.value_or(0))};
+    return found->second;
 }
 
 bool QtCellText::Lay(const QString &text, Laid &laid)
@@ -166,6 +202,8 @@ bool QtCellText::Lay(const QString &text, Laid &laid)
     }
     laid.glyphs.clear();
     laid.positions.clear();
+    laid.glyphs.reserve(keys_.size());
+    laid.positions.reserve(keys_.size());
     laid.boundaries.assign(std::size_t(n) + 1, -1);
     qreal x = 0;
     int at = 0;
@@ -177,7 +215,7 @@ bool QtCellText::Lay(const QString &text, Laid &laid)
         at += lengthOf(keys_[k]);
         x += u.advance;
         if (k + 1 < keys_.size()) {
-            const std::optional<qreal> &moved = kerning(keys_[k], keys_[k + 1]);
+            const std::optional<qreal> moved = kerning(keys_[k], keys_[k + 1]);
             if (!moved)
                 return false;
             x += *moved;
@@ -270,6 +308,8 @@ bool QtCellText::place(const QRect &room, Qt::Alignment alignment, const QStyleO
 {
     QList<quint32> glyphs;
     QList<QPointF> positions;
+    glyphs.reserve(qsizetype(laid.glyphs.size()) + 1);
+    positions.reserve(qsizetype(laid.glyphs.size()) + 1);
     origin = QPointF(room.left(), room.top() + (room.height() - laid.height) / 2);
     if (laid.width <= room.width()) {
         const Qt::Alignment h = QStyle::visualAlignment(option.direction, alignment) & Qt::AlignHorizontal_Mask;

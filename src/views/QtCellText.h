@@ -18,6 +18,7 @@
 #include <QRawFont>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
@@ -72,7 +73,8 @@ private:
     static std::uint8_t code(QChar c);
     static QString textOf(std::uint32_t key);
     const std::optional<Unit> &unit(std::uint32_t key);
-    const std::optional<qreal> &kerning(std::uint32_t left, std::uint32_t right);
+    std::optional<Unit> makeUnit(std::uint32_t key) const;
+    std::optional<qreal> kerning(std::uint32_t left, std::uint32_t right);
     // The glyphs of a laid text as Draw draws them in `room`, from `origin`; false when the text
     // is cut where its pieces cannot say how QTextLayout would cut it.
     bool place(const QRect &room, Qt::Alignment alignment, const QStyleOptionViewItem &option, const Laid &laid,
@@ -87,6 +89,16 @@ private:
     std::unordered_map<std::uint32_t, std::optional<Unit>> units_;
     // By the keys of two units side by side: the x the right one moves by, next to the left one.
     std::unordered_map<std::uint64_t, std::optional<qreal>> kernings_;
+    // The same for single characters and pairs, by their codes: what nearly every text asks.
+    std::array<std::optional<Unit>, 256> singles_;
+    std::array<bool, 256> singleKnown_{};
+    enum : std::uint8_t { kUnknown, kJoined, kApart };
+    std::vector<std::uint8_t> pairJoins_; // whether two characters make one glyph, by both codes
+    struct Kerning {
+        bool known = false, apart = false; // apart: the two keep their glyphs
+        float moved = 0;                   // a multiple of 1/64 pixel, so held exactly
+    };
+    std::vector<Kerning> pairKernings_;
     std::vector<std::uint32_t> keys_; // scratch: the units of the text being laid
 };
 
