@@ -76,17 +76,18 @@ QtCellText &QtCellText::For(const QFont &font, const QPaintDevice *device)
         int dpiX, dpiY;
         std::unique_ptr<QtCellText> text;
     };
-    static std::vector<Kept> kept;
+    // Never freed: its fonts would otherwise be let go after the application that made them.
+    static auto *kept = new std::vector<Kept>;
     const int dpiX = device ? device->logicalDpiX() : 0, dpiY = device ? device->logicalDpiY() : 0;
-    for (Kept &k : kept)
+    for (Kept &k : *kept)
         if (k.dpiX == dpiX && k.dpiY == dpiY && k.font == font)
             return *k.text;
-    kept.push_back({font, dpiX, dpiY, std::unique_ptr<QtCellText>(new QtCellText(font, device))});
-    return *kept.back().text;
+    kept->push_back({font, dpiX, dpiY, std::unique_ptr<QtCellText>(new QtCellText(font, device))});
+    return *kept->back().text;
 }
 
 QtCellText::QtCellText(const QFont &font, const QPaintDevice *device)
-    : font_(device ? QFont(font, device) : font), device_(device)
+    : font_(device ? QFont(font, device) : font)
 {
     const Shaped sample = shape(QStringLiteral("x"), font_);
     raw_ = sample.raw;

@@ -81,7 +81,6 @@ private:
                QGlyphRun &run, QPointF &origin);
 
     QFont font_;
-    const QPaintDevice *device_;
     QRawFont raw_;
     qreal height_ = 0, ascent_ = 0;
     qreal ellipsisWidth_ = 0;
