@@ -61,6 +61,35 @@ bool isFolder(const std::string &path)
     return std::filesystem::is_directory(std::filesystem::path(path), error);
 }
 
+// The current path: a label whose text the user may select, changed at every step through the
+// tree. The layout gives it the width left over (its width hint is ignored) and one line of its
+// font in height, whatever the path; so its hints are worked out once per font, and a new path is
+// not laid out for them at each step (a selectable label lays its text out in a document).
+class CurrentPathLabel final : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize sizeHint() const override { return hint(); }
+    QSize minimumSizeHint() const override { return hint(); }
+
+protected:
+    void changeEvent(QEvent *event) override
+    {
+        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange ||
+            event->type() == QEvent::ContentsRectChange)
+            hint_ = QSize();
+        QLabel::changeEvent(event);
+    }
+
+private:
+    QSize hint() const
+    {
+        if (!hint_.isValid())
+            hint_ = QSize(minimumWidth(), QLabel::minimumSizeHint().height());
+        return hint_;
+    }
+    mutable QSize hint_;
+};
+
 // Threads that sort and classify a new catalogue: the walk is over, so every processor is free.
 unsigned preparingThreads()
 {
@@ -347,7 +376,7 @@ QWidget *TFMMain::buildTopPanel()
     btnUp->setEnabled(false);
     connect(btnUp, &QToolButton::clicked, this, [this] { guard([&] { btnUpClick(); }); });
 
-    lbPath = new QLabel(QStringLiteral("Current Path"));
+    lbPath = new CurrentPathLabel(QStringLiteral("Current Path"));
     lbPath->setObjectName(QStringLiteral("lbPath"));
     QPalette blue = lbPath->palette();
     blue.setColor(QPalette::WindowText, TextBlue(blue));
@@ -828,9 +857,7 @@ std::function<TFACtrl::TClassCounts(TNodeTree &)> TFMMain::preparing() const
     const TFACtrl::TSortKey sortKey = ctrl_->SortKeyOf(*VT);
     const Clock clock = ctrl_->Now ? ctrl_->Now : Clock(LocalNow);
     return [ctrl, sortKey, clock](TNodeTree &tree) {
-        const unsigned threads = preparingThreads();
-        ctrl->PrepareCatalogue(tree, sortKey, clock(), threads);
-        return ctrl->CountClassesOf(tree, tree.First(), threads);
+        return ctrl->PrepareCatalogue(tree, sortKey, clock(), preparingThreads());
     };
 }
 

@@ -46,25 +46,6 @@ std::string_view trimmed(std::string_view s)
     return s;
 }
 
-// How the sort compares a field's texts.
-enum class Compared { Number, Date, Always, Text };
-
-Compared comparedAs(int field)
-{
-    switch (field) {
-    case FileSize:
-    case FileNameLength:
-    case PathNameLength:
-    case SizePercentage:
-    case FileCount: return Compared::Number;
-    case CreateTime:
-    case AccessTime:
-    case WriteTime: return Compared::Date;
-    case FileType: return Compared::Always;
-    default: return Compared::Text;
-    }
-}
-
 // A number a written size text reads as, as a size (see SizeNumber).
 SizeNumber sizeFromValue(double value)
 {
@@ -106,19 +87,6 @@ void packPrefix(std::string_view text, std::uint64_t (&prefix)[2])
             word = (word << 8) | bytes[w * 8 + i];
         prefix[w] = upperAscii(word);
     }
-}
-
-int compareTextKeys(const FieldKey &a, const FieldKey &b)
-{
-    // Different prefixes decide as the first differing byte would. Equal prefixes with a text of
-    // at most 16 bytes mean that text is a prefix of the other (any byte it lacks is a zero in
-    // the other's prefix), so the shorter comes first. Else the rest decides.
-    for (int w = 0; w < 2; ++w)
-        if (a.prefix[w] != b.prefix[w])
-            return a.prefix[w] < b.prefix[w] ? -1 : 1;
-    if (a.length <= 16 || b.length <= 16)
-        return a.length == b.length ? 0 : a.length < b.length ? -1 : 1;
-    return CompareTextIgnoreAsciiCase(a.Text().substr(16), b.Text().substr(16));
 }
 
 } // namespace
@@ -241,7 +209,7 @@ FieldKey KeyOf(const TNodeTree &tree, NodeId node, int field)
         else if (key.kindText == "file")
             key.kind = NodeKind::File;
     }
-    switch (comparedAs(field)) {
+    switch (ComparedAs(field)) {
     case Compared::Number: key.number = NumberOf(tree, node, field); break;
     case Compared::Date: key.date = DateKeyOf(tree, node, field); break;
     case Compared::Always: break;
@@ -260,22 +228,6 @@ FieldKey KeyOf(const TNodeTree &tree, NodeId node, int field)
     }
     }
     return key;
-}
-
-bool KindsDiffer(const FieldKey &a, const FieldKey &b)
-{
-    return a.kind != b.kind || (a.kind == NodeKind::Other && a.kindText != b.kindText);
-}
-
-int CompareKeys(const FieldKey &a, const FieldKey &b, int field)
-{
-    switch (comparedAs(field)) {
-    case Compared::Number: return CompareNumbers(a.number, b.number);
-    case Compared::Date: return CompareDateKeys(a.date, b.date);
-    case Compared::Always: return 1;
-    case Compared::Text: return compareTextKeys(a, b);
-    }
-    return 1;
 }
 
 } // namespace folvane

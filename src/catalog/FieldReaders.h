@@ -83,11 +83,58 @@ private:
 };
 FieldKey KeyOf(const TNodeTree &tree, NodeId node, int field);
 
+// The comparisons below are inline: a sort asks them several times per entry.
+
 // True when two keys' kinds differ, as the sort compares FileType texts.
-bool KindsDiffer(const FieldKey &a, const FieldKey &b);
+inline bool KindsDiffer(const FieldKey &a, const FieldKey &b)
+{
+    return a.kind != b.kind || (a.kind == NodeKind::Other && a.kindText != b.kindText);
+}
+
+// How the sort compares a field's texts.
+enum class Compared { Number, Date, Always, Text };
+inline Compared ComparedAs(int field)
+{
+    switch (field) {
+    case FileSize:
+    case FileNameLength:
+    case PathNameLength:
+    case SizePercentage:
+    case FileCount: return Compared::Number;
+    case CreateTime:
+    case AccessTime:
+    case WriteTime: return Compared::Date;
+    case FileType: return Compared::Always;
+    default: return Compared::Text;
+    }
+}
+
+// Two keys of a field compared as text, with a to z taken as A to Z.
+inline int CompareTextKeys(const FieldKey &a, const FieldKey &b)
+{
+    // Different prefixes decide as the first differing byte would. Equal prefixes with a text of
+    // at most 16 bytes mean that text is a prefix of the other (any byte it lacks is a zero in
+    // the other's prefix), so the shorter comes first. Else the rest decides.
+    for (int w = 0; w < 2; ++w)
+        if (a.prefix[w] != b.prefix[w])
+            return a.prefix[w] < b.prefix[w] ? -1 : 1;
+    if (a.length <= 16 || b.length <= 16)
+        return a.length == b.length ? 0 : a.length < b.length ? -1 : 1;
+    return CompareTextIgnoreAsciiCase(a.Text().substr(16), b.Text().substr(16));
+}
+
 // Compares the field of two entries of the same kind by the field's kind: numbers as
 // CompareNumericText, date-times as CompareDateText, FileType always 1, any other field as text
 // with a to z taken as A to Z (CompareTextIgnoreAsciiCase).
-int CompareKeys(const FieldKey &a, const FieldKey &b, int field);
+inline int CompareKeys(const FieldKey &a, const FieldKey &b, int field)
+{
+    switch (ComparedAs(field)) {
+    case Compared::Number: return CompareNumbers(a.number, b.number);
+    case Compared::Date: return CompareDateKeys(a.date, b.date);
+    case Compared::Always: return 1;
+    case Compared::Text: return CompareTextKeys(a, b);
+    }
+    return 1;
+}
 
 } // namespace folvane

@@ -323,16 +323,6 @@ std::vector<NodeId> TNodeTree::Children(NodeId parent) const
     return std::vector<NodeId>(begin, begin + n);
 }
 
-TFileNodeData &TNodeTree::Data(NodeId id)
-{
-    return node(id).data;
-}
-
-const TFileNodeData &TNodeTree::Data(NodeId id) const
-{
-    return node(id).data;
-}
-
 void TNodeTree::SetExpanded(NodeId id, bool expanded)
 {
     auto &flags = node(id).data.flags;
@@ -367,21 +357,6 @@ std::uint64_t TNodeTree::TextWriter::Append(std::string_view bytes)
     std::uint64_t ref = (chunk_ << 32) | used_;
     used_ += len;
     return ref;
-}
-
-std::string_view TNodeTree::text(std::uint64_t ref, std::uint32_t len) const
-{
-    if (len == 0)
-        return {};
-    const char *base = textChunks_[std::uint32_t(ref >> 32)].get();
-    return std::string_view(base + (ref & 0xFFFFFFFFu), len);
-}
-
-std::string_view TNodeTree::NameBytes(NodeId id) const
-{
-    const TFileNodeData &d = Data(id);
-    std::string_view all = text(d.textRef, d.textLen);
-    return all.substr(all.size() - d.nameLen);
 }
 
 std::string TNodeTree::PathBytes(NodeId id) const
@@ -479,10 +454,8 @@ bool TNodeTree::FieldEmpty(NodeId id, int field) const
     return field == Description || field == CatalogName;
 }
 
-const std::string *TNodeTree::Override(NodeId id, int field) const
+const std::string *TNodeTree::findOverride(NodeId id, int field) const
 {
-    if (!(Data(id).flags & TFileNodeData::HasOverride))
-        return nullptr;
     auto it = overrides_.find(overrideKey(id, field));
     return it == overrides_.end() ? nullptr : &it->second;
 }

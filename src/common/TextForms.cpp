@@ -1,6 +1,7 @@
 #include "TextForms.h"
 
 #include <algorithm>
+#include <atomic>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -379,9 +380,19 @@ const TextForms &Forms()
     return formsInForce();
 }
 
+namespace {
+std::atomic<std::uint64_t> gFormsSet{0};
+} // namespace
+
 void SetForms(const TextForms &forms)
 {
     formsInForce() = forms;
+    gFormsSet.fetch_add(1, std::memory_order_release);
+}
+
+std::uint64_t FormsGeneration()
+{
+    return gFormsSet.load(std::memory_order_acquire);
 }
 
 std::string FormatDateTime(LocalSeconds t, const TextForms &forms)

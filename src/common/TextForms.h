@@ -40,6 +40,8 @@ std::string NormalizeLongTime(std::string_view pattern);
 // The forms in force for the whole program (en-US-like until SetForms is called).
 const TextForms &Forms();
 void SetForms(const TextForms &forms);
+// Grows at every SetForms: what is worked out from the forms may be kept until it changes.
+std::uint64_t FormsGeneration();
 
 // Date, one blank and time; the blank and the time are left out at exactly midnight.
 std::string FormatDateTime(LocalSeconds t, const TextForms &forms = Forms());

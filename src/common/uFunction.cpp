@@ -88,13 +88,19 @@ bool DateTextRoundTrips(LocalSeconds t)
     static const LocalSeconds kLast = FromCivil({9999, 12, 31, 23, 59, 59});
     if (t < kFirst || t > kLast)
         return false;
-    // The forms rarely change: decide once per set of forms.
+    // The forms rarely change: decide once per set of forms. This runs for every time a sort or
+    // a classification reads, so the forms' texts are looked at only after a SetForms.
     struct Cache {
         bool known = false;
+        std::uint64_t generation = 0;
         std::string shortDate, longTime, am, pm;
         bool exact = false;
     };
     thread_local Cache cache;
+    const std::uint64_t generation = FormsGeneration();
+    if (cache.known && cache.generation == generation)
+        return cache.exact;
+    cache.generation = generation;
     const TextForms &f = Forms();
     if (!cache.known || cache.shortDate != f.shortDate || cache.longTime != f.longTime || cache.am != f.amText ||
         cache.pm != f.pmText) {

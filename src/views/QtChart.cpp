@@ -133,12 +133,25 @@ QColor QtChart::itemColor(int item) const
 void QtChart::ClearTitle()
 {
     title_.clear();
-    chart_->setTitle(QString());
+    titleChanged();
 }
 
 void QtChart::AddTitleLine(const std::string &line)
 {
     title_.push_back(line);
+    titleChanged();
+}
+
+void QtChart::titleChanged()
+{
+    if (outOfSight())
+        pending_ = true;
+    else if (!pending_)
+        setSceneTitle();
+}
+
+void QtChart::setSceneTitle()
+{
     QStringList lines;
     for (const std::string &l : title_)
         lines << QString::fromStdString(l);
@@ -252,22 +265,20 @@ void QtChart::clearQtSeries()
 
 void QtChart::RemoveAllSeries()
 {
-    clearQtSeries();
     kind_ = SeriesKind::None;
     points_.clear();
     items_.clear();
     total_ = 0;
-    layout();
-    viewport()->update();
+    changed();
 }
 
 void QtChart::AddSeries(SeriesKind kind)
 {
-    clearQtSeries();
     kind_ = kind;
     points_.clear();
+    items_.clear();
     total_ = 0;
-    rebuild();
+    changed();
 }
 
 void QtChart::AddPoints(std::span<const ChartPoint> points)
@@ -278,7 +289,32 @@ void QtChart::AddPoints(std::span<const ChartPoint> points)
     total_ = 0;
     for (const ChartPoint &p : points_)
         total_ = AddBytes(total_, p.value);
-    rebuild();
+    items_ = LayoutChartItems(points_);
+    changed();
+}
+
+void QtChart::changed()
+{
+    // What was drawn no longer holds; the clicks and hovers of the old scene must not reach the new content.
+    clearQtSeries();
+    if (outOfSight())
+        pending_ = true;
+    else
+        rebuild();
+}
+
+bool QtChart::outOfSight() const
+{
+    // On a page of a shown window that is not the page shown. A chart whose window is not shown
+    // builds at once, so that it can be read and saved as it stands.
+    return window()->isVisible() && !isVisible();
+}
+
+void QtChart::showEvent(QShowEvent *event)
+{
+    if (pending_)
+        rebuild();
+    QChartView::showEvent(event);
 }
 
 void QtChart::ClickPoint(int index)
@@ -318,7 +354,8 @@ void QtChart::ClickItem(int item)
 void QtChart::rebuild()
 {
     clearQtSeries();
-    items_ = LayoutChartItems(points_);
+    pending_ = false;
+    setSceneTitle();
     relayouts_ = 0;
     if (kind_ == SeriesKind::Pie)
         buildPie();

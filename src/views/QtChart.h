@@ -17,6 +17,11 @@
 //
 // The marks, labels and legend are painted over the chart, from a layout worked out when the
 // series or the view's size changes; painting only draws it.
+//
+// The points, title and drawn items are held at once; the Qt Charts scene (series, slices, axes,
+// title) is built from them only where it can be seen. A chart on a page of a shown window that
+// is not the page shown (another tab) keeps its new content pending and builds it when its page
+// is shown, so moving through the catalogue does not lay out charts nobody sees.
 
 #include <QChartView>
 
@@ -94,11 +99,20 @@ public:
     const std::vector<DrawnMark> &Marks() const { return marks_; }
     const QStringList &LegendTexts() const { return legendTexts_; }
 
+    // Whether new content waits for the chart's page to be shown.
+    bool Pending() const { return pending_; }
+
 protected:
     void drawForeground(QPainter *painter, const QRectF &rect) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    // The content changed: the scene is built now, or when the chart is shown if it is out of sight.
+    void changed();
+    void titleChanged();
+    bool outOfSight() const;
+    void setSceneTitle();
     void rebuild();
     void buildPie();
     void buildBars();
@@ -135,6 +149,7 @@ private:
     QBarCategoryAxis *x_; // the axes of bars, shown only with them
     QValueAxis *y_;
     std::vector<ChartItem> items_;
+    bool pending_ = false; // the scene lags behind the content until the chart is shown
     std::unordered_map<const void *, int> itemOf_; // pie slice -> item
 
     // Bars: with labels under them on the category axis (few) or without; the values drawn are

@@ -8,13 +8,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
-#include <QGlyphRun>
-#include <QTextLayout>
 #include <QToolTip>
 
 #include <algorithm>
 
 #include "catalog/CatalogEdit.h"
+#include "views/QtCellText.h"
 #include "views/QtIconList.h"
 #include "views/TreeSort.h"
 
@@ -68,8 +67,8 @@ QColor blend(const QColor &over, const QColor &under, int alpha)
 //
 // A grid shows a page of new rows at every page-down, so the cell is drawn directly rather than
 // through the style's item-view drawing, which lays each text out several times (to size it, to
-// cut it and to draw it). Here a text is laid out once, and a text that must be cut is drawn from
-// the glyphs of that one layout.
+// cut it and to draw it). Here a text is laid out once, most often from glyphs laid out before
+// (QtCellText).
 class GridDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
@@ -121,7 +120,7 @@ public:
                 align.isValid() ? align.value<Qt::Alignment>() : Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter);
             painter->setPen(text);
             painter->setFont(option.font);
-            drawLabel(painter, room, alignment, label, option);
+            QtCellText::Draw(painter, room, alignment, label, option);
         }
 
         const QColor line = blend(option.palette.color(group, QPalette::Mid), background, 110);
@@ -129,55 +128,6 @@ public:
         painter->fillRect(QRect(r.left(), r.bottom(), r.width(), 1), line);
     }
 
-private:
-    static void drawLabel(QPainter *painter, const QRect &room, Qt::Alignment alignment, const QString &label,
-                          const QStyleOptionViewItem &option)
-    {
-        QTextLayout layout(label, option.font, painter->device());
-        QTextOption textOption;
-        textOption.setWrapMode(QTextOption::NoWrap);
-        textOption.setTextDirection(option.direction);
-        textOption.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute); // the line starts at its own left; placed below
-        layout.setTextOption(textOption);
-        layout.beginLayout();
-        QTextLine line = layout.createLine();
-        line.setLineWidth(room.width());
-        layout.endLayout();
-        const qreal width = line.naturalTextWidth();
-        const qreal top = room.top() + (room.height() - line.height()) / 2;
-        if (width <= room.width()) {
-            const Qt::Alignment h = QStyle::visualAlignment(option.direction, alignment) & Qt::AlignHorizontal_Mask;
-            const qreal left = h & Qt::AlignRight ? room.right() + 1 - width
-                               : h & Qt::AlignHCenter ? room.left() + (room.width() - width) / 2
-                                                      : room.left();
-            line.draw(painter, QPointF(left, top));
-            return;
-        }
-        // Cut: the characters that fit before the ellipsis, drawn from the layout's own glyphs.
-        const QString ellipsis(QChar(0x2026));
-        const QFontMetricsF metrics(option.font, painter->device());
-        const qreal keep = room.width() - metrics.horizontalAdvance(ellipsis);
-        const QList<QGlyphRun> runs = layout.glyphRuns();
-        const bool rightToLeft =
-            std::any_of(runs.begin(), runs.end(), [](const QGlyphRun &run) { return run.isRightToLeft(); });
-        if (rightToLeft || option.direction == Qt::RightToLeft || keep <= 0) {
-            // Text running right to left is cut as the font metrics cut it, which knows its order.
-            const QString cut = metrics.elidedText(label, Qt::ElideRight, room.width());
-            painter->drawText(room, int(alignment & Qt::AlignVertical_Mask) | Qt::AlignAbsolute |
-                                        (option.direction == Qt::RightToLeft ? Qt::AlignRight : Qt::AlignLeft) |
-                                        Qt::TextSingleLine,
-                              cut);
-            return;
-        }
-        int cursor = line.xToCursor(keep, QTextLine::CursorBetweenCharacters);
-        while (cursor > 0 && line.cursorToX(cursor) > keep)
-            cursor = layout.previousCursorPosition(cursor);
-        const QPointF origin(room.left(), top);
-        if (cursor > 0)
-            for (const QGlyphRun &run : layout.glyphRuns(0, cursor))
-                painter->drawGlyphRun(origin, run);
-        painter->drawText(QPointF(origin.x() + line.cursorToX(cursor), origin.y() + line.ascent()), ellipsis);
-    }
 };
 
 } // namespace
@@ -442,7 +392,8 @@ void QtTreeGrid::BeginUpdate()
     };
     selected_ = remember(SelectedNode());
     focused_ = remember(FocusedNode());
-    topRow_ = remember(NodeOf(indexAt(QPoint(0, 0))));
+    // Only a change in place keeps the view where it was; finding the top row may lay out every row.
+    topRow_ = keepView_ ? remember(NodeOf(indexAt(QPoint(0, 0)))) : Remembered{};
     horizontalScroll_ = horizontalScrollBar()->value();
     model_->BeginReset();
 }

@@ -53,6 +53,8 @@ void TTypeCounts::Clear()
     entries_.clear();
     byFolded_.clear();
     byBytes_.clear();
+    byShortBytes_.clear();
+    shortUsed_ = 0;
 }
 
 std::size_t TTypeCounts::AddText(std::string_view ext, std::uint64_t bytes)
@@ -72,15 +74,67 @@ std::size_t TTypeCounts::AddText(std::string_view ext, std::uint64_t bytes)
 
 std::size_t TTypeCounts::AddBytes(std::string_view extBytes, std::uint64_t bytes)
 {
-    auto it = byBytes_.find(extBytes);
-    if (it != byBytes_.end()) {
-        ++entries_[it->second].count;
-        entries_[it->second].bytes += bytes;
-        return it->second;
+    std::uint64_t key = 0;
+    const bool isShort = packShort(extBytes, key);
+    const std::uint32_t *known = nullptr;
+    if (isShort) {
+        known = findShort(key);
+    } else if (auto it = byBytes_.find(extBytes); it != byBytes_.end()) {
+        known = &it->second;
+    }
+    if (known) {
+        ++entries_[*known].count;
+        entries_[*known].bytes += bytes;
+        return *known;
     }
     std::size_t position = IsValidUtf8(extBytes) ? AddText(extBytes, bytes) : AddText(ValidUtf8(extBytes), bytes);
-    byBytes_.emplace(std::string(extBytes), std::uint32_t(position));
+    if (isShort)
+        addShort(key, std::uint32_t(position));
+    else
+        byBytes_.emplace(std::string(extBytes), std::uint32_t(position));
     return position;
+}
+
+bool TTypeCounts::packShort(std::string_view extBytes, std::uint64_t &key)
+{
+    if (extBytes.size() > 7)
+        return false;
+    key = std::uint64_t(extBytes.size()) << 56;
+    for (std::size_t i = 0; i < extBytes.size(); ++i)
+        key |= std::uint64_t(static_cast<unsigned char>(extBytes[i])) << (8 * i);
+    return true;
+}
+
+std::uint32_t *TTypeCounts::findShort(std::uint64_t key)
+{
+    if (byShortBytes_.empty())
+        return nullptr;
+    const std::size_t mask = byShortBytes_.size() - 1;
+    for (std::size_t at = (key * 0x9E3779B97F4A7C15u) >> 40 & mask;; at = (at + 1) & mask) {
+        ShortSlot &slot = byShortBytes_[at];
+        if (slot.position == UINT32_MAX)
+            return nullptr;
+        if (slot.key == key)
+            return &slot.position;
+    }
+}
+
+void TTypeCounts::addShort(std::uint64_t key, std::uint32_t position)
+{
+    if (2 * (shortUsed_ + 1) > byShortBytes_.size()) { // at most half full: probes stay short
+        std::vector<ShortSlot> old(std::max<std::size_t>(16, 2 * byShortBytes_.size()));
+        old.swap(byShortBytes_);
+        shortUsed_ = 0;
+        for (const ShortSlot &slot : old)
+            if (slot.position != UINT32_MAX)
+                addShort(slot.key, slot.position);
+    }
+    const std::size_t mask = byShortBytes_.size() - 1;
+    std::size_t at = (key * 0x9E3779B97F4A7C15u) >> 40 & mask;
+    while (byShortBytes_[at].position != UINT32_MAX)
+        at = (at + 1) & mask;
+    byShortBytes_[at] = {key, position};
+    ++shortUsed_;
 }
 
 void TTypeCounts::Merge(const TTypeCounts &later)
@@ -160,6 +214,8 @@ void TTypeCounts::rebuildIndex()
 {
     byFolded_.clear();
     byBytes_.clear();
+    byShortBytes_.clear();
+    shortUsed_ = 0;
     for (std::size_t i = 0; i < entries_.size(); ++i)
         byFolded_.emplace(FoldCase(entries_[i].ext), std::uint32_t(i));
 }

@@ -78,10 +78,22 @@ private:
     };
     using Map = std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>>;
     void rebuildIndex();
+    // The shortcut for extensions of at most seven bytes, which are most: the bytes and their
+    // length packed into one word, in a table probed in a row, so that counting a file whose
+    // extension was met before costs no string hash.
+    static bool packShort(std::string_view extBytes, std::uint64_t &key);
+    std::uint32_t *findShort(std::uint64_t key);
+    void addShort(std::uint64_t key, std::uint32_t position);
+    struct ShortSlot {
+        std::uint64_t key = 0;
+        std::uint32_t position = UINT32_MAX; // none: an empty slot
+    };
 
     std::vector<Entry> entries_;
     Map byFolded_;      // case-folded extension -> position
     Map byBytes_;       // extension bytes as met -> position (a shortcut for repeated forms)
+    std::vector<ShortSlot> byShortBytes_; // the same for short extensions; a power of two in size
+    std::size_t shortUsed_ = 0;
     std::string fold_;  // scratch
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -11,40 +12,13 @@ namespace folvane {
 
 namespace {
 
-// Bottom-up merge sort with one buffer: runs of width 1, 2, 4, ... are merged alternately from
-// `a` into `b` and back. `goesFirst(r, l)` decides whether the right run's head precedes the left's.
-template <typename GoesFirst>
-void mergeSort(std::vector<NodeId> &a, std::vector<NodeId> &b, GoesFirst goesFirst)
-{
-    const size_t n = a.size();
-    if (n < 2)
-        return;
-    b.resize(n);
-    std::vector<NodeId> *from = &a, *to = &b;
-    for (size_t width = 1; width < n; width *= 2) {
-        for (size_t lo = 0; lo < n; lo += 2 * width) {
-            size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
-            size_t i = lo, j = mid, k = lo;
-            while (i < mid && j < hi)
-                (*to)[k++] = goesFirst((*from)[j], (*from)[i]) ? (*from)[j++] : (*from)[i++];
-            while (i < mid)
-                (*to)[k++] = (*from)[i++];
-            while (j < hi)
-                (*to)[k++] = (*from)[j++];
-        }
-        std::swap(from, to);
-    }
-    if (from != &a)
-        a.swap(*from);
-}
-
 void sortWith(std::vector<NodeId> &nodes, std::vector<NodeId> &buffer, const NodeCompare &compare,
               SortDirection direction)
 {
     if (direction == SortDirection::Ascending)
-        mergeSort(nodes, buffer, [&](NodeId r, NodeId l) { return compare(r, l) < 0; });
+        MergeSortNodes(nodes, buffer, [&](NodeId r, NodeId l) { return compare(r, l) < 0; });
     else
-        mergeSort(nodes, buffer, [&](NodeId r, NodeId l) { return compare(r, l) > 0; });
+        MergeSortNodes(nodes, buffer, [&](NodeId r, NodeId l) { return compare(r, l) > 0; });
 }
 
 } // namespace
@@ -97,55 +71,98 @@ void SortTree(TNodeTree &tree, const NodeCompare &compare, SortDirection directi
 }
 
 void SortTreeInParallel(TNodeTree &tree, const std::function<NodeCompare()> &newCompare, SortDirection direction,
-                        unsigned threads, const std::function<void(NodeId)> &visit)
+                        unsigned threads, const std::function<void(NodeId node, unsigned thread)> &visit)
 {
-    // The folders are listed first, so that no thread reads the records of nodes that another
-    // is writing while it looks for folders. They are then taken in runs from a shared counter:
-    // a thread that meets large folders simply takes fewer runs. (As in SortTree, a number no
-    // longer in use has no children.)
-    std::vector<NodeId> folders;
-    for (NodeId node = 0; node < tree.IdLimit(); ++node)
-        if (tree.ChildCount(node) > 0)
-            folders.push_back(node);
-    constexpr std::size_t kRun = 64;
-    std::atomic<std::size_t> next{0};
+    auto newSort = [&]() -> SiblingSort {
+        return [compare = newCompare(), direction, buffer = std::vector<NodeId>()](NodeId, std::vector<NodeId> &nodes) mutable {
+            sortWith(nodes, buffer, compare, direction);
+        };
+    };
+    SortTreeInParallel(tree, newSort, threads, visit);
+}
+
+void SortTreeInParallel(TNodeTree &tree, const std::function<SiblingSort()> &newSort, unsigned threads,
+                        const std::function<void(NodeId node, unsigned thread)> &visit)
+{
+    // The folders are found as the sort goes: a thread that has sorted a folder's children goes
+    // on with those that have children of their own, and hands some to the threads that wait for
+    // work. So a folder's children are looked at (their child counts, which no thread changes)
+    // while the thread that sorts them has them at hand, rather than in a walk over every node
+    // beforehand, and no thread reads the records of nodes that another is writing.
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::vector<NodeId> shared;           // folders any thread may take
+    std::atomic<std::size_t> pending{0};  // folders found and not yet done
+    std::atomic<unsigned> waiting{0};     // threads waiting for work
     std::atomic<bool> failed{false};
-    std::mutex failureMutex;
     std::exception_ptr failure;
-    auto work = [&] {
-        std::vector<NodeId> nodes, buffer;
+    if (tree.ChildCount(TNodeTree::Root()) > 0) {
+        shared.push_back(TNodeTree::Root());
+        pending = 1;
+    }
+    threads = std::max(threads, 1u);
+    auto work = [&](unsigned thread) {
+        std::vector<NodeId> mine, nodes;
         try {
-            const NodeCompare compare = newCompare();
-            for (std::size_t begin = next.fetch_add(kRun); begin < folders.size() && !failed.load();
-                 begin = next.fetch_add(kRun)) {
-                const std::size_t end = std::min(begin + kRun, folders.size());
-                for (std::size_t i = begin; i < end; ++i) {
-                    const NodeId parent = folders[i];
-                    nodes = tree.Children(parent);
-                    if (nodes.size() > 1) {
-                        sortWith(nodes, buffer, compare, direction);
-                        tree.ReorderChildren(parent, nodes);
+            SiblingSort sort = newSort();
+            while (!failed.load()) {
+                NodeId parent;
+                if (!mine.empty()) {
+                    parent = mine.back();
+                    mine.pop_back();
+                } else {
+                    std::unique_lock lock(mutex);
+                    ++waiting;
+                    wake.wait(lock, [&] { return !shared.empty() || pending.load() == 0 || failed.load(); });
+                    --waiting;
+                    if (shared.empty() || failed.load())
+                        return;
+                    parent = shared.back();
+                    shared.pop_back();
+                }
+                nodes = tree.Children(parent);
+                if (nodes.size() > 1) {
+                    sort(parent, nodes);
+                    tree.ReorderChildren(parent, nodes);
+                }
+                std::size_t found = 0;
+                for (NodeId child : nodes) {
+                    visit(child, thread);
+                    if (tree.ChildCount(child) > 0) {
+                        mine.push_back(child);
+                        ++found;
                     }
-                    for (NodeId child : nodes)
-                        visit(child);
+                }
+                // This folder is done and its subfolders are to do (a wrapping sum when there are none).
+                if (pending.fetch_add(found - 1) + (found - 1) == 0) {
+                    std::lock_guard lock(mutex); // the last folder: the waiting threads are done
+                    wake.notify_all();
+                } else if (waiting.load() > 0 && mine.size() > 1) {
+                    // The folders found first lie nearest the top, with the most below them.
+                    std::lock_guard lock(mutex);
+                    const std::size_t half = mine.size() / 2;
+                    shared.insert(shared.end(), mine.begin(), mine.begin() + std::ptrdiff_t(half));
+                    mine.erase(mine.begin(), mine.begin() + std::ptrdiff_t(half));
+                    wake.notify_all();
                 }
             }
         } catch (...) {
-            std::lock_guard lock(failureMutex);
+            std::lock_guard lock(mutex);
             if (!failure)
                 failure = std::current_exception();
             failed.store(true);
+            wake.notify_all();
         }
     };
     std::vector<std::thread> helpers;
     for (unsigned i = 1; i < threads; ++i) {
         try {
-            helpers.emplace_back(work);
+            helpers.emplace_back(work, i);
         } catch (const std::system_error &) {
             break; // no more threads to be had: the ones running do the work
         }
     }
-    work();
+    work(0);
     for (std::thread &helper : helpers)
         helper.join();
     if (failure)

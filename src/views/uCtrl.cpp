@@ -76,6 +76,19 @@ void bump(std::vector<std::uint64_t> &counts, std::optional<int> index)
         ++counts[*index];
 }
 
+// Adds the class counters of `from` to those of `to` (the type counts are the caller's).
+void addClassCounts(TFACtrl::TClassCounts &to, const TFACtrl::TClassCounts &from)
+{
+    auto add = [](std::vector<std::uint64_t> &sum, const std::vector<std::uint64_t> &more) {
+        for (std::size_t i = 0; i < sum.size() && i < more.size(); ++i)
+            sum[i] += more[i];
+    };
+    add(to.SizeCounts, from.SizeCounts);
+    add(to.CreateCounts, from.CreateCounts);
+    add(to.AccessCounts, from.AccessCounts);
+    add(to.WriteCounts, from.WriteCounts);
+}
+
 void setClassField(TNodeTree &tree, NodeId node, int field, int index)
 {
     if (index < 0)
@@ -477,6 +490,18 @@ public:
         return compareKeyed(KeyOf(*tree_, a, field_), KeyOf(*tree_, b, field_), field_, ascending_);
     }
 
+    // Sorts the children of `parent`, given in `nodes`, reading their keys once and comparing
+    // them as Compare does, without a call through NodeCompare at each comparison.
+    void Sort(NodeId parent, std::vector<NodeId> &nodes, std::vector<NodeId> &buffer)
+    {
+        load(parent);
+        auto key = [this](NodeId n) -> const FieldKey & { return *find(n); };
+        if (ascending_)
+            MergeSortNodes(nodes, buffer, [&](NodeId r, NodeId l) { return compareKeyed(key(r), key(l), field_, true) < 0; });
+        else
+            MergeSortNodes(nodes, buffer, [&](NodeId r, NodeId l) { return compareKeyed(key(r), key(l), field_, false) > 0; });
+    }
+
 private:
     const FieldKey *find(NodeId node) const
     {
@@ -620,18 +645,17 @@ int TFACtrl::ageTimeKind() const
 
 void TFACtrl::FillFileList(ITreeGrid &list)
 {
-    {
-        UpdateGuard update(list);
-        TNodeTree &to = list.Nodes();
-        to.Clear();
-        if (Tree && Tree->Nodes().IsValid(CurrentNode)) {
-            const TNodeTree &from = Tree->Nodes();
-            if (!IsFolder(from, CurrentNode))
-                addCopy(from, CurrentNode, to);
-            else
-                for (NodeId child = from.FirstChild(CurrentNode); child != kNoNode; child = from.NextSibling(child))
-                    addCopy(from, child, to);
-        }
+    // One update for the entries and their shares: the grid is reset once.
+    UpdateGuard update(list);
+    TNodeTree &to = list.Nodes();
+    to.Clear();
+    if (Tree && Tree->Nodes().IsValid(CurrentNode)) {
+        const TNodeTree &from = Tree->Nodes();
+        if (!IsFolder(from, CurrentNode))
+            addCopy(from, CurrentNode, to);
+        else
+            for (NodeId child = from.FirstChild(CurrentNode); child != kNoNode; child = from.NextSibling(child))
+                addCopy(from, child, to);
     }
     UpdateListPercentages(list);
 }
@@ -714,38 +738,105 @@ void TFACtrl::ClassifyFiles()
             classifyFile(tree, n, now);
 }
 
-void TFACtrl::classifyFile(TNodeTree &tree, NodeId n, LocalMillis now) const
+bool TFACtrl::classifyFile(TNodeTree &tree, NodeId n, LocalMillis now, Classified *classified) const
 {
     if (!IsFile(tree, n))
-        return;
+        return false;
     // A record whose size or times do not read as such is left as it is.
     auto size = SizeOf(tree, n);
     auto created = TimeOf(tree, n, CreateTime);
     auto accessed = TimeOf(tree, n, AccessTime);
     auto written = TimeOf(tree, n, WriteTime);
     if (!size || !created || !accessed || !written)
-        return;
-    setClassField(tree, n, SizeRange, SizeClassIndex(size->value, SizeBounds));
-    setClassField(tree, n, CreateAgeRange, AgeClassIndex(*created, now, AgeBounds));
-    setClassField(tree, n, AccessAgeRange, AgeClassIndex(*accessed, now, AgeBounds));
-    setClassField(tree, n, WriteAgeRange, AgeClassIndex(*written, now, AgeBounds));
+        return false;
+    Classified c;
+    c.bytes = size->bytes;
+    c.index[SizeRange - CreateAgeRange] = SizeClassIndex(size->value, SizeBounds);
+    c.index[CreateAgeRange - CreateAgeRange] = AgeClassIndex(*created, now, AgeBounds);
+    c.index[AccessAgeRange - CreateAgeRange] = AgeClassIndex(*accessed, now, AgeBounds);
+    c.index[WriteAgeRange - CreateAgeRange] = AgeClassIndex(*written, now, AgeBounds);
+    for (int field = CreateAgeRange; field <= SizeRange; ++field)
+        setClassField(tree, n, field, c.index[field - CreateAgeRange]);
+    if (classified)
+        *classified = c;
+    return true;
 }
 
-void TFACtrl::PrepareCatalogue(TNodeTree &tree, const TSortKey &key, LocalMillis now, unsigned threads) const
+void TFACtrl::classifyAndCount(TNodeTree &tree, NodeId n, LocalMillis now, TClassCounts &counts) const
 {
+    Classified c;
+    if (!classifyFile(tree, n, now, &c)) {
+        countFile(tree, n, counts); // as it stands
+        return;
+    }
+    // What countFile would read back: each class as set, a class field left empty (no class) as
+    // class 0; the file has all three times, or it would not have been classified.
+    auto read = [](int index) { return std::optional<int>(std::max(index, 0)); };
+    bump(counts.SizeCounts, read(c.index[SizeRange - CreateAgeRange]));
+    bump(counts.CreateCounts, read(c.index[CreateAgeRange - CreateAgeRange]));
+    bump(counts.AccessCounts, read(c.index[AccessAgeRange - CreateAgeRange]));
+    bump(counts.WriteCounts, read(c.index[WriteAgeRange - CreateAgeRange]));
+    addType(tree, n, counts.TypeCounts, c.bytes);
+}
+
+TFACtrl::TClassCounts TFACtrl::PrepareCatalogue(TNodeTree &tree, const TSortKey &key, LocalMillis now,
+                                                unsigned threads) const
+{
+    threads = std::max(threads, 1u);
     // A class index above 255 is kept as written text, in a table the whole tree shares: then
     // only one thread may classify.
     if (AgeBounds.size() >= 255 || SizeBounds.size() >= 255)
         threads = 1;
+    // Each file is counted by the thread that classified it, while its record is at hand: the
+    // classes and the files and bytes of each type, per thread.
+    std::vector<TClassCounts> parts(threads);
+    for (TClassCounts &part : parts)
+        part = emptyCounts();
     // Each thread reads the keys of the sibling list it sorts once, as SortGrid does.
     const bool ascending = key.direction == SortDirection::Ascending;
     SortTreeInParallel(
         tree,
-        [&]() -> NodeCompare {
+        [&]() -> SiblingSort {
             auto keys = std::make_shared<SiblingKeys>(tree, key.field, ascending);
-            return [keys](NodeId a, NodeId b) { return keys->Compare(a, b); };
+            auto buffer = std::make_shared<std::vector<NodeId>>();
+            return [keys, buffer](NodeId parent, std::vector<NodeId> &nodes) { keys->Sort(parent, nodes, *buffer); };
         },
-        key.direction, threads, [&](NodeId n) { classifyFile(tree, n, now); });
+        threads, [&](NodeId n, unsigned thread) { classifyAndCount(tree, n, now, parts[thread]); });
+    const NodeId top = tree.First();
+    if (top == kNoNode || tree.NextSibling(top) != kNoNode)
+        return CountClassesOf(tree, top, threads); // the counts are those of the first top-level node alone
+    return joinCounts(tree, top, std::move(parts), threads);
+}
+
+TFACtrl::TClassCounts TFACtrl::joinCounts(const TNodeTree &tree, NodeId top, std::vector<TClassCounts> parts,
+                                          unsigned threads) const
+{
+    TClassCounts counts = emptyCounts();
+    TTypeCounts all; // every type, to know when each part has met them all
+    for (const TClassCounts &part : parts) {
+        addClassCounts(counts, part);
+        all.Merge(part.TypeCounts);
+    }
+    // The threads met the types in the order they took the folders. The order of one walk in
+    // depth-first order, and the file met first under each type, come from walking the tree in
+    // parts as CountClassesOf does, each part only until it has met every type.
+    const std::size_t types = all.Size();
+    std::vector<TTypeCounts> met = inParts<TTypeCounts>(tree, top, threads, [&](TTypeCounts &found, NodeId n) {
+        if (IsFile(tree, n))
+            addType(tree, n, found, 0);
+        return found.Size() < types;
+    });
+    TTypeCounts order;
+    for (const TTypeCounts &part : met)
+        order.Merge(part);
+    std::vector<TTypeCounts::Entry> entries = order.Entries();
+    for (TTypeCounts::Entry &entry : entries)
+        entry.count = entry.bytes = 0;
+    counts.TypeCounts.Assign(std::move(entries));
+    for (const TClassCounts &part : parts)
+        counts.TypeCounts.Merge(part.TypeCounts);
+    SortTypeCounts(counts.TypeCounts);
+    return counts;
 }
 
 void TFACtrl::CountClasses()
@@ -786,18 +877,70 @@ void TFACtrl::countFile(const TNodeTree &tree, NodeId n, TClassCounts &counts) c
         bump(counts.AccessCounts, ClassIndexOf(tree, n, AccessAgeRange));
     if (hasTimeOf(tree, n, WriteAgeRange))
         bump(counts.WriteCounts, ClassIndexOf(tree, n, WriteAgeRange));
-    const TFileNodeData &d = tree.Data(n);
-    const std::uint64_t bytes = SizeOf(tree, n).value_or(SizeNumber{}).bytes;
-    const std::size_t types = counts.TypeCounts.Size();
+    addType(tree, n, counts.TypeCounts, SizeOf(tree, n).value_or(SizeNumber{}).bytes);
+}
+
+void TFACtrl::addType(const TNodeTree &tree, NodeId n, TTypeCounts &types, std::uint64_t bytes)
+{
+    const std::size_t known = types.Size();
     std::size_t at;
     if (const std::string *written = tree.Override(n, FileExt))
-        at = counts.TypeCounts.AddText(*written, bytes);
-    else if (!d.Has(FileExt))
-        at = counts.TypeCounts.AddText({}, bytes);
+        at = types.AddText(*written, bytes);
+    else if (!tree.Data(n).Has(FileExt))
+        at = types.AddText({}, bytes);
     else
-        at = counts.TypeCounts.AddBytes(ExtensionOf(tree.NameBytes(n)), bytes);
-    if (counts.TypeCounts.Size() > types)
-        counts.TypeCounts.SetFirst(at, n);
+        at = types.AddBytes(ExtensionOf(tree.NameBytes(n)), bytes);
+    if (types.Size() > known)
+        types.SetFirst(at, n);
+}
+
+template <typename Part, typename Visit>
+std::vector<Part> TFACtrl::inParts(const TNodeTree &tree, NodeId node, unsigned threads, Visit visit)
+{
+    // The node, then the subtrees of its children in row order: the nodes of each part follow
+    // one another in depth-first order, so each part is walked on from its first node. The node
+    // itself goes with the first part.
+    struct Range {
+        NodeId first = kNoNode;
+        std::uint64_t nodes = 0;
+    };
+    threads = std::max(threads, 1u);
+    const std::uint64_t below = tree.TotalCount(node) - 1;
+    const std::uint64_t share = below / threads + 1;
+    std::vector<Range> ranges{{node, 1}};
+    for (NodeId child = tree.FirstChild(node); child != kNoNode; child = tree.NextSibling(child)) {
+        if (ranges.size() == 1 || (ranges.back().nodes >= share && ranges.size() < threads))
+            ranges.push_back({child, 0});
+        ranges.back().nodes += tree.TotalCount(child);
+    }
+    // The node and the first range of children are one part.
+    if (ranges.size() > 1) {
+        ranges[0].nodes += ranges[1].nodes;
+        ranges.erase(ranges.begin() + 1);
+    }
+    std::vector<Part> parts(ranges.size());
+    auto walkPart = [&](std::size_t k) {
+        NodeId n = ranges[k].first;
+        for (std::uint64_t i = 0; i < ranges[k].nodes && n != kNoNode; ++i, n = tree.Next(n))
+            if (!visit(parts[k], n))
+                return;
+    };
+    std::vector<std::thread> helpers;
+    std::size_t onThisThread = 0;
+    for (std::size_t k = 1; k < ranges.size(); ++k) {
+        try {
+            helpers.emplace_back(walkPart, k);
+        } catch (const std::system_error &) {
+            onThisThread = k; // no thread to be had: this one walks the parts left
+            break;
+        }
+    }
+    walkPart(0);
+    for (std::size_t k = onThisThread; onThisThread && k < ranges.size(); ++k)
+        walkPart(k);
+    for (std::thread &helper : helpers)
+        helper.join();
+    return parts;
 }
 
 TFACtrl::TClassCounts TFACtrl::CountClassesOf(const TNodeTree &tree, NodeId node, unsigned threads) const
@@ -805,53 +948,14 @@ TFACtrl::TClassCounts TFACtrl::CountClassesOf(const TNodeTree &tree, NodeId node
     TClassCounts counts = emptyCounts();
     if (!tree.IsValid(node))
         return counts;
-    // The node, then the subtrees of its children in row order: the nodes of each part follow
-    // one another in depth-first order, so each part is counted by walking on from its first node.
-    countFile(tree, node, counts);
-    struct Part {
-        NodeId first = kNoNode;
-        std::uint64_t nodes = 0;
-    };
-    const std::uint64_t below = tree.TotalCount(node) - 1;
-    const std::uint64_t share = below / std::max(1u, threads) + 1;
-    std::vector<Part> parts;
-    for (NodeId child = tree.FirstChild(node); child != kNoNode; child = tree.NextSibling(child)) {
-        if (parts.empty() || (parts.back().nodes >= share && parts.size() < threads))
-            parts.push_back({child, 0});
-        parts.back().nodes += tree.TotalCount(child);
-    }
-    std::vector<TClassCounts> counted(parts.size());
-    auto countPart = [&](std::size_t k) {
-        counted[k] = emptyCounts();
-        NodeId n = parts[k].first;
-        for (std::uint64_t i = 0; i < parts[k].nodes && n != kNoNode; ++i, n = tree.Next(n))
-            countFile(tree, n, counted[k]);
-    };
-    std::vector<std::thread> helpers;
-    std::size_t onThisThread = 0;
-    for (std::size_t k = 1; k < parts.size(); ++k) {
-        try {
-            helpers.emplace_back(countPart, k);
-        } catch (const std::system_error &) {
-            onThisThread = k; // no thread to be had: this one counts the parts left
-            break;
-        }
-    }
-    if (!parts.empty())
-        countPart(0);
-    for (std::size_t k = onThisThread; onThisThread && k < parts.size(); ++k)
-        countPart(k);
-    for (std::thread &helper : helpers)
-        helper.join();
-    for (TClassCounts &part : counted) {
-        auto add = [](std::vector<std::uint64_t> &to, const std::vector<std::uint64_t> &from) {
-            for (std::size_t i = 0; i < to.size() && i < from.size(); ++i)
-                to[i] += from[i];
-        };
-        add(counts.SizeCounts, part.SizeCounts);
-        add(counts.CreateCounts, part.CreateCounts);
-        add(counts.AccessCounts, part.AccessCounts);
-        add(counts.WriteCounts, part.WriteCounts);
+    std::vector<TClassCounts> counted = inParts<TClassCounts>(tree, node, threads, [&](TClassCounts &part, NodeId n) {
+        if (part.SizeCounts.empty())
+            part = emptyCounts();
+        countFile(tree, n, part);
+        return true;
+    });
+    for (const TClassCounts &part : counted) {
+        addClassCounts(counts, part);
         counts.TypeCounts.Merge(part.TypeCounts);
     }
     SortTypeCounts(counts.TypeCounts);
@@ -998,26 +1102,24 @@ void TFACtrl::FillClassList(ITreeGrid &list, int keyKind, std::span<const std::s
 
 void TFACtrl::fillClassList(ITreeGrid &list, NodeId folder, int keyKind, std::span<const std::string> keys)
 {
-    {
-        UpdateGuard update(list);
-        TNodeTree &to = list.Nodes();
-        to.Clear();
-        if (Tree && Tree->Nodes().IsValid(folder)) {
-            const TNodeTree &from = Tree->Nodes();
-            KeyMatcher matches(keyKind, keys);
-            // The files counted in the points clicked, and only those: a shown file only under its own class.
-            auto take = [&](NodeId n) {
-                if (IsFile(from, n) && matches(from, n))
-                    addCopy(from, n, to);
-            };
-            if (!IsFolder(from, folder)) {
-                take(folder);
-            } else {
-                const std::uint32_t below = from.TotalCount(folder) - 1;
-                NodeId n = from.Next(folder);
-                for (std::uint32_t i = 0; i < below && n != kNoNode; ++i, n = from.Next(n))
-                    take(n);
-            }
+    UpdateGuard update(list); // the entries and their shares in one update, as FillFileList
+    TNodeTree &to = list.Nodes();
+    to.Clear();
+    if (Tree && Tree->Nodes().IsValid(folder)) {
+        const TNodeTree &from = Tree->Nodes();
+        KeyMatcher matches(keyKind, keys);
+        // The files counted in the points clicked, and only those: a shown file only under its own class.
+        auto take = [&](NodeId n) {
+            if (IsFile(from, n) && matches(from, n))
+                addCopy(from, n, to);
+        };
+        if (!IsFolder(from, folder)) {
+            take(folder);
+        } else {
+            const std::uint32_t below = from.TotalCount(folder) - 1;
+            NodeId n = from.Next(folder);
+            for (std::uint32_t i = 0; i < below && n != kNoNode; ++i, n = from.Next(n))
+                take(n);
         }
     }
     UpdateListPercentages(list);

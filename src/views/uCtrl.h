@@ -132,9 +132,11 @@ public:
 
     // Makes a new catalogue ready to be shown, off the UI thread: sorts every level of `tree` by
     // `key` and classifies its files against `now`, as SortGrid and ClassifyFiles would once it is
-    // in VT, the folders shared among `threads` threads. Of the controller it reads only the class
-    // bounds, which change only when it is created.
-    void PrepareCatalogue(TNodeTree &tree, const TSortKey &key, LocalMillis now, unsigned threads) const;
+    // in VT, the folders shared among `threads` threads, and answers the class counts of its first
+    // top-level node, as CountClassesOf gives them. Each file is counted as it is classified; the
+    // tree is walked once more only as far as it takes to meet every type in depth-first order.
+    // Of the controller it reads only the class bounds, which change only when it is created.
+    TClassCounts PrepareCatalogue(TNodeTree &tree, const TSortKey &key, LocalMillis now, unsigned threads) const;
 
     // --- Charts and drill-down lists ----------------------------------------------------------
     void ShowFileChart(IChart &chart, bool asBar);
@@ -196,9 +198,30 @@ private:
     // Runs `sort` with the comparison SortGrid sorts the grid by (its header's field and
     // direction), each sibling list's keys read once.
     void sortWith(ITreeGrid &grid, const std::function<void(const NodeCompare &, SortDirection)> &sort);
-    void classifyFile(TNodeTree &tree, NodeId node, LocalMillis now) const;
+    // The classes a file was put in, by class field from CreateAgeRange to SizeRange (-1 for
+    // none), and its bytes.
+    struct Classified {
+        int index[4] = {-1, -1, -1, -1}; // by class field, CreateAgeRange first
+        std::uint64_t bytes = 0;
+    };
+    // Sets a file's class fields; false, leaving the record as it is, for an entry that is not a
+    // file or whose size or times do not read as such.
+    bool classifyFile(TNodeTree &tree, NodeId node, LocalMillis now, Classified *classified = nullptr) const;
+    // Classifies a file and counts it as countFile would count it then, without reading back what
+    // was just set; any other entry is counted as countFile counts it.
+    void classifyAndCount(TNodeTree &tree, NodeId node, LocalMillis now, TClassCounts &counts) const;
     // Counts one entry (a file; other entries count nowhere), noting the node that starts a type.
     void countFile(const TNodeTree &tree, NodeId node, TClassCounts &counts) const;
+    // Counts a file of `bytes` under its type, noting the node when it starts the type.
+    static void addType(const TNodeTree &tree, NodeId node, TTypeCounts &types, std::uint64_t bytes);
+    // Walks `node` and everything below it in depth-first order, shared among up to `threads`
+    // threads in parts that follow one another (the node with the first), each part's nodes handed
+    // in order to `visit(part, node)` until it answers false; answers the parts in order.
+    template <typename Part, typename Visit>
+    static std::vector<Part> inParts(const TNodeTree &tree, NodeId node, unsigned threads, Visit visit);
+    // The counts of `top`, the only top-level node, from the counts each thread of
+    // PrepareCatalogue made of the files it classified.
+    TClassCounts joinCounts(const TNodeTree &tree, NodeId top, std::vector<TClassCounts> parts, unsigned threads) const;
     TClassCounts emptyCounts() const;
     void showFolder(NodeId node, TClassCounts *counted);
     void takeCounts(TClassCounts &&counted);

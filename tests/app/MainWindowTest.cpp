@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPieSeries>
+#include <QPieSlice>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -604,6 +606,60 @@ TEST_F(MainWindowTest, EveryBarOfTheFolderChartHasItsMarkAndLeadsToItsEntry)
             Settle();
         }
     }
+}
+
+// The charts on the other tabs are not drawn while the tree is moved through; each shows the
+// folder shown then, title and slices, once its tab (or its page of a class tab) is shown.
+TEST_F(MainWindowTest, AChartOnAHiddenTabShowsTheFolderShownOnceItsTabIsShown)
+{
+    start();
+    open(root);
+    auto slices = [](QtChart *chart) {
+        std::vector<std::string> drawn;
+        for (QAbstractSeries *series : chart->chart()->series())
+            if (auto *pie = qobject_cast<QPieSeries *>(series))
+                for (QPieSlice *slice : pie->slices())
+                    drawn.push_back(std::to_string(std::int64_t(slice->value())));
+        return drawn;
+    };
+    struct Case {
+        int tab;
+        QtChart *chart;
+        QString title;
+        std::vector<std::string> slices; // the values of sub1's slices, in order
+    };
+    const Case cases[] = {
+        {2, window->ChartFile, QString::fromStdString(root + "/sub1"), {"100", "2000"}}, // a.txt, b.TXT
+        {3, window->AgeChart, QStringLiteral("File Age Chart"), {"2"}}, // both written just now
+        {4, window->SizeChart, QStringLiteral("File Size Chart"), {"2"}}, // both below 10KB
+        {5, window->TypeChart, QStringLiteral("File Type Chart"), {"2"}}, // "txt" in any case
+    };
+    for (const Case &c : cases) {
+        window->pcTotal->setCurrentIndex(0);
+        window->VT->SelectNode(topNode());
+        QTest::mouseClick(window->VT->viewport(), Qt::LeftButton, {}, rowPoint(window->VT, child(topNode(), "sub1")));
+        ASSERT_EQ(window->lbPath->text().toStdString(), root + "/sub1");
+        EXPECT_TRUE(c.chart->Pending()) << c.chart->Name();
+        EXPECT_TRUE(c.chart->chart()->series().isEmpty()) << c.chart->Name();
+        window->pcTotal->setCurrentIndex(c.tab);
+        Settle();
+        EXPECT_FALSE(c.chart->Pending()) << c.chart->Name();
+        EXPECT_EQ(c.chart->chart()->title(), c.title);
+        EXPECT_EQ(slices(c.chart), c.slices) << c.chart->Name();
+    }
+    // A class tab showing its drill-down list keeps its chart out of sight until it returns to it.
+    window->pcTotal->setCurrentIndex(4);
+    window->SizeChart->ClickPoint(0);
+    ASSERT_TRUE(WaitUntil([&] { return window->pcSize->currentIndex() == 1; }));
+    window->pcTotal->setCurrentIndex(0);
+    window->VT->SelectNode(topNode());
+    window->pcTotal->setCurrentIndex(4);
+    Settle();
+    EXPECT_TRUE(window->SizeChart->Pending());
+    window->Button(QStringLiteral("ToolButton91"))->click();
+    Settle();
+    EXPECT_FALSE(window->SizeChart->Pending());
+    EXPECT_EQ(slices(window->SizeChart), (std::vector<std::string>{"3", "1", "1"})); // 10, 100, 2000; 50000; 300000
 }
 
 TEST_F(MainWindowTest, ANewScanShowsTheTopOfTheTree)

@@ -608,7 +608,7 @@ TEST_F(Navigation, APreparedCatalogueIsWhatSortingAndClassifyingVTGives)
         ctrl->ClassifyFiles();
         TNodeTree prepared;
         build(prepared);
-        ctrl->PrepareCatalogue(prepared, ctrl->SortKeyOf(VT()), now, 3);
+        TFACtrl::TClassCounts prepCounted = ctrl->PrepareCatalogue(prepared, ctrl->SortKeyOf(VT()), now, 3);
         NodeId x = Tree().First(), y = prepared.First();
         for (; x != kNoNode && y != kNoNode; x = Tree().Next(x), y = prepared.Next(y))
             for (int field = 0; field < kFieldCount; ++field)
@@ -616,22 +616,25 @@ TEST_F(Navigation, APreparedCatalogueIsWhatSortingAndClassifyingVTGives)
         EXPECT_EQ(x, kNoNode);
         EXPECT_EQ(y, kNoNode);
 
-        // Counted on three threads, the top folder's classes are what showing it counts, types in
-        // the order met ("TXT" met in alpha before "txt" at the top), with their bytes and the
-        // file met first under each (both trees number their nodes alike).
+        // Counted on three threads, as the preparation counts or apart from it, the top folder's
+        // classes are what showing it counts, types in the order met ("TXT" met in alpha before
+        // "txt" at the top), with their bytes and the file met first under each (both trees
+        // number their nodes alike).
         TFACtrl::TClassCounts counted = ctrl->CountClassesOf(prepared, prepared.First(), 3);
         ctrl->CurrentNode = kNoNode;
         ctrl->ShowFolder(Tree().First());
-        EXPECT_EQ(counted.SizeCounts, ctrl->SizeCounts);
-        EXPECT_EQ(counted.CreateCounts, ctrl->CreateCounts);
-        EXPECT_EQ(counted.AccessCounts, ctrl->AccessCounts);
-        EXPECT_EQ(counted.WriteCounts, ctrl->WriteCounts);
-        ASSERT_EQ(counted.TypeCounts.Size(), ctrl->TypeCounts.Size());
-        for (std::size_t i = 0; i < counted.TypeCounts.Size(); ++i) {
-            EXPECT_EQ(counted.TypeCounts[i].ext, ctrl->TypeCounts[i].ext);
-            EXPECT_EQ(counted.TypeCounts[i].count, ctrl->TypeCounts[i].count);
-            EXPECT_EQ(counted.TypeCounts[i].bytes, ctrl->TypeCounts[i].bytes);
-            EXPECT_EQ(counted.TypeCounts[i].first, ctrl->TypeCounts[i].first);
+        for (const TFACtrl::TClassCounts *c : {&counted, &prepCounted}) {
+            EXPECT_EQ(c->SizeCounts, ctrl->SizeCounts);
+            EXPECT_EQ(c->CreateCounts, ctrl->CreateCounts);
+            EXPECT_EQ(c->AccessCounts, ctrl->AccessCounts);
+            EXPECT_EQ(c->WriteCounts, ctrl->WriteCounts);
+            ASSERT_EQ(c->TypeCounts.Size(), ctrl->TypeCounts.Size());
+            for (std::size_t i = 0; i < c->TypeCounts.Size(); ++i) {
+                EXPECT_EQ(c->TypeCounts[i].ext, ctrl->TypeCounts[i].ext);
+                EXPECT_EQ(c->TypeCounts[i].count, ctrl->TypeCounts[i].count);
+                EXPECT_EQ(c->TypeCounts[i].bytes, ctrl->TypeCounts[i].bytes);
+                EXPECT_EQ(c->TypeCounts[i].first, ctrl->TypeCounts[i].first);
+            }
         }
         if (!column) {
             ASSERT_EQ(counted.TypeCounts.Size(), 3u);

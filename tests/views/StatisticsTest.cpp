@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/Utf8.h"
+
 namespace folvane {
 namespace {
 
@@ -76,6 +78,36 @@ TEST(TypeCounts, CaseInsensitiveKeysLabelledByTheFirstForm)
     EXPECT_EQ(counts[5].count, 2u);
     counts.AddBytes("Jpg");
     EXPECT_EQ(counts[1].count, 3u);
+}
+
+// Counting by a name's bytes finds the entry counting by the shown text finds: short and long
+// extensions, forms of one extension in other cases, bytes that are not UTF-8, hundreds of
+// extensions (the tables grow), and positions that change when the entries are sorted.
+TEST(TypeCounts, CountingByBytesAgreesWithCountingByText)
+{
+    std::vector<std::string> forms = {"", "a", "TXT", "txt", "jpeg", "JPEG", "1234567", "12345678", "tar.gz.part",
+                                      "x\xFF", "X\xFF", "\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89"};
+    for (int i = 0; i < 300; ++i)
+        forms.push_back((i % 2 ? "e" : "longer-extension-") + std::to_string(i));
+    std::mt19937 rng(11);
+    TTypeCounts byBytes, byText;
+    for (int step = 0; step < 5000; ++step) {
+        const std::string &form = forms[std::uniform_int_distribution<std::size_t>(0, forms.size() - 1)(rng)];
+        const std::uint64_t bytes = std::uniform_int_distribution<std::uint64_t>(0, 1000)(rng);
+        const std::size_t at = byBytes.AddBytes(form, bytes);
+        byText.AddText(ValidUtf8(form), bytes);
+        ASSERT_EQ(byBytes[at].ext, byText[at].ext) << step;
+        if (step == 2500) { // positions change; later counts still find their entries
+            byBytes.Sort();
+            byText.Sort();
+        }
+    }
+    ASSERT_EQ(byBytes.Size(), byText.Size());
+    for (std::size_t i = 0; i < byText.Size(); ++i) {
+        EXPECT_EQ(byBytes[i].ext, byText[i].ext);
+        EXPECT_EQ(byBytes[i].count, byText[i].count) << byText[i].ext;
+        EXPECT_EQ(byBytes[i].bytes, byText[i].bytes) << byText[i].ext;
+    }
 }
 
 TEST(TypeCounts, ExchangeOrderOfEqualCounts)

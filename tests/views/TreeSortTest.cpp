@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <random>
 #include <stdexcept>
 #include <thread>
@@ -103,59 +104,97 @@ TEST(SortTree, TerminatesWithComparisonsThatAreNotOrders)
     }
 }
 
-// Thousands of folders shared among threads: the same order as one thread gives, every node handed
-// to the visit exactly once, each comparison used by the thread that made it alone, and an error
-// in a comparison or a visit comes back to the caller.
+// Thousands of folders shared among threads, trees of other shapes too: the same order as one
+// thread gives, every node handed to the visit exactly once, each comparison used by the thread
+// that made it alone, and an error in a comparison or a visit comes back to the caller.
 TEST(SortTree, InParallelAsOnOneThreadEachNodeVisitedOnce)
 {
-    // 1,500 top-level folders of three folders of two files: 7,501 parents, in many runs.
-    auto build = [](TNodeTree &tree) {
-        std::mt19937 rng(5);
-        std::uniform_int_distribution<int> key(0, 9);
-        tree.Clear();
-        for (int i = 0; i < 1500; ++i) {
-            NodeId top = tree.AddTopLevel();
-            tree.SetSize(top, key(rng));
-            for (int j = 0; j < 3; ++j) {
-                NodeId folder = tree.AddChild(top);
-                tree.SetSize(folder, key(rng));
-                for (int k = 0; k < 2; ++k)
-                    tree.SetSize(tree.AddChild(folder), key(rng));
-            }
-        }
+    using Build = std::function<void(TNodeTree &, const std::function<int()> &key)>;
+    const std::pair<const char *, Build> shapes[] = {
+        // 1,500 top-level folders of three folders of two files: 7,501 parents.
+        {"wide",
+         [](TNodeTree &tree, const std::function<int()> &key) {
+             for (int i = 0; i < 1500; ++i) {
+                 NodeId top = tree.AddTopLevel();
+                 tree.SetSize(top, key());
+                 for (int j = 0; j < 3; ++j) {
+                     NodeId folder = tree.AddChild(top);
+                     tree.SetSize(folder, key());
+                     for (int k = 0; k < 2; ++k)
+                         tree.SetSize(tree.AddChild(folder), key());
+                 }
+             }
+         }},
+        // 300 folders each inside the one before, each with two files: one folder to do at a time.
+        {"deep",
+         [](TNodeTree &tree, const std::function<int()> &key) {
+             NodeId folder = TNodeTree::Root();
+             for (int i = 0; i < 300; ++i) {
+                 for (int k = 0; k < 2; ++k)
+                     tree.SetSize(tree.AddChild(folder), key());
+                 folder = tree.AddChild(folder);
+                 tree.SetSize(folder, key());
+             }
+         }},
+        {"top level only",
+         [](TNodeTree &tree, const std::function<int()> &key) {
+             for (int i = 0; i < 50; ++i)
+                 tree.SetSize(tree.AddTopLevel(), key());
+         }},
+        {"empty", [](TNodeTree &, const std::function<int()> &) {}},
     };
     auto byKey = [](const TNodeTree &tree) {
         return [&tree](NodeId a, NodeId b) { return int(tree.Data(a).size) - int(tree.Data(b).size); };
     };
-    for (SortDirection dir : {SortDirection::Ascending, SortDirection::Descending}) {
-        TNodeTree one, shared;
-        build(one);
-        build(shared);
-        SortTree(one, byKey(one), dir);
-        std::vector<int> visits(shared.NodeCount() + 1, 0);
-        std::atomic<int> made{0}, strays{0};
-        auto ownCompare = [&]() -> NodeCompare {
-            ++made;
-            return [compare = byKey(shared), owner = std::this_thread::get_id(), &strays](NodeId a, NodeId b) {
-                if (std::this_thread::get_id() != owner)
-                    ++strays;
-                return compare(a, b);
-            };
+    for (const auto &[shape, make] : shapes) {
+        SCOPED_TRACE(shape);
+        auto build = [&make](TNodeTree &tree) {
+            std::mt19937 rng(5);
+            std::uniform_int_distribution<int> key(0, 9);
+            tree.Clear();
+            make(tree, [&] { return key(rng); });
         };
-        SortTreeInParallel(shared, ownCompare, dir, 4, [&](NodeId n) { ++visits[n]; });
-        for (NodeId parent = 0; parent <= one.NodeCount(); ++parent)
-            ASSERT_EQ(shared.Children(parent), one.Children(parent)) << "folder " << parent;
-        EXPECT_GE(made.load(), 1);
-        EXPECT_LE(made.load(), 4);
-        EXPECT_EQ(strays.load(), 0);
-        EXPECT_EQ(visits[0], 0); // the invisible root is nobody's child
-        EXPECT_TRUE(std::all_of(visits.begin() + 1, visits.end(), [](int v) { return v == 1; }));
+        for (SortDirection dir : {SortDirection::Ascending, SortDirection::Descending}) {
+            TNodeTree one, shared;
+            build(one);
+            build(shared);
+            SortTree(one, byKey(one), dir);
+            std::vector<int> visits(shared.NodeCount() + 1, 0);
+            std::atomic<int> made{0}, strays{0};
+            auto ownCompare = [&]() -> NodeCompare {
+                ++made;
+                return [compare = byKey(shared), owner = std::this_thread::get_id(), &strays](NodeId a, NodeId b) {
+                    if (std::this_thread::get_id() != owner)
+                        ++strays;
+                    return compare(a, b);
+                };
+            };
+            std::vector<std::thread::id> visitors(4);
+            std::atomic<int> mixed{0};
+            SortTreeInParallel(shared, ownCompare, dir, 4, [&](NodeId n, unsigned thread) {
+                ++visits[n];
+                // Each thread visits under a number of its own.
+                if (visitors[thread] == std::thread::id())
+                    visitors[thread] = std::this_thread::get_id();
+                else if (visitors[thread] != std::this_thread::get_id())
+                    ++mixed;
+            });
+            for (NodeId parent = 0; parent <= one.NodeCount(); ++parent)
+                ASSERT_EQ(shared.Children(parent), one.Children(parent)) << "folder " << parent;
+            EXPECT_GE(made.load(), 1);
+            EXPECT_LE(made.load(), 4);
+            EXPECT_EQ(strays.load(), 0);
+            EXPECT_EQ(mixed.load(), 0);
+            EXPECT_EQ(visits[0], 0); // the invisible root is nobody's child
+            EXPECT_TRUE(std::all_of(visits.begin() + 1, visits.end(), [](int v) { return v == 1; }));
+        }
     }
 
     TNodeTree tree;
-    build(tree);
+    std::mt19937 rng(5);
+    shapes[0].second(tree, [&] { return int(rng() % 10); });
     const NodeId bad = tree.NodeCount() / 2;
-    auto throwsAt = [&](NodeId a) {
+    auto throwsAt = [&](NodeId a, unsigned = 0) {
         if (a == bad)
             throw std::runtime_error("unreadable");
     };
@@ -166,7 +205,8 @@ TEST(SortTree, InParallelAsOnOneThreadEachNodeVisitedOnce)
         };
     };
     auto even = []() -> NodeCompare { return [](NodeId, NodeId) { return 0; }; };
-    EXPECT_THROW(SortTreeInParallel(tree, throwing, SortDirection::Ascending, 4, [](NodeId) {}), std::runtime_error);
+    EXPECT_THROW(SortTreeInParallel(tree, throwing, SortDirection::Ascending, 4, [](NodeId, unsigned) {}),
+                 std::runtime_error);
     EXPECT_THROW(SortTreeInParallel(tree, even, SortDirection::Ascending, 4, throwsAt), std::runtime_error);
 }
 
