@@ -49,20 +49,6 @@ constexpr double kFirstShare = 0.52;
 constexpr char kOpen = 'O';
 constexpr char kClose = 'C';
 
-// The attribute names of the fields: the field names without their blanks.
-const std::array<std::string, kFieldCount> &attributeNames()
-{
-    static const std::array<std::string, kFieldCount> names = [] {
-        std::array<std::string, kFieldCount> n;
-        for (int i = 0; i < kFieldCount; ++i)
-            for (char c : FieldNames[std::size_t(i)])
-                if (c != ' ')
-                    n[std::size_t(i)] += c;
-        return n;
-    }();
-    return names;
-}
-
 // Where the bytes a parser reads lie in the file: its input may begin with start tags copied
 // from earlier in the file (the elements open where its part begins), which it reads first.
 struct Part {
@@ -199,7 +185,7 @@ private:
     }
     [[noreturn]] void failValue(const Element &e, int field, const std::string &problem) const
     {
-        fail(e, attributeNames()[std::size_t(field)] + " \"" + std::string(e.value[std::size_t(field)]) + "\" " + problem);
+        fail(e, FieldAttributeNames()[std::size_t(field)] + " \"" + std::string(e.value[std::size_t(field)]) + "\" " + problem);
     }
 
     struct Open {
@@ -535,7 +521,7 @@ private:
         }
         if (std::strcmp(name, "file") != 0)
             return refuse(std::string("an element the catalogue does not know: <") + name + ">");
-        const auto &names = attributeNames();
+        const auto &names = FieldAttributeNames();
         unsigned char count = 0;
         for (const char **a = attributes; *a; a += 2)
             ++count; // at most one of each of the nineteen: expat refuses a repeated attribute

@@ -9,6 +9,19 @@ const std::array<std::string_view, kFieldCount> FieldNames = {
     "CreateAgeRange", "AccessAgeRange", "WriteAgeRange",   "SizeRange",
 };
 
+const std::array<std::string, kFieldCount> &FieldAttributeNames()
+{
+    static const std::array<std::string, kFieldCount> names = [] {
+        std::array<std::string, kFieldCount> n;
+        for (int i = 0; i < kFieldCount; ++i)
+            for (char c : FieldNames[std::size_t(i)])
+                if (c != ' ')
+                    n[std::size_t(i)] += c;
+        return n;
+    }();
+    return names;
+}
+
 std::uint8_t FieldIndexOf(std::string_view name)
 {
     for (int i = 0; i < kFieldCount; ++i)

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "common/TextForms.h"
@@ -39,6 +40,9 @@ constexpr int kFieldCount = 19;
 
 // The field names, in field order: the names under which columns are configured, shown and exported.
 extern const std::array<std::string_view, kFieldCount> FieldNames;
+
+// The attribute names of the fields in an XML catalogue: the field names without their blanks.
+const std::array<std::string, kFieldCount> &FieldAttributeNames();
 
 // The index of a field name (exact, case-sensitive); 0 when the name is not a field name.
 std::uint8_t FieldIndexOf(std::string_view name);

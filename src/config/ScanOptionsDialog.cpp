@@ -12,11 +12,11 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
-#include <exception>
 
 #include "catalog/Exclusions.h"
 #include "common/UiServices.h"
 #include "config/ConfigStore.h"
+#include "config/SaveOrSay.h"
 
 namespace folvane {
 
@@ -153,22 +153,8 @@ bool TFMScanOptions::StoreChoices()
 
 void TFMScanOptions::okClicked()
 {
-    try {
-        if (!StoreChoices())
-            return;
-    } catch (const std::exception &error) {
-        // The choices are kept in memory; the dialog stays open so that OK can be tried again.
-        try {
-            Ui().MessageBox(std::string("The scan options could not be saved.\n") + error.what(), "Warning",
-                            MsgButtons::Ok, MsgIcon::Exclamation);
-        } catch (...) {
-            // The dialog stays open whether or not the reason could be shown.
-        }
-        return;
-    } catch (...) {
-        return;
-    }
-    accept();
+    if (SavedOrSaid([this] { return StoreChoices(); }, "scan options"))
+        accept();
 }
 
 bool TFMScanOptions::Execute()

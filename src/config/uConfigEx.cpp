@@ -9,10 +9,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include <exception>
 
-#include "common/UiServices.h"
 #include "config/ConfigStore.h"
+#include "config/SaveOrSay.h"
 
 namespace folvane {
 
@@ -95,21 +94,12 @@ void TFMConfig::StoreColumns()
 
 void TFMConfig::okClicked()
 {
-    try {
+    const auto store = [this] {
         StoreColumns();
-    } catch (const std::exception &error) {
-        // The ticks are kept in memory; the dialog stays open so that OK can be tried again.
-        try {
-            Ui().MessageBox(std::string("The column settings could not be saved.\n") + error.what(), "Warning",
-                            MsgButtons::Ok, MsgIcon::Exclamation);
-        } catch (...) {
-            // The dialog stays open whether or not the reason could be shown.
-        }
-        return;
-    } catch (...) {
-        return;
-    }
-    accept();
+        return true;
+    };
+    if (SavedOrSaid(store, "column settings"))
+        accept();
 }
 
 bool TFMConfig::Execute()

@@ -20,20 +20,6 @@ namespace {
 constexpr const char *kGatheringText = "Gathering info..";
 constexpr const char *kExportText = "Export to file..";
 
-// The attribute names of the nineteen fields: the field names without their blanks.
-const std::array<std::string, kFieldCount> &attributeNames()
-{
-    static const std::array<std::string, kFieldCount> names = [] {
-        std::array<std::string, kFieldCount> n;
-        for (int i = 0; i < kFieldCount; ++i)
-            for (char c : FieldNames[std::size_t(i)])
-                if (c != ' ')
-                    n[std::size_t(i)] += c;
-        return n;
-    }();
-    return names;
-}
-
 std::string withoutBlanks(std::string_view name)
 {
     std::string out;
@@ -303,7 +289,7 @@ TXmlElement TFileInfo::DocumentRoot()
 void TFileInfo::buildElements(const TNodeTree &tree, TXmlElement root)
 {
     root.RemoveAllChildren();
-    const auto &names = attributeNames();
+    const auto &names = FieldAttributeNames();
     // The element of each node on the path from the top to the node last added.
     std::vector<std::pair<NodeId, TXmlElement>> path;
     std::string value;
@@ -348,7 +334,7 @@ void TFileInfo::streamDocument(const TNodeTree &tree, const std::string &fileNam
     out.append(shell, 0, at + emptyRoot.size() - 2);
     out += '>';
 
-    const auto &names = attributeNames();
+    const auto &names = FieldAttributeNames();
     std::vector<NodeId> open; // nodes whose element is open, top first
     std::string value;
     for (NodeId node = tree.First(); node != kNoNode; node = tree.Next(node)) {
