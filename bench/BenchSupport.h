@@ -5,6 +5,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -48,5 +51,21 @@ public:
 private:
     std::chrono::steady_clock::time_point start_;
 };
+
+// The folder a bench writes its files to: `given` (made where missing), or a new temporary folder
+// named after `prefix` when none is given. Empty, with the reason printed, when it cannot be made.
+inline std::string OutputFolder(const char *given, const char *prefix)
+{
+    if (given) {
+        std::filesystem::create_directories(given);
+        return given;
+    }
+    std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    if (!::mkdtemp(pattern.data())) {
+        std::perror("mkdtemp");
+        return {};
+    }
+    return pattern;
+}
 
 } // namespace folvane::bench

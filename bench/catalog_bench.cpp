@@ -56,19 +56,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s FOLDER [OUTDIR]\n", argv[0]);
         return 2;
     }
-    std::string outDir;
     const bool temporary = argc < 3;
-    if (temporary) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "catalog-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        outDir = pattern;
-    } else {
-        outDir = argv[2];
-        std::filesystem::create_directories(outDir);
-    }
+    const std::string outDir = bench::OutputFolder(temporary ? nullptr : argv[2], "catalog-bench");
+    if (outDir.empty())
+        return 1;
     const std::string xml = outDir + "/catalog.xml", json = outDir + "/catalog.json";
     int status = 0;
     try {
