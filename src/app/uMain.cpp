@@ -25,6 +25,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/CurrentPathLabel.h"
 #include "app/PaintedIcons.h"
 #include "app/UAbout.h"
 #include "app/UriList.h"
@@ -60,35 +61,6 @@ bool isFolder(const std::string &path)
     std::error_code error;
     return std::filesystem::is_directory(std::filesystem::path(path), error);
 }
-
-// The current path: a label whose text the user may select, changed at every step through the
-// tree. The layout gives it the width left over (its width hint is ignored) and one line of its
-// font in height, whatever the path; so its hints are worked out once per font, and a new path is
-// not laid out for them at each step (a selectable label lays its text out in a document).
-class CurrentPathLabel final : public QLabel {
-public:
-    using QLabel::QLabel;
-    QSize sizeHint() const override { return hint(); }
-    QSize minimumSizeHint() const override { return hint(); }
-
-protected:
-    void changeEvent(QEvent *event) override
-    {
-        if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange ||
-            event->type() == QEvent::ContentsRectChange)
-            hint_ = QSize();
-        QLabel::changeEvent(event);
-    }
-
-private:
-    QSize hint() const
-    {
-        if (!hint_.isValid())
-            hint_ = QSize(minimumWidth(), QLabel::minimumSizeHint().height());
-        return hint_;
-    }
-    mutable QSize hint_;
-};
 
 // Threads that sort and classify a new catalogue: the walk is over, so every processor is free.
 unsigned preparingThreads()
@@ -381,7 +353,6 @@ QWidget *TFMMain::buildTopPanel()
     QPalette blue = lbPath->palette();
     blue.setColor(QPalette::WindowText, TextBlue(blue));
     lbPath->setPalette(blue);
-    lbPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lbPath->setMinimumWidth(40);
     lbPath->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 

@@ -3,7 +3,6 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QStyle>
-#include <QStyleOptionViewItem>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -230,22 +229,22 @@ bool QtCellText::Lay(const QString &text, Laid &laid)
 }
 
 void QtCellText::Draw(QPainter *painter, const QRect &room, Qt::Alignment alignment, const QString &text,
-                      const QStyleOptionViewItem &option, bool pieces)
+                      const QFont &font, Qt::LayoutDirection direction, bool pieces)
 {
-    if (pieces && option.direction == Qt::LeftToRight) {
-        QtCellText &cells = For(option.font, painter->device());
+    if (pieces && direction == Qt::LeftToRight) {
+        QtCellText &cells = For(font, painter->device());
         static Laid laid; // painting is the UI thread's: one is enough
         QGlyphRun run;
         QPointF origin;
-        if (cells.Lay(text, laid) && cells.place(room, alignment, option, laid, run, origin)) {
+        if (cells.Lay(text, laid) && cells.place(room, alignment, direction, laid, run, origin)) {
             painter->drawGlyphRun(origin, run);
             return;
         }
     }
-    QTextLayout layout(text, option.font, painter->device());
+    QTextLayout layout(text, font, painter->device());
     QTextOption textOption;
     textOption.setWrapMode(QTextOption::NoWrap);
-    textOption.setTextDirection(option.direction);
+    textOption.setTextDirection(direction);
     textOption.setAlignment(Qt::AlignLeft | Qt::AlignAbsolute); // the line starts at its own left; placed below
     layout.setTextOption(textOption);
     layout.beginLayout();
@@ -255,7 +254,7 @@ void QtCellText::Draw(QPainter *painter, const QRect &room, Qt::Alignment alignm
     const qreal width = line.naturalTextWidth();
     const qreal top = room.top() + (room.height() - line.height()) / 2;
     if (width <= room.width()) {
-        const Qt::Alignment h = QStyle::visualAlignment(option.direction, alignment) & Qt::AlignHorizontal_Mask;
+        const Qt::Alignment h = QStyle::visualAlignment(direction, alignment) & Qt::AlignHorizontal_Mask;
         const qreal left = h & Qt::AlignRight ? room.right() + 1 - width
                            : h & Qt::AlignHCenter ? room.left() + (room.width() - width) / 2
                                                   : room.left();
@@ -264,15 +263,15 @@ void QtCellText::Draw(QPainter *painter, const QRect &room, Qt::Alignment alignm
     }
     // Cut: the characters that fit before the ellipsis, drawn from the layout's own glyphs.
     const QString ellipsis{QChar(kEllipsis)};
-    const QFontMetricsF metrics(option.font, painter->device());
+    const QFontMetricsF metrics(font, painter->device());
     const qreal keep = room.width() - metrics.horizontalAdvance(ellipsis);
     const QList<QGlyphRun> runs = layout.glyphRuns();
     const bool rightToLeft = std::any_of(runs.begin(), runs.end(), [](const QGlyphRun &run) { return run.isRightToLeft(); });
-    if (rightToLeft || option.direction == Qt::RightToLeft || keep <= 0) {
+    if (rightToLeft || direction == Qt::RightToLeft || keep <= 0) {
         // Text running right to left is cut as the font metrics cut it, which knows its order.
         const QString cut = metrics.elidedText(text, Qt::ElideRight, room.width());
         painter->drawText(room, int(alignment & Qt::AlignVertical_Mask) | Qt::AlignAbsolute |
-                                    (option.direction == Qt::RightToLeft ? Qt::AlignRight : Qt::AlignLeft) |
+                                    (direction == Qt::RightToLeft ? Qt::AlignRight : Qt::AlignLeft) |
                                     Qt::TextSingleLine,
                           cut);
         return;
@@ -304,7 +303,7 @@ std::optional<std::size_t> QtCellText::Cut(const Laid &laid, qreal keep)
     return cut;
 }
 
-bool QtCellText::place(const QRect &room, Qt::Alignment alignment, const QStyleOptionViewItem &option,
+bool QtCellText::place(const QRect &room, Qt::Alignment alignment, Qt::LayoutDirection direction,
                        const Laid &laid, QGlyphRun &run, QPointF &origin)
 {
     QList<quint32> glyphs;
@@ -313,7 +312,7 @@ bool QtCellText::place(const QRect &room, Qt::Alignment alignment, const QStyleO
     positions.reserve(qsizetype(laid.glyphs.size()) + 1);
     origin = QPointF(room.left(), room.top() + (room.height() - laid.height) / 2);
     if (laid.width <= room.width()) {
-        const Qt::Alignment h = QStyle::visualAlignment(option.direction, alignment) & Qt::AlignHorizontal_Mask;
+        const Qt::Alignment h = QStyle::visualAlignment(direction, alignment) & Qt::AlignHorizontal_Mask;
         origin.setX(h & Qt::AlignRight ? room.right() + 1 - laid.width
                     : h & Qt::AlignHCenter ? room.left() + (room.width() - laid.width) / 2
                                            : room.left());

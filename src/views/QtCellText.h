@@ -27,7 +27,6 @@
 class QPainter;
 class QPaintDevice;
 class QRect;
-class QStyleOptionViewItem;
 
 namespace folvane {
 
@@ -40,7 +39,7 @@ public:
     // centred; mirrored for a right-to-left layout) when it fits, else the characters that fit
     // followed by "…". `pieces` false lays every text out with QTextLayout (to compare with).
     static void Draw(QPainter *painter, const QRect &room, Qt::Alignment alignment, const QString &text,
-                     const QStyleOptionViewItem &option, bool pieces = true);
+                     const QFont &font, Qt::LayoutDirection direction, bool pieces = true);
 
     // A text put together from pieces: its glyphs with their positions as QTextLayout gives them
     // (y at the baseline), the x of each character boundary that is not inside a glyph made of
@@ -77,7 +76,7 @@ private:
     std::optional<qreal> kerning(std::uint32_t left, std::uint32_t right);
     // The glyphs of a laid text as Draw draws them in `room`, from `origin`; false when the text
     // is cut where its pieces cannot say how QTextLayout would cut it.
-    bool place(const QRect &room, Qt::Alignment alignment, const QStyleOptionViewItem &option, const Laid &laid,
+    bool place(const QRect &room, Qt::Alignment alignment, Qt::LayoutDirection direction, const Laid &laid,
                QGlyphRun &run, QPointF &origin);
 
     QFont font_;

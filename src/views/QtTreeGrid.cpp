@@ -7,7 +7,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyledItemDelegate>
+#include <QStyleOptionFocusRect>
 #include <QToolTip>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include "catalog/CatalogEdit.h"
 #include "views/QtCellText.h"
 #include "views/QtIconList.h"
+#include "views/QtScrollBarStyle.h"
 #include "views/TreeSort.h"
 
 namespace folvane {
@@ -60,75 +61,6 @@ QColor blend(const QColor &over, const QColor &under, int alpha)
     auto mix = [alpha](int o, int u) { return (o * alpha + u * (255 - alpha) + 127) / 255; };
     return QColor(mix(over.red(), under.red()), mix(over.green(), under.green()), mix(over.blue(), under.blue()));
 }
-
-// Draws each cell on its column's background (the highlight when selected, a light tint of it on
-// the row under the mouse): its icon, its text on one line cut with "…" where it does not fit,
-// and the grid lines on its right and bottom edges.
-//
-// A grid shows a page of new rows at every page-down, so the cell is drawn directly rather than
-// through the style's item-view drawing, which lays each text out several times (to size it, to
-// cut it and to draw it). Here a text is laid out once, most often from glyphs laid out before
-// (QtCellText).
-class GridDelegate final : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
-    {
-        const QWidget *widget = option.widget;
-        QStyle *style = widget ? widget->style() : QApplication::style();
-        const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
-                                           : (option.state & QStyle::State_Active) ? QPalette::Normal
-                                                                                   : QPalette::Inactive;
-        const QRect &r = option.rect;
-
-        const QVariant brush = index.data(Qt::BackgroundRole);
-        QColor background = brush.isValid() ? brush.value<QBrush>().color() : option.palette.color(group, QPalette::Base);
-        QColor text;
-        if (option.state & QStyle::State_Selected) {
-            background = option.palette.color(group, QPalette::Highlight);
-            text = option.palette.color(group, QPalette::HighlightedText);
-        } else if (option.state & QStyle::State_MouseOver) {
-            background = blend(option.palette.color(group, QPalette::Highlight), background, 64);
-            text = readableOn(background);
-        } else {
-            const QVariant foreground = index.data(Qt::ForegroundRole);
-            text = foreground.isValid() ? foreground.value<QBrush>().color() : option.palette.color(group, QPalette::Text);
-        }
-        painter->fillRect(r, background);
-
-        // The icon first in reading order, then the text; placed left to right and mirrored for a
-        // right-to-left layout.
-        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
-        QRect room = r.adjusted(margin, 0, -margin, 0);
-        const QVariant decoration = index.data(Qt::DecorationRole);
-        if (decoration.isValid()) {
-            const QSize size = option.decorationSize;
-            const QRect place(room.left(), r.top() + (r.height() - size.height()) / 2, size.width(), size.height());
-            const QIcon::Mode mode = !(option.state & QStyle::State_Enabled)  ? QIcon::Disabled
-                                     : (option.state & QStyle::State_Selected) ? QIcon::Selected
-                                                                               : QIcon::Normal;
-            decoration.value<QIcon>().paint(painter, QStyle::visualRect(option.direction, r, place), Qt::AlignCenter, mode);
-            room.setLeft(place.right() + 1 + 2 * margin); // the icon's own margin, then the text's
-        }
-        room = QStyle::visualRect(option.direction, r, room);
-
-        const QString label = index.data(Qt::DisplayRole).toString();
-        if (!label.isEmpty() && room.width() > 0) {
-            const QVariant align = index.data(Qt::TextAlignmentRole);
-            const Qt::Alignment alignment =
-                align.isValid() ? align.value<Qt::Alignment>() : Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter);
-            painter->setPen(text);
-            painter->setFont(option.font);
-            QtCellText::Draw(painter, room, alignment, label, option);
-        }
-
-        const QColor line = blend(option.palette.color(group, QPalette::Mid), background, 110);
-        painter->fillRect(QRect(r.right(), r.top(), 1, r.height()), line);
-        painter->fillRect(QRect(r.left(), r.bottom(), r.width(), 1), line);
-    }
-
-};
 
 } // namespace
 
@@ -272,7 +204,6 @@ QtTreeGrid::QtTreeGrid(const std::string &name, QWidget *parent)
 {
     setObjectName(QString::fromStdString(name));
     setModel(model_.get());
-    setItemDelegate(new GridDelegate(this));
     setUniformRowHeights(true);
     setSortingEnabled(false);
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -284,9 +215,17 @@ QtTreeGrid::QtTreeGrid(const std::string &name, QWidget *parent)
     setAllColumnsShowFocus(true);
     setMouseTracking(true);
     viewport()->setAttribute(Qt::WA_Hover);
+    // The rows paint every pixel of the viewport (see paintEvent): it is not filled first.
+    viewport()->setAutoFillBackground(false);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setIconSize(QSize(16, 16));
     setIndentation(18);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // A scroll bar paints all of itself: when it moves, what lies beneath it is not painted first.
+    for (QScrollBar *bar : {verticalScrollBar(), horizontalScrollBar()}) {
+        bar->setAttribute(Qt::WA_OpaquePaintEvent);
+        bar->setStyle(QtScrollBarStyle::Instance());
+    }
 
     QHeaderView *head = header();
     head->setStretchLastSection(false);
@@ -430,6 +369,7 @@ void QtTreeGrid::EndUpdate()
         }
     }
     selected_ = focused_ = topRow_ = {};
+    hovered_ = kNoNode; // as the view forgets its row under the mouse at a reset
     keepView_ = false;
     quiet_ = false;
 }
@@ -740,6 +680,213 @@ bool QtTreeGrid::eventFilter(QObject *watched, QEvent *event)
             return true;
     }
     return QTreeView::eventFilter(watched, event);
+}
+
+// --- Painting ----------------------------------------------------------------------------------
+//
+// A grid shows a page of new rows at every page-down, so the view's rows are drawn here in one
+// pass rather than cell by cell through an item delegate: the colours, the columns on screen and
+// the font's pieces are worked out once per paint, a cell's text is asked for once and laid out
+// once, most often from glyphs laid out before (QtCellText), and nothing beneath the rows is
+// painted first. Each cell is drawn on its column's background (the highlight when selected, a
+// light tint of it on the row under the mouse): its icon, its text on one line cut with "…" where
+// it does not fit, and the grid lines on its right and bottom edges.
+
+struct QtTreeGrid::ShownColumn {
+    int column, left, width;
+    QColor background, hoverBackground;
+    Qt::Alignment alignment;
+};
+
+struct QtTreeGrid::RowLook {
+    QPalette::ColorGroup group = QPalette::Active;
+    QColor base, highlight, highlightedText, text, mid;
+    bool decorationSelected = false; // the branches of a selected row are highlighted too
+    bool enabled = true;
+    int margin = 0;
+    QSize iconSize;
+    std::vector<ShownColumn> columns; // in the order shown, those inside the viewport
+    int left = 0, right = 0;    // what the columns cover, in viewport x
+    NodeId focused = kNoNode;   // the current row when the grid has the focus
+};
+
+QtTreeGrid::RowLook QtTreeGrid::rowLook(const QStyleOptionViewItem &option) const
+{
+    RowLook look;
+    look.enabled = option.state & QStyle::State_Enabled;
+    look.group = !look.enabled ? QPalette::Disabled : (option.state & QStyle::State_Active) ? QPalette::Active
+                                                                                           : QPalette::Inactive;
+    const QPalette &palette = option.palette;
+    look.base = palette.color(look.group, QPalette::Base);
+    look.highlight = palette.color(look.group, QPalette::Highlight);
+    look.highlightedText = palette.color(look.group, QPalette::HighlightedText);
+    look.text = palette.color(look.group, QPalette::Text);
+    look.mid = palette.color(look.group, QPalette::Mid);
+    look.decorationSelected = option.showDecorationSelected;
+    look.margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    look.iconSize = option.decorationSize;
+    const QHeaderView *head = header();
+    const int width = viewport()->width();
+    look.left = width;
+    look.right = 0;
+    for (int visual = 0; visual < head->count(); ++visual) {
+        const int column = head->logicalIndex(visual);
+        if (head->isSectionHidden(column) || !validColumn(column))
+            continue;
+        const int left = head->sectionViewportPosition(column), size = head->sectionSize(column);
+        look.left = std::min(look.left, left);
+        look.right = std::max(look.right, left + size);
+        if (size <= 0 || left >= width || left + size <= 0)
+            continue;
+        const QColor background = model_->background(column);
+        look.columns.push_back({column, left, size, background, blend(look.highlight, background, 64),
+                                toQt(columns_[std::size_t(column)].alignment)});
+    }
+    if (hasFocus())
+        look.focused = FocusedNode();
+    return look;
+}
+
+void QtTreeGrid::paintEvent(QPaintEvent *event)
+{
+    // The viewport does not fill itself: the rows cover what they take, and what lies below the
+    // last row is filled here after them.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const RowLook look = rowLook(option);
+    look_ = &look;
+    rowsBottom_ = -1;
+    QTreeView::paintEvent(event);
+    look_ = nullptr;
+    const QRect below(0, rowsBottom_ + 1, viewport()->width(), viewport()->height());
+    const QRegion rest = event->region() & below;
+    if (!rest.isEmpty()) {
+        QPainter fill(viewport());
+        for (const QRect &r : rest)
+            fill.fillRect(r, look.base);
+    }
+}
+
+void QtTreeGrid::drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const NodeId node = NodeOf(index);
+    if (!tree_.IsValid(node))
+        return;
+    std::optional<RowLook> own;
+    if (!look_)
+        own = rowLook(option);
+    const RowLook &look = look_ ? *look_ : *own;
+    const QRect &row = option.rect;
+    rowsBottom_ = std::max(rowsBottom_, row.bottom());
+    const bool selected = selectionModel()->isSelected(index);
+    const bool hovered = node == hovered_;
+    const bool reverse = isRightToLeft();
+
+    // The viewport on either side of the columns.
+    if (look.left > row.left())
+        painter->fillRect(QRect(row.left(), row.top(), look.left - row.left(), row.height()), look.base);
+    if (look.right <= row.right())
+        painter->fillRect(QRect(look.right, row.top(), row.right() + 1 - look.right, row.height()), look.base);
+
+    for (const ShownColumn &shown : look.columns) {
+        QRect room(shown.left, row.top(), shown.width, row.height());
+        if (shown.column == 0 && indentation() > 0) {
+            // The tree's lines and the expand box take the indentation of the row's level; a
+            // selected row's highlight runs under them.
+            const int indent = indentation() * int(tree_.Level(node) + (rootIsDecorated() ? 1 : 0));
+            const QRect branches(reverse ? room.right() + 1 - indent : room.left(), row.top(), indent, row.height());
+            painter->save();
+            painter->setClipRect(room & branches);
+            painter->fillRect(branches, selected && look.decorationSelected ? look.highlight : look.base);
+            drawBranches(painter, branches, index);
+            painter->restore();
+            room = reverse ? room.adjusted(0, 0, -indent, 0) : room.adjusted(indent, 0, 0, 0);
+        }
+        if (room.width() > 0)
+            drawCell(painter, look, shown, node, room, selected, hovered);
+    }
+
+    if (node == look.focused) {
+        // The current row's focus frame, as the style draws it for a view that shows the focus
+        // on every column.
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(option);
+        focus.state |= QStyle::State_KeyboardFocusChange;
+        focus.backgroundColor = option.palette.color(look.enabled ? QPalette::Normal : QPalette::Disabled,
+                                                     selected ? QPalette::Highlight : QPalette::Window);
+        const int x = look.decorationSelected
+                          ? 0
+                          : header()->sectionPosition(0) + indentation() * int(tree_.Level(node) + (rootIsDecorated() ? 1 : 0));
+        focus.rect = style()->visualRect(layoutDirection(), viewport()->rect(),
+                                         QRect(x - header()->offset(), row.top(), header()->length() - x, row.height()));
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter);
+    }
+}
+
+void QtTreeGrid::drawCell(QPainter *painter, const RowLook &look, const ShownColumn &shown, NodeId node,
+                          const QRect &room, bool selected, bool hovered) const
+{
+    const int column = shown.column;
+    QColor background = shown.background, text = readableOn(background);
+    if (selected) {
+        background = look.highlight;
+        text = look.highlightedText;
+    } else if (hovered) {
+        background = shown.hoverBackground;
+        text = readableOn(background);
+    }
+    painter->fillRect(room, background);
+
+    // The icon first in reading order, then the text; placed left to right and mirrored for a
+    // right-to-left layout. A cell that cannot be drawn stays empty; nothing escapes the paint.
+    const Qt::LayoutDirection direction = layoutDirection();
+    QRect inner = room.adjusted(look.margin, 0, -look.margin, 0);
+    try {
+        if (events_.getImageIndex) {
+            const int image = events_.getImageIndex(node, column);
+            const QIcon icon = image >= 0 ? QtIconList::Instance().Icon(model_->markedImage(node, image)) : QIcon();
+            if (!icon.isNull()) {
+                const QSize size = look.iconSize;
+                const QRect place(inner.left(), room.top() + (room.height() - size.height()) / 2, size.width(),
+                                  size.height());
+                const QIcon::Mode mode = !look.enabled ? QIcon::Disabled : selected ? QIcon::Selected : QIcon::Normal;
+                icon.paint(painter, QStyle::visualRect(direction, room, place), Qt::AlignCenter, mode);
+                inner.setLeft(place.right() + 1 + 2 * look.margin); // the icon's own margin, then the text's
+            }
+        }
+        inner = QStyle::visualRect(direction, room, inner);
+        if (events_.getText && inner.width() > 0) {
+            const QString label = QString::fromStdString(events_.getText(node, column));
+            if (!label.isEmpty()) {
+                painter->setPen(text);
+                painter->setFont(font());
+                QtCellText::Draw(painter, inner, shown.alignment, label, font(), direction);
+            }
+        }
+    } catch (...) {
+    }
+
+    const QColor line = blend(look.mid, background, 110);
+    painter->fillRect(QRect(room.right(), room.top(), 1, room.height()), line);
+    painter->fillRect(QRect(room.left(), room.bottom(), room.width(), 1), line);
+}
+
+bool QtTreeGrid::viewportEvent(QEvent *event)
+{
+    // The row under the mouse, as the view finds it (the view repaints the rows it leaves and enters).
+    switch (event->type()) {
+    case QEvent::HoverEnter:
+    case QEvent::HoverMove:
+        hovered_ = NodeOf(indexAt(static_cast<QHoverEvent *>(event)->position().toPoint()));
+        break;
+    case QEvent::HoverLeave:
+    case QEvent::Leave:
+        hovered_ = kNoNode;
+        break;
+    default:
+        break;
+    }
+    return QTreeView::viewportEvent(event);
 }
 
 void QtTreeGrid::drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const

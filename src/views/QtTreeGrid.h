@@ -84,7 +84,10 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
+    bool viewportEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -100,6 +103,12 @@ private:
     void syncSortIndicator();
     void onSelectionChanged();
     template <typename F> void guarded(F &&f) noexcept;
+    // What the rows of one paint share: colours, the columns on screen, the font's pieces.
+    struct RowLook;
+    struct ShownColumn;
+    RowLook rowLook(const QStyleOptionViewItem &option) const;
+    void drawCell(QPainter *painter, const RowLook &look, const ShownColumn &shown, NodeId node, const QRect &room,
+                  bool selected, bool hovered) const;
 
     std::string name_;
     TNodeTree tree_;
@@ -118,6 +127,10 @@ private:
     } selected_, focused_, topRow_;
     int horizontalScroll_ = 0;
     bool keepView_ = false; // the update is a change in place: the view stays where it was
+    NodeId hovered_ = kNoNode; // the row under the mouse, tinted
+    // While a paint runs: what its rows share, and the bottom of the last row drawn.
+    mutable const RowLook *look_ = nullptr;
+    mutable int rowsBottom_ = -1;
 };
 
 } // namespace folvane

@@ -137,7 +137,7 @@ TEST_F(QtCellTextTest, DrawnFromPiecesATextLooksAsDrawnFromItsLayout)
                     QPainter painter(&image);
                     painter.setPen(Qt::black);
                     painter.setFont(option.font);
-                    QtCellText::Draw(&painter, room, alignment | Qt::AlignVCenter, all[t], option, pieces);
+                    QtCellText::Draw(&painter, room, alignment | Qt::AlignVCenter, all[t], option.font, option.direction, pieces);
                     return image;
                 };
                 const QImage pieces = draw(true);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QHoverEvent>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
@@ -206,6 +207,55 @@ TEST_F(QtTreeGridTest, TextsStayInsideTheirCellsAndFollowTheAlignment)
         EXPECT_GT(xs.front(), number.width() / 2); // "12" on the right
         EXPECT_LT(xs.back(), number.width() - 1);
     }
+}
+
+// The rows paint the whole viewport, which is not filled beneath them: their cells, the space
+// beside the columns and below the last row. A selected row is highlighted from its branches to
+// its last cell, the row under the mouse is tinted, the others keep their columns' colours.
+TEST_F(QtTreeGridTest, RowsPaintTheWholeViewportWithTheSelectionAndTheRowUnderTheMouse)
+{
+    const NodeId top = ids[0], a = ids[1], b = ids[4], c = ids[5];
+    events.getText = [](NodeId, int) { return std::string(); }; // backgrounds only
+    events.getImageIndex = [](NodeId, int) { return -1; };
+    grid->SetEvents(events);
+    const QColor columns[] = {QColor(250, 240, 200), QColor(200, 240, 250), QColor(30, 30, 70)};
+    for (int column = 0; column < 3; ++column)
+        grid->SetColumnColor(column, ColumnColor{false, Rgb{std::uint8_t(columns[column].red()),
+                                                            std::uint8_t(columns[column].green()),
+                                                            std::uint8_t(columns[column].blue())}});
+    grid->SetExpanded(top, true);
+    grid->SelectNode(b);
+    const QPoint onC = grid->visualRect(grid->IndexOf(c, 1)).center();
+    QHoverEvent hover(QEvent::HoverMove, QPointF(onC), QPointF(grid->viewport()->mapToGlobal(onC)), QPointF(-1, -1));
+    QApplication::sendEvent(grid->viewport(), &hover);
+    grid->clearFocus(); // no focus frame over the selected row
+    Settle();
+
+    QImage shot(grid->viewport()->size(), QImage::Format_RGB32);
+    shot.fill(Qt::magenta);
+    grid->viewport()->render(&shot);
+    int unpainted = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            unpainted += shot.pixelColor(x, y) == QColor(Qt::magenta);
+    EXPECT_EQ(unpainted, 0);
+
+    const QPalette::ColorGroup group = grid->isActiveWindow() ? QPalette::Active : QPalette::Inactive;
+    const QColor highlight = grid->palette().color(group, QPalette::Highlight);
+    const QColor base = grid->palette().color(group, QPalette::Base);
+    auto at = [&](NodeId node, int column) { return shot.pixelColor(grid->visualRect(grid->IndexOf(node, column)).center()); };
+    for (int column = 0; column < 3; ++column) {
+        SCOPED_TRACE(column);
+        EXPECT_EQ(at(b, column), highlight);
+        EXPECT_EQ(at(a, column), columns[column]);
+        EXPECT_NE(at(c, column), columns[column]);
+        EXPECT_NE(at(c, column), highlight);
+    }
+    const QRect rowB = grid->visualRect(grid->IndexOf(b, 0));
+    EXPECT_EQ(shot.pixelColor(1, rowB.center().y()), highlight) << "the selected row's branches";
+    const QRect last = grid->visualRect(grid->IndexOf(ids[6], 2));
+    EXPECT_EQ(shot.pixelColor(last.right() + 5, rowB.center().y()), base) << "beside the columns";
+    EXPECT_EQ(shot.pixelColor(5, shot.height() - 2), base) << "below the last row";
 }
 
 TEST_F(QtTreeGridTest, HiddenColumnsKeepTheirWidthAndPositionsMove)

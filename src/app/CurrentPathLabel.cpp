@@ -1,0 +1,166 @@
+#include "app/CurrentPathLabel.h"
+
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace folvane {
+
+CurrentPathLabel::CurrentPathLabel(const QString &text, QWidget *parent) : QLabel(text, parent)
+{
+    // Plain text: a path is never read as markup, and setting one does not look for any.
+    setTextFormat(Qt::PlainText);
+    setAutoFillBackground(true);
+    setFocusPolicy(Qt::ClickFocus);
+    setCursor(Qt::IBeamCursor);
+}
+
+QSize CurrentPathLabel::hint() const
+{
+    if (!hint_.isValid())
+        hint_ = QSize(minimumWidth(), QLabel::minimumSizeHint().height());
+    return hint_;
+}
+
+void CurrentPathLabel::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange ||
+        event->type() == QEvent::ContentsRectChange) {
+        hint_ = QSize();
+        stale_ = true;
+    }
+    QLabel::changeEvent(event);
+}
+
+const QTextLine &CurrentPathLabel::line() const
+{
+    const QString &shown = text();
+    if (!stale_ && laid_ == shown)
+        return line_;
+    if (laid_ != shown)
+        anchor_ = cursor_ = 0;
+    laid_ = shown;
+    stale_ = false;
+    layout_.setText(shown);
+    layout_.setFont(font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(layoutDirection());
+    layout_.setTextOption(option);
+    layout_.beginLayout();
+    line_ = layout_.createLine();
+    line_.setLineWidth(1e6);
+    layout_.endLayout();
+    return line_;
+}
+
+QPointF CurrentPathLabel::origin() const
+{
+    // At the start of the room, centred in height, as a label places one line.
+    const QRect room = contentsRect();
+    const QTextLine &laid = line();
+    const qreal x = layoutDirection() == Qt::RightToLeft ? room.right() + 1 - laid.naturalTextWidth() : room.left();
+    return {x, room.top() + (room.height() - laid.height()) / 2};
+}
+
+int CurrentPathLabel::positionAt(const QPointF &point) const
+{
+    return line().xToCursor(point.x() - origin().x(), QTextLine::CursorBetweenCharacters);
+}
+
+QString CurrentPathLabel::SelectedText() const
+{
+    line(); // a new text has no selection
+    const int from = std::min(anchor_, cursor_), to = std::max(anchor_, cursor_);
+    return laid_.mid(from, to - from);
+}
+
+void CurrentPathLabel::SelectAll()
+{
+    line();
+    anchor_ = 0;
+    cursor_ = int(laid_.size());
+    update();
+}
+
+void CurrentPathLabel::Copy() const
+{
+    const QString selected = SelectedText();
+    if (!selected.isEmpty())
+        QGuiApplication::clipboard()->setText(selected);
+}
+
+void CurrentPathLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
+    painter.setPen(palette().color(group, QPalette::WindowText));
+    QList<QTextLayout::FormatRange> selection;
+    if (anchor_ != cursor_) {
+        QTextLayout::FormatRange range;
+        range.start = std::min(anchor_, cursor_);
+        range.length = std::abs(anchor_ - cursor_);
+        range.format.setBackground(palette().brush(group, QPalette::Highlight));
+        range.format.setForeground(palette().brush(group, QPalette::HighlightedText));
+        selection.push_back(range);
+    }
+    painter.setClipRect(contentsRect());
+    layout_.draw(&painter, origin(), selection);
+}
+
+void CurrentPathLabel::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QLabel::mousePressEvent(event);
+        return;
+    }
+    cursor_ = positionAt(event->position());
+    if (!(event->modifiers() & Qt::ShiftModifier))
+        anchor_ = cursor_;
+    update();
+}
+
+void CurrentPathLabel::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!(event->buttons() & Qt::LeftButton)) {
+        QLabel::mouseMoveEvent(event);
+        return;
+    }
+    cursor_ = positionAt(event->position());
+    update();
+}
+
+void CurrentPathLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // The whole path: what one copies a path for.
+    if (event->button() == Qt::LeftButton)
+        SelectAll();
+}
+
+void CurrentPathLabel::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy))
+        Copy();
+    else if (event->matches(QKeySequence::SelectAll))
+        SelectAll();
+    else
+        QLabel::keyPressEvent(event);
+}
+
+void CurrentPathLabel::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    QAction *copy = menu.addAction(QStringLiteral("&Copy"), this, &CurrentPathLabel::Copy);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(!SelectedText().isEmpty());
+    menu.addAction(QStringLiteral("Select All"), this, &CurrentPathLabel::SelectAll)->setShortcut(QKeySequence::SelectAll);
+    menu.exec(event->globalPos());
+}
+
+} // namespace folvane
