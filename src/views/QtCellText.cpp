@@ -233,11 +233,10 @@ void QtCellText::Draw(QPainter *painter, const QRect &room, Qt::Alignment alignm
 {
     if (pieces && direction == Qt::LeftToRight) {
         QtCellText &cells = For(font, painter->device());
-        static Laid laid; // painting is the UI thread's: one is enough
-        QGlyphRun run;
-        QPointF origin;
-        if (cells.Lay(text, laid) && cells.place(room, alignment, direction, laid, run, origin)) {
-            painter->drawGlyphRun(origin, run);
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+        if (cells.Gather(room, alignment, text, glyphs, positions)) {
+            cells.DrawGathered(painter, glyphs, positions);
             return;
         }
     }
@@ -303,41 +302,51 @@ std::optional<std::size_t> QtCellText::Cut(const Laid &laid, qreal keep)
     return cut;
 }
 
-bool QtCellText::place(const QRect &room, Qt::Alignment alignment, Qt::LayoutDirection direction,
-                       const Laid &laid, QGlyphRun &run, QPointF &origin)
+bool QtCellText::Gather(const QRect &room, Qt::Alignment alignment, const QString &text, QList<quint32> &glyphs,
+                        QList<QPointF> &positions)
 {
-    QList<quint32> glyphs;
-    QList<QPointF> positions;
-    glyphs.reserve(qsizetype(laid.glyphs.size()) + 1);
-    positions.reserve(qsizetype(laid.glyphs.size()) + 1);
-    origin = QPointF(room.left(), room.top() + (room.height() - laid.height) / 2);
+    static Laid laid; // painting is the UI thread's: one is enough
+    if (!Lay(text, laid))
+        return false;
+    QPointF origin(room.left(), room.top() + (room.height() - laid.height) / 2);
+    std::size_t count = laid.glyphs.size();
+    std::optional<qreal> ellipsisAt;
     if (laid.width <= room.width()) {
-        const Qt::Alignment h = QStyle::visualAlignment(direction, alignment) & Qt::AlignHorizontal_Mask;
+        const Qt::Alignment h = QStyle::visualAlignment(Qt::LeftToRight, alignment) & Qt::AlignHorizontal_Mask;
         origin.setX(h & Qt::AlignRight ? room.right() + 1 - laid.width
                     : h & Qt::AlignHCenter ? room.left() + (room.width() - laid.width) / 2
                                            : room.left());
-        glyphs = QList<quint32>(laid.glyphs.begin(), laid.glyphs.end());
-        for (qreal x : laid.positions)
-            positions.push_back(QPointF(x, laid.ascent));
     } else {
         // The characters that leave room for the ellipsis.
         const qreal keep = room.width() - ellipsisWidth_;
-        const std::optional<Unit> &ellipsis = unit(keyOf(&kEllipsisCode, 1));
         const std::optional<std::size_t> cut = Cut(laid, keep);
-        if (keep <= 0 || !ellipsis || !cut)
+        if (keep <= 0 || !unit(keyOf(&kEllipsisCode, 1)) || !cut)
             return false;
-        const qreal end = laid.boundaries[*cut];
-        for (std::size_t g = 0; g < laid.glyphs.size() && laid.positions[g] < end; ++g) {
-            glyphs.push_back(laid.glyphs[g]);
-            positions.push_back(QPointF(laid.positions[g], laid.ascent));
-        }
-        glyphs.push_back(ellipsis->glyph);
-        positions.push_back(QPointF(end, laid.ascent));
+        ellipsisAt = laid.boundaries[*cut];
+        count = std::size_t(std::find_if(laid.positions.begin(), laid.positions.end(),
+                                         [&](qreal x) { return x >= *ellipsisAt; }) -
+                            laid.positions.begin());
     }
+    for (std::size_t g = 0; g < count; ++g) {
+        glyphs.push_back(laid.glyphs[g]);
+        positions.push_back(origin + QPointF(laid.positions[g], laid.ascent));
+    }
+    if (ellipsisAt) {
+        glyphs.push_back(unit(keyOf(&kEllipsisCode, 1))->glyph);
+        positions.push_back(origin + QPointF(*ellipsisAt, laid.ascent));
+    }
+    return true;
+}
+
+void QtCellText::DrawGathered(QPainter *painter, const QList<quint32> &glyphs, const QList<QPointF> &positions) const
+{
+    if (glyphs.isEmpty())
+        return;
+    QGlyphRun run;
     run.setRawFont(raw_);
     run.setGlyphIndexes(glyphs);
     run.setPositions(positions);
-    return true;
+    painter->drawGlyphRun(QPointF(), run);
 }
 
 } // namespace folvane

@@ -41,6 +41,13 @@ public:
     static void Draw(QPainter *painter, const QRect &room, Qt::Alignment alignment, const QString &text,
                      const QFont &font, Qt::LayoutDirection direction, bool pieces = true);
 
+    // For a text running left to right, the glyphs Draw draws in `room`, appended to `glyphs` with
+    // their places on the painter; false (and nothing appended) when the text is not drawn from
+    // pieces. Texts of one colour gathered so are drawn with one call.
+    bool Gather(const QRect &room, Qt::Alignment alignment, const QString &text, QList<quint32> &glyphs,
+                QList<QPointF> &positions);
+    void DrawGathered(QPainter *painter, const QList<quint32> &glyphs, const QList<QPointF> &positions) const;
+
     // A text put together from pieces: its glyphs with their positions as QTextLayout gives them
     // (y at the baseline), the x of each character boundary that is not inside a glyph made of
     // several characters (-1 for one that is), and the line's measures.
@@ -74,10 +81,6 @@ private:
     const std::optional<Unit> &unit(std::uint32_t key);
     std::optional<Unit> makeUnit(std::uint32_t key) const;
     std::optional<qreal> kerning(std::uint32_t left, std::uint32_t right);
-    // The glyphs of a laid text as Draw draws them in `room`, from `origin`; false when the text
-    // is cut where its pieces cannot say how QTextLayout would cut it.
-    bool place(const QRect &room, Qt::Alignment alignment, Qt::LayoutDirection direction, const Laid &laid,
-               QGlyphRun &run, QPointF &origin);
 
     QFont font_;
     QRawFont raw_;

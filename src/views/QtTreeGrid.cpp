@@ -698,6 +698,12 @@ struct QtTreeGrid::ShownColumn {
     Qt::Alignment alignment;
 };
 
+struct QtTreeGrid::TextBatch {
+    QColor pen;
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
+};
+
 struct QtTreeGrid::RowLook {
     QPalette::ColorGroup group = QPalette::Active;
     QColor base, highlight, highlightedText, text, mid;
@@ -781,6 +787,7 @@ void QtTreeGrid::drawRow(QPainter *painter, const QStyleOptionViewItem &option, 
     const bool selected = selectionModel()->isSelected(index);
     const bool hovered = node == hovered_;
     const bool reverse = isRightToLeft();
+    cellText_ = reverse ? nullptr : &QtCellText::For(font(), painter->device());
 
     // The viewport on either side of the columns.
     if (look.left > row.left())
@@ -805,6 +812,7 @@ void QtTreeGrid::drawRow(QPainter *painter, const QStyleOptionViewItem &option, 
         if (room.width() > 0)
             drawCell(painter, look, shown, node, room, selected, hovered);
     }
+    drawTexts(painter);
 
     if (node == look.focused) {
         // The current row's focus frame, as the style draws it for a view that shows the focus
@@ -857,9 +865,8 @@ void QtTreeGrid::drawCell(QPainter *painter, const RowLook &look, const ShownCol
         inner = QStyle::visualRect(direction, room, inner);
         if (events_.getText && inner.width() > 0) {
             const QString label = QString::fromStdString(events_.getText(node, column));
-            if (!label.isEmpty()) {
+            if (!label.isEmpty() && !gather(text, inner, shown.alignment, label)) {
                 painter->setPen(text);
-                painter->setFont(font());
                 QtCellText::Draw(painter, inner, shown.alignment, label, font(), direction);
             }
         }
@@ -869,6 +876,28 @@ void QtTreeGrid::drawCell(QPainter *painter, const RowLook &look, const ShownCol
     const QColor line = blend(look.mid, background, 110);
     painter->fillRect(QRect(room.right(), room.top(), 1, room.height()), line);
     painter->fillRect(QRect(room.left(), room.bottom(), room.width(), 1), line);
+}
+
+bool QtTreeGrid::gather(const QColor &pen, const QRect &room, Qt::Alignment alignment, const QString &text) const
+{
+    if (!cellText_)
+        return false;
+    auto batch = std::find_if(texts_.begin(), texts_.end(), [&](const TextBatch &b) { return b.pen == pen; });
+    if (batch == texts_.end())
+        batch = texts_.insert(texts_.end(), TextBatch{pen, {}, {}});
+    return cellText_->Gather(room, alignment, text, batch->glyphs, batch->positions);
+}
+
+void QtTreeGrid::drawTexts(QPainter *painter) const
+{
+    for (TextBatch &batch : texts_) {
+        if (cellText_ && !batch.glyphs.isEmpty()) {
+            painter->setPen(batch.pen);
+            cellText_->DrawGathered(painter, batch.glyphs, batch.positions);
+        }
+        batch.glyphs.clear();
+        batch.positions.clear();
+    }
 }
 
 bool QtTreeGrid::viewportEvent(QEvent *event)

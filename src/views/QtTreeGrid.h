@@ -17,6 +17,7 @@
 
 namespace folvane {
 
+class QtCellText;
 class QtNodeModel;
 
 class QtTreeGrid final : public QTreeView, public ITreeGrid {
@@ -106,9 +107,13 @@ private:
     // What the rows of one paint share: colours, the columns on screen, the font's pieces.
     struct RowLook;
     struct ShownColumn;
+    struct TextBatch;
     RowLook rowLook(const QStyleOptionViewItem &option) const;
     void drawCell(QPainter *painter, const RowLook &look, const ShownColumn &shown, NodeId node, const QRect &room,
                   bool selected, bool hovered) const;
+    // Adds a text to the row's glyphs of its colour; false when it is to be drawn on its own.
+    bool gather(const QColor &pen, const QRect &room, Qt::Alignment alignment, const QString &text) const;
+    void drawTexts(QPainter *painter) const;
 
     std::string name_;
     TNodeTree tree_;
@@ -131,6 +136,9 @@ private:
     // While a paint runs: what its rows share, and the bottom of the last row drawn.
     mutable const RowLook *look_ = nullptr;
     mutable int rowsBottom_ = -1;
+    // The glyphs of a row's texts drawn from pieces, by colour, drawn when the row's cells are.
+    mutable std::vector<TextBatch> texts_;
+    mutable QtCellText *cellText_ = nullptr;
 };
 
 } // namespace folvane
