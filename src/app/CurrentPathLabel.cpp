@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+#include "views/QtCellText.h"
+
 namespace folvane {
 
 CurrentPathLabel::CurrentPathLabel(const QString &text, QWidget *parent) : QLabel(text, parent)
@@ -43,8 +45,6 @@ const QTextLine &CurrentPathLabel::line() const
     const QString &shown = text();
     if (!stale_ && laid_ == shown)
         return line_;
-    if (laid_ != shown)
-        anchor_ = cursor_ = 0;
     laid_ = shown;
     stale_ = false;
     layout_.setText(shown);
@@ -76,16 +76,17 @@ int CurrentPathLabel::positionAt(const QPointF &point) const
 
 QString CurrentPathLabel::SelectedText() const
 {
-    line(); // a new text has no selection
+    if (!hasSelection())
+        return {};
     const int from = std::min(anchor_, cursor_), to = std::max(anchor_, cursor_);
-    return laid_.mid(from, to - from);
+    return text().mid(from, to - from);
 }
 
 void CurrentPathLabel::SelectAll()
 {
-    line();
+    selectedIn_ = text();
     anchor_ = 0;
-    cursor_ = int(laid_.size());
+    cursor_ = int(selectedIn_.size());
     update();
 }
 
@@ -101,8 +102,22 @@ void CurrentPathLabel::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
     painter.setPen(palette().color(group, QPalette::WindowText));
+    painter.setClipRect(contentsRect());
+    if (!hasSelection() && layoutDirection() == Qt::LeftToRight) {
+        // Most paints are of a new path with nothing selected: drawn from the font's pieces when
+        // it can be, in a room that never cuts it (the clip does, as for the laid-out line).
+        QtCellText &cells = QtCellText::For(font(), this);
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+        QRect room = contentsRect();
+        room.setWidth(QWIDGETSIZE_MAX / 2);
+        if (cells.Gather(room, Qt::AlignLeft | Qt::AlignVCenter, text(), glyphs, positions)) {
+            cells.DrawGathered(&painter, glyphs, positions);
+            return;
+        }
+    }
     QList<QTextLayout::FormatRange> selection;
-    if (anchor_ != cursor_) {
+    if (hasSelection()) {
         QTextLayout::FormatRange range;
         range.start = std::min(anchor_, cursor_);
         range.length = std::abs(anchor_ - cursor_);
@@ -110,7 +125,6 @@ void CurrentPathLabel::paintEvent(QPaintEvent *)
         range.format.setForeground(palette().brush(group, QPalette::HighlightedText));
         selection.push_back(range);
     }
-    painter.setClipRect(contentsRect());
     layout_.draw(&painter, origin(), selection);
 }
 
@@ -120,8 +134,11 @@ void CurrentPathLabel::mousePressEvent(QMouseEvent *event)
         QLabel::mousePressEvent(event);
         return;
     }
+    // Shift extends the selection of the path shown; any other press starts a new one.
+    const bool extend = (event->modifiers() & Qt::ShiftModifier) && selectedIn_ == text();
+    selectedIn_ = text();
     cursor_ = positionAt(event->position());
-    if (!(event->modifiers() & Qt::ShiftModifier))
+    if (!extend)
         anchor_ = cursor_;
     update();
 }

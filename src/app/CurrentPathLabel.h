@@ -38,9 +38,10 @@ protected:
 
 private:
     QSize hint() const;
-    // The line of the text shown now, laid out again when the text or the font changed; a new
-    // text also drops the selection.
+    // The line of the text shown now, laid out again when the text or the font changed.
     const QTextLine &line() const;
+    // A selection belongs to the text it was made in: a new path has none.
+    bool hasSelection() const { return anchor_ != cursor_ && selectedIn_ == text(); }
     QPointF origin() const;
     int positionAt(const QPointF &point) const;
 
@@ -48,7 +49,8 @@ private:
     mutable QTextLine line_;
     mutable QString laid_;
     mutable bool stale_ = true; // the font changed since the text was laid out
-    mutable int anchor_ = 0, cursor_ = 0; // the selection, as character positions in the text
+    int anchor_ = 0, cursor_ = 0; // the selection, as character positions in selectedIn_
+    QString selectedIn_;
     mutable QSize hint_;
 };
 

@@ -1,6 +1,7 @@
 #include "views/QtTreeGrid.h"
 
 #include <QAbstractItemModel>
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QScrollBar>
@@ -898,6 +899,25 @@ void QtTreeGrid::drawTexts(QPainter *painter) const
         batch.glyphs.clear();
         batch.positions.clear();
     }
+}
+
+// A change of selection or of the current row repaints the viewport: the view would find the rows'
+// places first by searching its list of every row shown, which in a tree of a million expanded
+// rows costs more than painting a page of them. (A screen reader is told of the new current row
+// as the view tells it.)
+QRegion QtTreeGrid::visualRegionForSelection(const QItemSelection &selection) const
+{
+    return selection.isEmpty() ? QRegion() : QRegion(viewport()->rect());
+}
+
+void QtTreeGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    if (QAccessible::isActive()) {
+        QTreeView::currentChanged(current, previous);
+        return;
+    }
+    QAbstractItemView::currentChanged(current, previous);
+    viewport()->update();
 }
 
 bool QtTreeGrid::viewportEvent(QEvent *event)

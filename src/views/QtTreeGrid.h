@@ -90,6 +90,8 @@ protected:
     void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
     bool viewportEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    QRegion visualRegionForSelection(const QItemSelection &selection) const override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
     friend class QtNodeModel;

@@ -3,12 +3,14 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QTest>
 
 #include <memory>
 
 #include "GuiTestSupport.h"
 #include "app/CurrentPathLabel.h"
+#include "views/QtCellText.h"
 
 using namespace folvane;
 using folvane::test::GuiApp;
@@ -92,4 +94,19 @@ TEST_F(CurrentPathLabelTest, PaintsItsOwnBackgroundTheTextAndTheSelection)
     label->SelectAll();
     const QImage selected = shot();
     EXPECT_GT(count(selected, label->palette().color(QPalette::Active, QPalette::Highlight)), 0);
+
+    // With nothing selected the path is drawn from the font's pieces: exactly where and as its
+    // laid-out line would be.
+    label->setText(QStringLiteral("/data/photos/2024 fifty-first"));
+    QImage laidOut(label->size(), QImage::Format_RGB32);
+    laidOut.fill(label->palette().color(QPalette::Window));
+    {
+        QPainter painter(&laidOut);
+        painter.setPen(QColor(0, 0, 255));
+        QRect room = label->contentsRect();
+        room.setWidth(100000);
+        QtCellText::Draw(&painter, room, Qt::AlignLeft | Qt::AlignVCenter, label->text(), label->font(),
+                         Qt::LeftToRight, false);
+    }
+    EXPECT_TRUE(shot() == laidOut);
 }
