@@ -14,19 +14,29 @@
 
 namespace folvane {
 
-CurrentPathLabel::CurrentPathLabel(const QString &text, QWidget *parent) : QLabel(text, parent)
+CurrentPathLabel::CurrentPathLabel(const QString &text, QWidget *parent) : QWidget(parent)
 {
-    // Plain text: a path is never read as markup, and setting one does not look for any.
-    setTextFormat(Qt::PlainText);
+    setText(text);
     setAutoFillBackground(true);
     setFocusPolicy(Qt::ClickFocus);
     setCursor(Qt::IBeamCursor);
 }
 
+void CurrentPathLabel::setText(const QString &text)
+{
+    if (text == text_)
+        return;
+    text_ = text;
+    setAccessibleName(text);
+    update();
+}
+
 QSize CurrentPathLabel::hint() const
 {
-    if (!hint_.isValid())
-        hint_ = QSize(minimumWidth(), QLabel::minimumSizeHint().height());
+    if (!hint_.isValid()) {
+        const QMargins margins = contentsMargins();
+        hint_ = QSize(minimumWidth(), fontMetrics().height() + margins.top() + margins.bottom());
+    }
     return hint_;
 }
 
@@ -37,12 +47,12 @@ void CurrentPathLabel::changeEvent(QEvent *event)
         hint_ = QSize();
         stale_ = true;
     }
-    QLabel::changeEvent(event);
+    QWidget::changeEvent(event);
 }
 
 const QTextLine &CurrentPathLabel::line() const
 {
-    const QString &shown = text();
+    const QString &shown = text_;
     if (!stale_ && laid_ == shown)
         return line_;
     laid_ = shown;
@@ -131,7 +141,7 @@ void CurrentPathLabel::paintEvent(QPaintEvent *)
 void CurrentPathLabel::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton) {
-        QLabel::mousePressEvent(event);
+        QWidget::mousePressEvent(event);
         return;
     }
     // Shift extends the selection of the path shown; any other press starts a new one.
@@ -146,7 +156,7 @@ void CurrentPathLabel::mousePressEvent(QMouseEvent *event)
 void CurrentPathLabel::mouseMoveEvent(QMouseEvent *event)
 {
     if (!(event->buttons() & Qt::LeftButton)) {
-        QLabel::mouseMoveEvent(event);
+        QWidget::mouseMoveEvent(event);
         return;
     }
     cursor_ = positionAt(event->position());
@@ -167,7 +177,7 @@ void CurrentPathLabel::keyPressEvent(QKeyEvent *event)
     else if (event->matches(QKeySequence::SelectAll))
         SelectAll();
     else
-        QLabel::keyPressEvent(event);
+        QWidget::keyPressEvent(event);
 }
 
 void CurrentPathLabel::contextMenuEvent(QContextMenuEvent *event)

@@ -3,20 +3,24 @@
 // copy, changed at every step through the tree.
 //
 // Stepping through a large tree page by page shows a new path at every page. A QLabel whose
-// text may be selected lays its text out in a document at each change and paints its parents
-// beneath it; this label lays its one line out once per text (at the first paint after a change),
-// fills its own background, and works its size hints out once per font: the layout gives it the
-// width left over (its width hint is ignored) and one line of its font in height, whatever the
-// path. The text is drawn in the palette's WindowText, a selection in Highlight.
+// text may be selected lays its text out in a document at each change, paints its parents
+// beneath it, and asks the window to lay itself out again. This label's size does not hang on its
+// text: the layout gives it the width left over (its width hint is ignored) and one line of its
+// font in height, whatever the path, so a new path only repaints it. With nothing selected the
+// path is put together from the glyphs the cell text keeps; a selection lays it out. It fills its
+// own background; the text is drawn in the palette's WindowText, a selection in Highlight.
 
-#include <QLabel>
 #include <QTextLayout>
+#include <QWidget>
 
 namespace folvane {
 
-class CurrentPathLabel final : public QLabel {
+class CurrentPathLabel final : public QWidget {
 public:
     explicit CurrentPathLabel(const QString &text, QWidget *parent = nullptr);
+
+    QString text() const { return text_; }
+    void setText(const QString &text);
 
     QSize sizeHint() const override { return hint(); }
     QSize minimumSizeHint() const override { return hint(); }
@@ -41,10 +45,11 @@ private:
     // The line of the text shown now, laid out again when the text or the font changed.
     const QTextLine &line() const;
     // A selection belongs to the text it was made in: a new path has none.
-    bool hasSelection() const { return anchor_ != cursor_ && selectedIn_ == text(); }
+    bool hasSelection() const { return anchor_ != cursor_ && selectedIn_ == text_; }
     QPointF origin() const;
     int positionAt(const QPointF &point) const;
 
+    QString text_;
     mutable QTextLayout layout_;
     mutable QTextLine line_;
     mutable QString laid_;

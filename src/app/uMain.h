@@ -31,6 +31,7 @@ class QToolButton;
 
 namespace folvane {
 
+class CurrentPathLabel;
 class QtChanges;
 class QtChart;
 class QtTreeGrid;
@@ -123,7 +124,8 @@ public:
     QStackedWidget *pcAge, *pcSize, *pcType;
     QPushButton *btnOpen;
     QToolButton *btnUp;
-    QLabel *Label1, *lbPath;
+    QLabel *Label1;
+    CurrentPathLabel *lbPath;
 
 protected:
     void showEvent(QShowEvent *event) override;

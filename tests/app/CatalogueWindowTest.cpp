@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "GuiTestSupport.h"
+#include "app/CurrentPathLabel.h"
 #include "app/uMain.h"
 #include "app/uWaitForm.h"
 #include "catalog/CatalogFile.h"

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "GuiTestSupport.h"
+#include "app/CurrentPathLabel.h"
 #include "app/uMain.h"
 #include "app/uWaitForm.h"
 #include "catalog/CatalogEdit.h"

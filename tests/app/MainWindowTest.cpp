@@ -37,6 +37,7 @@
 #include <sys/stat.h>
 
 #include "GuiTestSupport.h"
+#include "app/CurrentPathLabel.h"
 #include "app/EndRequests.h"
 #include "app/QtUiServices.h"
 #include "app/UriList.h"

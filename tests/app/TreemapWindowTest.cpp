@@ -14,6 +14,7 @@
 #include <QToolTip>
 
 #include "GuiTestSupport.h"
+#include "app/CurrentPathLabel.h"
 #include "app/uMain.h"
 #include "app/uWaitForm.h"
 #include "catalog/RollUp.h"
