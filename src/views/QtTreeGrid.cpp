@@ -12,6 +12,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <limits>
 
 #include "catalog/CatalogEdit.h"
 #include "views/QtCellText.h"
@@ -699,6 +700,12 @@ struct QtTreeGrid::ShownColumn {
     Qt::Alignment alignment;
 };
 
+struct QtTreeGrid::Cell {
+    const ShownColumn *shown;
+    QRect room; // the cell less the tree's branches
+    QColor background, text;
+};
+
 struct QtTreeGrid::TextBatch {
     QColor pen;
     QList<quint32> glyphs;
@@ -762,16 +769,18 @@ void QtTreeGrid::paintEvent(QPaintEvent *event)
     initViewItemOption(&option);
     const RowLook look = rowLook(option);
     look_ = &look;
+    rowsTop_ = std::numeric_limits<int>::max();
     rowsBottom_ = -1;
+    ownLineRows_.clear();
     QTreeView::paintEvent(event);
     look_ = nullptr;
+    QPainter painter(viewport());
+    painter.setClipRegion(event->region());
+    if (rowsBottom_ >= rowsTop_)
+        drawColumnLines(&painter, look);
     const QRect below(0, rowsBottom_ + 1, viewport()->width(), viewport()->height());
-    const QRegion rest = event->region() & below;
-    if (!rest.isEmpty()) {
-        QPainter fill(viewport());
-        for (const QRect &r : rest)
-            fill.fillRect(r, look.base);
-    }
+    for (const QRect &r : event->region() & below)
+        painter.fillRect(r, look.base);
 }
 
 void QtTreeGrid::drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
@@ -784,11 +793,18 @@ void QtTreeGrid::drawRow(QPainter *painter, const QStyleOptionViewItem &option, 
         own = rowLook(option);
     const RowLook &look = look_ ? *look_ : *own;
     const QRect &row = option.rect;
-    rowsBottom_ = std::max(rowsBottom_, row.bottom());
     const bool selected = selectionModel()->isSelected(index);
     const bool hovered = node == hovered_;
     const bool reverse = isRightToLeft();
     cellText_ = reverse ? nullptr : &QtCellText::For(font(), painter->device());
+    // The columns' lines of rows in their usual colours are drawn once for the whole paint.
+    const bool ownLines = !look_ || selected || hovered;
+    if (look_) {
+        rowsTop_ = std::min(rowsTop_, row.top());
+        rowsBottom_ = std::max(rowsBottom_, row.bottom());
+        if (ownLines)
+            ownLineRows_.push_back({row.top(), row.bottom()});
+    }
 
     // The viewport on either side of the columns.
     if (look.left > row.left())
@@ -796,6 +812,7 @@ void QtTreeGrid::drawRow(QPainter *painter, const QStyleOptionViewItem &option, 
     if (look.right <= row.right())
         painter->fillRect(QRect(look.right, row.top(), row.right() + 1 - look.right, row.height()), look.base);
 
+    cells_.clear();
     for (const ShownColumn &shown : look.columns) {
         QRect room(shown.left, row.top(), shown.width, row.height());
         if (shown.column == 0 && indentation() > 0) {
@@ -810,9 +827,39 @@ void QtTreeGrid::drawRow(QPainter *painter, const QStyleOptionViewItem &option, 
             painter->restore();
             room = reverse ? room.adjusted(0, 0, -indent, 0) : room.adjusted(indent, 0, 0, 0);
         }
-        if (room.width() > 0)
-            drawCell(painter, look, shown, node, room, selected, hovered);
+        if (room.width() <= 0)
+            continue;
+        Cell cell{&shown, room, shown.background, readableOn(shown.background)};
+        if (selected) {
+            cell.background = look.highlight;
+            cell.text = look.highlightedText;
+        } else if (hovered) {
+            cell.background = shown.hoverBackground;
+            cell.text = readableOn(cell.background);
+        }
+        cells_.push_back(cell);
     }
+
+    // Neighbouring cells of one colour take one fill, for their background and for their bottom line.
+    auto fillRuns = [&](auto part, auto colour) {
+        for (std::size_t i = 0; i < cells_.size();) {
+            QRect run = part(cells_[i].room);
+            std::size_t j = i + 1;
+            for (; j < cells_.size() && cells_[j].background == cells_[i].background; ++j) {
+                const QRect next = part(cells_[j].room);
+                if (next.left() != run.right() + 1 && next.right() + 1 != run.left())
+                    break;
+                run |= next;
+            }
+            painter->fillRect(run, colour(cells_[i]));
+            i = j;
+        }
+    };
+    fillRuns([](const QRect &room) { return room; }, [](const Cell &cell) { return cell.background; });
+    for (const Cell &cell : cells_)
+        drawCell(painter, look, cell, node, selected, ownLines || cell.shown->column == 0);
+    fillRuns([](const QRect &room) { return QRect(room.left(), room.bottom(), room.width(), 1); },
+             [&](const Cell &cell) { return blend(look.mid, cell.background, 110); });
     drawTexts(painter);
 
     if (node == look.focused) {
@@ -832,22 +879,13 @@ void QtTreeGrid::drawRow(QPainter *painter, const QStyleOptionViewItem &option, 
     }
 }
 
-void QtTreeGrid::drawCell(QPainter *painter, const RowLook &look, const ShownColumn &shown, NodeId node,
-                          const QRect &room, bool selected, bool hovered) const
+void QtTreeGrid::drawCell(QPainter *painter, const RowLook &look, const Cell &cell, NodeId node, bool selected,
+                          bool ownLine) const
 {
-    const int column = shown.column;
-    QColor background = shown.background, text = readableOn(background);
-    if (selected) {
-        background = look.highlight;
-        text = look.highlightedText;
-    } else if (hovered) {
-        background = shown.hoverBackground;
-        text = readableOn(background);
-    }
-    painter->fillRect(room, background);
-
     // The icon first in reading order, then the text; placed left to right and mirrored for a
     // right-to-left layout. A cell that cannot be drawn stays empty; nothing escapes the paint.
+    const QRect &room = cell.room;
+    const int column = cell.shown->column;
     const Qt::LayoutDirection direction = layoutDirection();
     QRect inner = room.adjusted(look.margin, 0, -look.margin, 0);
     try {
@@ -859,24 +897,52 @@ void QtTreeGrid::drawCell(QPainter *painter, const RowLook &look, const ShownCol
                 const QRect place(inner.left(), room.top() + (room.height() - size.height()) / 2, size.width(),
                                   size.height());
                 const QIcon::Mode mode = !look.enabled ? QIcon::Disabled : selected ? QIcon::Selected : QIcon::Normal;
-                icon.paint(painter, QStyle::visualRect(direction, room, place), Qt::AlignCenter, mode);
+                const QRect shown = QStyle::visualRect(direction, room, place);
+                // An icon wider than what the branches leave of its cell stays inside the cell.
+                const bool clipped = !room.contains(shown);
+                if (clipped) {
+                    painter->save();
+                    painter->setClipRect(room, Qt::IntersectClip);
+                }
+                icon.paint(painter, shown, Qt::AlignCenter, mode);
+                if (clipped)
+                    painter->restore();
                 inner.setLeft(place.right() + 1 + 2 * look.margin); // the icon's own margin, then the text's
             }
         }
         inner = QStyle::visualRect(direction, room, inner);
         if (events_.getText && inner.width() > 0) {
             const QString label = QString::fromStdString(events_.getText(node, column));
-            if (!label.isEmpty() && !gather(text, inner, shown.alignment, label)) {
-                painter->setPen(text);
-                QtCellText::Draw(painter, inner, shown.alignment, label, font(), direction);
+            if (!label.isEmpty() && !gather(cell.text, inner, cell.shown->alignment, label)) {
+                painter->setPen(cell.text);
+                QtCellText::Draw(painter, inner, cell.shown->alignment, label, font(), direction);
             }
         }
     } catch (...) {
     }
+    if (ownLine)
+        painter->fillRect(QRect(room.right(), room.top(), 1, room.height()), blend(look.mid, cell.background, 110));
+}
 
-    const QColor line = blend(look.mid, background, 110);
-    painter->fillRect(QRect(room.right(), room.top(), 1, room.height()), line);
-    painter->fillRect(QRect(room.left(), room.bottom(), room.width(), 1), line);
+void QtTreeGrid::drawColumnLines(QPainter *painter, const RowLook &look) const
+{
+    // Down each column but the tree's (whose cells' edges move with the rows' levels), from the
+    // first row painted to the last, around the rows that drew their own.
+    std::sort(ownLineRows_.begin(), ownLineRows_.end());
+    for (const ShownColumn &shown : look.columns) {
+        if (shown.column == 0)
+            continue;
+        const int x = shown.left + shown.width - 1;
+        const QColor line = blend(look.mid, shown.background, 110);
+        int top = rowsTop_;
+        for (const auto &[from, to] : ownLineRows_) {
+            if (from > top)
+                painter->fillRect(QRect(x, top, 1, from - top), line);
+            top = std::max(top, to + 1);
+        }
+        if (top <= rowsBottom_)
+            painter->fillRect(QRect(x, top, 1, rowsBottom_ + 1 - top), line);
+    }
 }
 
 bool QtTreeGrid::gather(const QColor &pen, const QRect &room, Qt::Alignment alignment, const QString &text) const

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "views/ViewInterfaces.h"
@@ -109,10 +110,12 @@ private:
     // What the rows of one paint share: colours, the columns on screen, the font's pieces.
     struct RowLook;
     struct ShownColumn;
+    struct Cell;
     struct TextBatch;
     RowLook rowLook(const QStyleOptionViewItem &option) const;
-    void drawCell(QPainter *painter, const RowLook &look, const ShownColumn &shown, NodeId node, const QRect &room,
-                  bool selected, bool hovered) const;
+    void drawCell(QPainter *painter, const RowLook &look, const Cell &cell, NodeId node, bool selected,
+                  bool ownLine) const;
+    void drawColumnLines(QPainter *painter, const RowLook &look) const;
     // Adds a text to the row's glyphs of its colour; false when it is to be drawn on its own.
     bool gather(const QColor &pen, const QRect &room, Qt::Alignment alignment, const QString &text) const;
     void drawTexts(QPainter *painter) const;
@@ -137,7 +140,9 @@ private:
     NodeId hovered_ = kNoNode; // the row under the mouse, tinted
     // While a paint runs: what its rows share, and the bottom of the last row drawn.
     mutable const RowLook *look_ = nullptr;
-    mutable int rowsBottom_ = -1;
+    mutable int rowsTop_ = 0, rowsBottom_ = -1;
+    mutable std::vector<std::pair<int, int>> ownLineRows_; // rows that drew their own column lines
+    mutable std::vector<Cell> cells_;                      // of the row being drawn
     // The glyphs of a row's texts drawn from pieces, by colour, drawn when the row's cells are.
     mutable std::vector<TextBatch> texts_;
     mutable QtCellText *cellText_ = nullptr;

@@ -211,7 +211,8 @@ TEST_F(QtTreeGridTest, TextsStayInsideTheirCellsAndFollowTheAlignment)
 
 // The rows paint the whole viewport, which is not filled beneath them: their cells, the space
 // beside the columns and below the last row. A selected row is highlighted from its branches to
-// its last cell, the row under the mouse is tinted, the others keep their columns' colours.
+// its last cell, the row under the mouse is tinted, the others keep their columns' colours; each
+// column's line runs down its right edge in the colour of each row.
 TEST_F(QtTreeGridTest, RowsPaintTheWholeViewportWithTheSelectionAndTheRowUnderTheMouse)
 {
     const NodeId top = ids[0], a = ids[1], b = ids[4], c = ids[5];
@@ -250,6 +251,21 @@ TEST_F(QtTreeGridTest, RowsPaintTheWholeViewportWithTheSelectionAndTheRowUnderTh
         EXPECT_EQ(at(a, column), columns[column]);
         EXPECT_NE(at(c, column), columns[column]);
         EXPECT_NE(at(c, column), highlight);
+    }
+    // Each cell's right edge is its column's line, drawn for the selected and the tinted row in
+    // their own colours, not in those of the other rows.
+    auto edge = [&](NodeId node, int column) {
+        const QRect cell = grid->visualRect(grid->IndexOf(node, column));
+        return shot.pixelColor(cell.right(), cell.center().y());
+    };
+    for (int column = 0; column < 3; ++column) {
+        SCOPED_TRACE(column);
+        EXPECT_NE(edge(a, column), columns[column]);
+        EXPECT_EQ(edge(ids[6], column), edge(a, column));
+        EXPECT_NE(edge(b, column), highlight);
+        EXPECT_NE(edge(b, column), edge(a, column));
+        EXPECT_NE(edge(c, column), at(c, column));
+        EXPECT_NE(edge(c, column), edge(a, column));
     }
     const QRect rowB = grid->visualRect(grid->IndexOf(b, 0));
     EXPECT_EQ(shot.pixelColor(1, rowB.center().y()), highlight) << "the selected row's branches";
