@@ -6,6 +6,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 
 namespace folvane {
@@ -179,52 +180,59 @@ std::optional<qreal> QtCellText::kerning(std::uint32_t left, std::uint32_t right
     return found->second;
 }
 
-bool QtCellText::Lay(const QString &text, Laid &laid)
+bool QtCellText::Lay(const QString &text, Laid &laid, qreal limit)
 {
     const int n = int(text.size());
     if (n == 0 || !raw_.isValid())
         return false;
-    // The units from the left: the longest run of up to three characters that makes one glyph.
-    keys_.clear();
-    std::uint8_t codes[3];
-    for (int i = 0; i < n;) {
-        int take = 1;
-        for (int k = 0; k < 3 && i + k < n; ++k)
-            if (!(codes[k] = code(text[i + k])) && k == 0)
-                return false;
-        if (i + 1 < n && codes[1] && unit(keyOf(codes, 2)))
-            take = i + 2 < n && codes[2] && unit(keyOf(codes, 3)) ? 3 : 2;
-        const std::uint32_t key = keyOf(codes, take);
-        if (!unit(key))
+    // Every character one the pieces are made of, or the text is not laid from pieces at all.
+    codes_.resize(std::size_t(n));
+    int lastInk = -1; // the last character that is not a space: the line's width ends with it
+    for (int i = 0; i < n; ++i) {
+        if (!(codes_[std::size_t(i)] = code(text[i])))
             return false;
-        keys_.push_back(key);
-        i += take;
+        if (codes_[std::size_t(i)] != ' ' && codes_[std::size_t(i)] != 0xA0)
+            lastInk = i;
     }
     laid.glyphs.clear();
     laid.positions.clear();
-    laid.glyphs.reserve(keys_.size());
-    laid.positions.reserve(keys_.size());
     laid.boundaries.assign(std::size_t(n) + 1, -1);
+    laid.height = height_;
+    laid.ascent = ascent_;
+    // The units from the left: the longest run of up to three characters that makes one glyph,
+    // each placed after the one before it and the kerning between the two.
     qreal x = 0;
-    int at = 0;
-    for (std::size_t k = 0; k < keys_.size(); ++k) {
-        const Unit &u = *unit(keys_[k]);
-        laid.glyphs.push_back(u.glyph);
-        laid.positions.push_back(x);
-        laid.boundaries[std::size_t(at)] = x;
-        at += lengthOf(keys_[k]);
-        x += u.advance;
-        if (k + 1 < keys_.size()) {
-            const std::optional<qreal> moved = kerning(keys_[k], keys_[k + 1]);
+    std::uint32_t previous = 0;
+    for (int i = 0; i < n;) {
+        const std::uint8_t *codes = &codes_[std::size_t(i)];
+        int take = 1;
+        if (i + 1 < n && unit(keyOf(codes, 2)))
+            take = i + 2 < n && unit(keyOf(codes, 3)) ? 3 : 2;
+        const std::uint32_t key = keyOf(codes, take);
+        const std::optional<Unit> &u = unit(key);
+        if (!u)
+            return false;
+        if (previous) {
+            const std::optional<qreal> moved = kerning(previous, key);
             if (!moved)
                 return false;
             x += *moved;
         }
+        laid.boundaries[std::size_t(i)] = x;
+        if (x > limit && i <= lastInk) {
+            // Ink still to come starts past the limit: the line is wider than that, and the
+            // glyphs before are all a cut can keep.
+            laid.width = std::numeric_limits<qreal>::infinity();
+            return true;
+        }
+        laid.glyphs.push_back(u->glyph);
+        laid.positions.push_back(x);
+        x += u->advance;
+        previous = key;
+        i += take;
     }
     laid.boundaries[std::size_t(n)] = x;
-    laid.width = x + unit(keys_.back())->overhang;
-    laid.height = height_;
-    laid.ascent = ascent_;
+    laid.width = x + unit(previous)->overhang;
     return true;
 }
 
@@ -306,7 +314,7 @@ bool QtCellText::Gather(const QRect &room, Qt::Alignment alignment, const QStrin
                         QList<QPointF> &positions)
 {
     static Laid laid; // painting is the UI thread's: one is enough
-    if (!Lay(text, laid))
+    if (!Lay(text, laid, room.width()))
         return false;
     QPointF origin(room.left(), room.top() + (room.height() - laid.height) / 2);
     std::size_t count = laid.glyphs.size();

@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -58,8 +59,10 @@ public:
         qreal width = 0;              // as QTextLine::naturalTextWidth
         qreal height = 0, ascent = 0; // as QTextLine::height and ascent
     };
-    // False when the text is not laid out from pieces (see the top of this file).
-    bool Lay(const QString &text, Laid &laid);
+    // False when the text is not laid out from pieces (see the top of this file). Past `limit`,
+    // once the line is known to be wider, the laying stops: the glyphs and boundaries are those
+    // before the limit, and the width is infinite.
+    bool Lay(const QString &text, Laid &laid, qreal limit = std::numeric_limits<qreal>::infinity());
     // The character boundary before which a laid text is cut to take at most `keep` pixels, as
     // QTextLayout cuts it; nothing when that may fall inside a glyph made of several characters.
     static std::optional<std::size_t> Cut(const Laid &laid, qreal keep);
@@ -100,7 +103,7 @@ private:
         float moved = 0;                   // a multiple of 1/64 pixel, so held exactly
     };
     std::vector<Kerning> pairKernings_;
-    std::vector<std::uint32_t> keys_; // scratch: the units of the text being laid
+    std::vector<std::uint8_t> codes_; // scratch: the codes of the text being laid
 };
 
 } // namespace folvane

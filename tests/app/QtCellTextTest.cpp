@@ -121,15 +121,17 @@ TEST_F(QtCellTextTest, PiecesLayATextOutAsTheTextLayoutDoes)
     }
 }
 
-// Drawn from pieces, whole or cut with "…", at every alignment and in rooms from too small for an
-// ellipsis to wide, a text looks exactly as drawn from QTextLayout.
+// Drawn from pieces, whole or cut with "…" (laid only as far as the room needs), at every
+// alignment and in rooms from too small for an ellipsis to wide, a text looks exactly as drawn
+// from QTextLayout.
 TEST_F(QtCellTextTest, DrawnFromPiecesATextLooksAsDrawnFromItsLayout)
 {
     const std::vector<QString> all = texts();
+    const std::size_t fixed = 15; // every text of the fixed list, then every seventh random one
     int inked = 0, drawn = 0;
     for (Qt::Alignment alignment : {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter}) {
         for (int width : {4, 13, 40, 85, 173, 400}) {
-            for (std::size_t t = 0; t < all.size(); t += 7) {
+            for (std::size_t t = 0; t < all.size(); t += t < fixed ? 1 : 7) {
                 const QRect room(3, 2, width, 18);
                 auto draw = [&](bool pieces) {
                     QImage image(width + 6, 22, QImage::Format_RGB32);
