@@ -820,11 +820,16 @@ void QtTreeGrid::drawRow(QPainter *painter, const QStyleOptionViewItem &option, 
             // selected row's highlight runs under them.
             const int indent = indentation() * int(tree_.Level(node) + (rootIsDecorated() ? 1 : 0));
             const QRect branches(reverse ? room.right() + 1 - indent : room.left(), row.top(), indent, row.height());
-            painter->save();
-            painter->setClipRect(room & branches);
-            painter->fillRect(branches, selected && look.decorationSelected ? look.highlight : look.base);
-            drawBranches(painter, branches, index);
-            painter->restore();
+            const bool clipped = !room.contains(branches);
+            if (clipped) {
+                painter->save();
+                painter->setClipRect(room & branches, Qt::IntersectClip);
+            }
+            painter->drawPixmap(branches.topLeft(),
+                                branchPicture(painter, index, branches.size(), selected && look.decorationSelected,
+                                              look));
+            if (clipped)
+                painter->restore();
             room = reverse ? room.adjusted(0, 0, -indent, 0) : room.adjusted(indent, 0, 0, 0);
         }
         if (room.width() <= 0)
@@ -877,6 +882,57 @@ void QtTreeGrid::drawRow(QPainter *painter, const QStyleOptionViewItem &option, 
                                          QRect(x - header()->offset(), row.top(), header()->length() - x, row.height()));
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter);
     }
+}
+
+const QPixmap &QtTreeGrid::branchPicture(QPainter *painter, const QModelIndex &index, QSize size, bool highlighted,
+                                         const RowLook &look) const
+{
+    // A row's branches look the same wherever the row is: they hang on its level, on which of
+    // its ancestors have siblings below them, on whether it is the first row, has siblings below,
+    // has children and is expanded, and on the colours (the palette's group; a change of palette
+    // or style lets all go). Kept by all that, as rows repeat it.
+    const NodeId node = NodeOf(index);
+    std::uint64_t ancestors = 0;
+    int level = 0;
+    for (NodeId up = tree_.Parent(node); up != TNodeTree::Root() && up != kNoNode; up = tree_.Parent(up), ++level)
+        if (level < 64 && tree_.NextSibling(up) != kNoNode)
+            ancestors |= std::uint64_t(1) << level;
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    const bool first = tree_.Parent(node) == TNodeTree::Root() && tree_.Row(node) == 0;
+    const BranchKey key{ancestors,
+                        std::uint64_t(std::min(level, 255)) | std::uint64_t(size.width() & 0xFFFF) << 8 |
+                            std::uint64_t(size.height() & 0xFFFF) << 24 | std::uint64_t(int(ratio * 64) & 0xFFFF) << 40 |
+                            std::uint64_t(first) << 56 | std::uint64_t(tree_.NextSibling(node) != kNoNode) << 57 |
+                            std::uint64_t(tree_.ChildCount(node) > 0) << 58 | std::uint64_t(isExpanded(index)) << 59 |
+                            std::uint64_t(highlighted) << 60 | std::uint64_t(isRightToLeft()) << 61 |
+                            std::uint64_t(look.group & 3) << 62};
+    const bool keep = level < 64;
+    if (keep) {
+        if (const auto found = branchPictures_.find(key); found != branchPictures_.end())
+            return found->second;
+        if (branchPictures_.size() >= 4096)
+            branchPictures_.clear();
+    }
+    QPixmap picture(size * ratio);
+    picture.setDevicePixelRatio(ratio);
+    QPainter onPicture(&picture);
+    const QRect area(QPoint(0, 0), size);
+    onPicture.fillRect(area, highlighted ? look.highlight : look.base);
+    drawBranches(&onPicture, area, index);
+    onPicture.end();
+    if (!keep) {
+        unkeptBranches_ = picture;
+        return unkeptBranches_;
+    }
+    return branchPictures_.emplace(key, std::move(picture)).first->second;
+}
+
+void QtTreeGrid::changeEvent(QEvent *event)
+{
+    // The branches were drawn in the palette's and the style's colours.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        branchPictures_.clear();
+    QTreeView::changeEvent(event);
 }
 
 void QtTreeGrid::drawCell(QPainter *painter, const RowLook &look, const Cell &cell, NodeId node, bool selected,

@@ -7,10 +7,12 @@
 // grid's sort state. Expansion lives in the node records, so a model reset (a sort, a refill, a
 // new scan) brings it back without walking more than the expanded part of the tree.
 
+#include <QPixmap>
 #include <QTreeView>
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -91,6 +93,7 @@ protected:
     void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
     bool viewportEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
     QRegion visualRegionForSelection(const QItemSelection &selection) const override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
@@ -116,6 +119,8 @@ private:
     void drawCell(QPainter *painter, const RowLook &look, const Cell &cell, NodeId node, bool selected,
                   bool ownLine) const;
     void drawColumnLines(QPainter *painter, const RowLook &look) const;
+    const QPixmap &branchPicture(QPainter *painter, const QModelIndex &index, QSize size, bool highlighted,
+                                 const RowLook &look) const;
     // Adds a text to the row's glyphs of its colour; false when it is to be drawn on its own.
     bool gather(const QColor &pen, const QRect &room, Qt::Alignment alignment, const QString &text) const;
     void drawTexts(QPainter *painter) const;
@@ -146,6 +151,16 @@ private:
     // The glyphs of a row's texts drawn from pieces, by colour, drawn when the row's cells are.
     mutable std::vector<TextBatch> texts_;
     mutable QtCellText *cellText_ = nullptr;
+    // The pictures of rows' branches, by what they are drawn from (see branchPicture).
+    struct BranchKey {
+        std::uint64_t ancestors, rest;
+        bool operator==(const BranchKey &) const = default;
+    };
+    struct BranchHash {
+        std::size_t operator()(const BranchKey &k) const { return std::hash<std::uint64_t>()(k.ancestors * 31 + k.rest); }
+    };
+    mutable std::unordered_map<BranchKey, QPixmap, BranchHash> branchPictures_;
+    mutable QPixmap unkeptBranches_; // of a row deeper than the keys tell apart
 };
 
 } // namespace folvane

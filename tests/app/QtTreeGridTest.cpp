@@ -274,6 +274,30 @@ TEST_F(QtTreeGridTest, RowsPaintTheWholeViewportWithTheSelectionAndTheRowUnderTh
     EXPECT_EQ(shot.pixelColor(5, shot.height() - 2), base) << "below the last row";
 }
 
+// A row's branches show its own place in the tree, however many rows drew theirs before it: a
+// folder's box as it is expanded or not, a line going on below a child with siblings after it.
+TEST_F(QtTreeGridTest, BranchesShowEachRowsPlaceAsItChanges)
+{
+    const NodeId top = ids[0], a = ids[1], a1 = ids[2], a2 = ids[3];
+    grid->SetExpanded(top, true);
+    grid->SetExpanded(a, true);
+    grid->selectionModel()->clear();
+    auto branches = [&](NodeId node) {
+        Settle();
+        QImage shot(grid->viewport()->size(), QImage::Format_RGB32);
+        grid->viewport()->render(&shot);
+        const QRect row = grid->visualRect(grid->IndexOf(node, 0));
+        return shot.copy(0, row.top(), row.left(), row.height());
+    };
+    const QImage expanded = branches(a);
+    EXPECT_NE(branches(a1), branches(a2)) << "a line goes on below a1, not below a2";
+    grid->SetExpanded(a, false);
+    const QImage collapsed = branches(a);
+    EXPECT_NE(collapsed, expanded);
+    grid->SetExpanded(a, true);
+    EXPECT_EQ(branches(a), expanded);
+}
+
 TEST_F(QtTreeGridTest, HiddenColumnsKeepTheirWidthAndPositionsMove)
 {
     EXPECT_EQ(grid->ColumnWidth(1), 90);
