@@ -107,4 +107,29 @@ QIcon QtIconList::Icon(int index) const
     return icons_[std::size_t(index)];
 }
 
+bool QtIconList::Paint(QPainter *painter, int index, const QRect &rect, QIcon::Mode mode)
+{
+    if (index < 0 || index >= int(icons_.size()) || icons_[std::size_t(index)].isNull())
+        return false;
+    const QIcon &icon = icons_[std::size_t(index)];
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    if (ratio != 1.0 || qApp->devicePixelRatio() != 1.0) {
+        icon.paint(painter, rect, Qt::AlignCenter, mode);
+        return true;
+    }
+    const std::uint64_t key = std::uint64_t(index) << 32 | std::uint64_t(mode) << 28 |
+                              std::uint64_t(rect.width() & 0x3FFF) << 14 | std::uint64_t(rect.height() & 0x3FFF);
+    auto found = pixmaps_.find(key);
+    if (found == pixmaps_.end()) {
+        // As QIcon::paint: the size the icon has for the rect, centred in it, drawn from the
+        // pixmap of that size.
+        const QSize size = icon.actualSize(rect.size(), mode);
+        const QPoint offset(rect.width() / 2 - size.width() / 2, rect.height() / 2 - size.height() / 2);
+        found = pixmaps_.emplace(key, Kept{offset, size, icon.pixmap(size, 1.0, mode)}).first;
+    }
+    const Kept &kept = found->second;
+    painter->drawPixmap(QRect(rect.topLeft() + kept.offset, kept.size), kept.pixmap);
+    return true;
+}
+
 } // namespace folvane

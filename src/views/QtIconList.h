@@ -8,8 +8,10 @@
 // belong to the UI thread (where painting happens) and are not locked.
 
 #include <QIcon>
+#include <QPixmap>
 #include <QString>
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
@@ -33,6 +35,10 @@ public:
     int WithMark(int index, IconMark mark);
     // The icon at an index; a null icon for -1 or an index out of range.
     QIcon Icon(int index) const;
+    // Paints the icon at an index in `rect` as QIcon::paint centres it; false (nothing painted)
+    // for a null icon. The pixmap for each size and mode is kept: a grid paints a page of icons
+    // at every step, and asking the icon's engine each time costs more than drawing it.
+    bool Paint(QPainter *painter, int index, const QRect &rect, QIcon::Mode mode);
     int Count() const { return int(icons_.size()); }
 
 private:
@@ -43,6 +49,12 @@ private:
     int folder_ = -1;
     std::unordered_map<std::string, int> byExtension_; // lower-case extension -> index
     std::map<std::pair<int, IconMark>, int> marked_;
+    struct Kept {
+        QPoint offset; // of the centred pixmap in the rect
+        QSize size;
+        QPixmap pixmap;
+    };
+    std::unordered_map<std::uint64_t, Kept> pixmaps_; // by index, mode and the rect's size
 };
 
 } // namespace folvane

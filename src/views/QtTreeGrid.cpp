@@ -947,24 +947,23 @@ void QtTreeGrid::drawCell(QPainter *painter, const RowLook &look, const Cell &ce
     try {
         if (events_.getImageIndex) {
             const int image = events_.getImageIndex(node, column);
-            const QIcon icon = image >= 0 ? QtIconList::Instance().Icon(model_->markedImage(node, image)) : QIcon();
-            if (!icon.isNull()) {
-                const QSize size = look.iconSize;
-                const QRect place(inner.left(), room.top() + (room.height() - size.height()) / 2, size.width(),
-                                  size.height());
-                const QIcon::Mode mode = !look.enabled ? QIcon::Disabled : selected ? QIcon::Selected : QIcon::Normal;
-                const QRect shown = QStyle::visualRect(direction, room, place);
-                // An icon wider than what the branches leave of its cell stays inside the cell.
-                const bool clipped = !room.contains(shown);
-                if (clipped) {
-                    painter->save();
-                    painter->setClipRect(room, Qt::IntersectClip);
-                }
-                icon.paint(painter, shown, Qt::AlignCenter, mode);
-                if (clipped)
-                    painter->restore();
-                inner.setLeft(place.right() + 1 + 2 * look.margin); // the icon's own margin, then the text's
+            const QSize size = look.iconSize;
+            const QRect place(inner.left(), room.top() + (room.height() - size.height()) / 2, size.width(),
+                              size.height());
+            const QRect shown = QStyle::visualRect(direction, room, place);
+            const QIcon::Mode mode = !look.enabled ? QIcon::Disabled : selected ? QIcon::Selected : QIcon::Normal;
+            // An icon wider than what the branches leave of its cell stays inside the cell.
+            const bool clipped = !room.contains(shown);
+            if (clipped) {
+                painter->save();
+                painter->setClipRect(room, Qt::IntersectClip);
             }
+            const bool painted =
+                image >= 0 && QtIconList::Instance().Paint(painter, model_->markedImage(node, image), shown, mode);
+            if (clipped)
+                painter->restore();
+            if (painted)
+                inner.setLeft(place.right() + 1 + 2 * look.margin); // the icon's own margin, then the text's
         }
         inner = QStyle::visualRect(direction, room, inner);
         if (events_.getText && inner.width() > 0) {

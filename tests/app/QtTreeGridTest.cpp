@@ -496,3 +496,36 @@ TEST(QtIconListTest, OneIconPerTypeWhateverTheLetterCase)
     EXPECT_TRUE(icons.Icon(-1).isNull());
     EXPECT_TRUE(icons.Icon(icons.Count()).isNull());
 }
+
+// Painted through the list, whose pixmaps are kept, an icon looks as QIcon::paint draws it: in
+// each mode, centred in a rect larger than it, the second time as the first; a marked icon keeps
+// its badge.
+TEST(QtIconListTest, PaintedIconsLookAsTheIconPaintsThem)
+{
+    GuiApp();
+    QtIconList &icons = QtIconList::Instance();
+    const int folder = icons.IndexOfType(true, "");
+    const int marked = icons.WithMark(icons.IndexOfType(false, "txt"), IconMark::NotRead);
+    for (int index : {folder, marked}) {
+        for (QIcon::Mode mode : {QIcon::Normal, QIcon::Selected, QIcon::Disabled}) {
+            for (const QRect &rect : {QRect(2, 3, 16, 16), QRect(1, 1, 22, 19)}) {
+                auto draw = [&](bool throughList) {
+                    QImage image(26, 24, QImage::Format_ARGB32_Premultiplied);
+                    image.fill(Qt::white);
+                    QPainter painter(&image);
+                    if (throughList)
+                        EXPECT_TRUE(icons.Paint(&painter, index, rect, mode));
+                    else
+                        icons.Icon(index).paint(&painter, rect, Qt::AlignCenter, mode);
+                    return image;
+                };
+                const QImage expected = draw(false);
+                EXPECT_TRUE(draw(true) == expected) << index << " mode " << int(mode) << " " << rect.width();
+                EXPECT_TRUE(draw(true) == expected) << "kept: " << index << " mode " << int(mode);
+            }
+        }
+    }
+    QImage image(4, 4, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    EXPECT_FALSE(icons.Paint(&painter, -1, QRect(0, 0, 4, 4), QIcon::Normal));
+}
