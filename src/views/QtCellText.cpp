@@ -227,6 +227,11 @@ bool QtCellText::Lay(const QString &text, Laid &laid, qreal limit)
         }
         laid.glyphs.push_back(u->glyph);
         laid.positions.push_back(x);
+        // Inside a glyph of several characters the cursor stands at an equal share of its
+        // advance per character, in QTextLayout's 1/64 pixel units, rounded down.
+        const qint64 advance64 = qRound64(u->advance * 64);
+        for (int k = 1; k < take; ++k)
+            laid.boundaries[std::size_t(i + k)] = x + qreal(advance64 * k / take) / 64;
         x += u->advance;
         previous = key;
         i += take;
@@ -295,8 +300,9 @@ void QtCellText::Draw(QPainter *painter, const QRect &room, Qt::Alignment alignm
 
 std::optional<std::size_t> QtCellText::Cut(const Laid &laid, qreal keep)
 {
-    // The last boundary at or before `keep`, as QTextLayout finds it; it may put one inside a
-    // glyph made of several characters, where the pieces cannot say how it would draw the cut.
+    // The last boundary at or before `keep`, as QTextLayout finds it, when the one after it is
+    // known (a cut inside a glyph made of several characters keeps the whole glyph, as
+    // QTextLayout draws it, and the ellipsis follows at the boundary).
     std::size_t cut = 0;
     for (std::size_t i = 1; i < laid.boundaries.size(); ++i) {
         if (laid.boundaries[i] < 0)

@@ -50,8 +50,9 @@ public:
     void DrawGathered(QPainter *painter, const QList<quint32> &glyphs, const QList<QPointF> &positions) const;
 
     // A text put together from pieces: its glyphs with their positions as QTextLayout gives them
-    // (y at the baseline), the x of each character boundary that is not inside a glyph made of
-    // several characters (-1 for one that is), and the line's measures.
+    // (y at the baseline), the x of each character boundary as QTextLayout puts the cursor there
+    // (inside a glyph made of several characters, the glyph's advance shared out among them; -1
+    // past where the laying stopped), and the line's measures.
     struct Laid {
         std::vector<quint32> glyphs;
         std::vector<qreal> positions; // x of each glyph
@@ -64,7 +65,7 @@ public:
     // before the limit, and the width is infinite.
     bool Lay(const QString &text, Laid &laid, qreal limit = std::numeric_limits<qreal>::infinity());
     // The character boundary before which a laid text is cut to take at most `keep` pixels, as
-    // QTextLayout cuts it; nothing when that may fall inside a glyph made of several characters.
+    // QTextLayout cuts it; nothing when the text was not laid far enough to tell.
     static std::optional<std::size_t> Cut(const Laid &laid, qreal keep);
     // The raw font of every glyph laid out from pieces.
     const QRawFont &Font() const { return raw_; }
