@@ -114,17 +114,13 @@ void CurrentPathLabel::paintEvent(QPaintEvent *)
     painter.setPen(palette().color(group, QPalette::WindowText));
     painter.setClipRect(contentsRect());
     if (!hasSelection() && layoutDirection() == Qt::LeftToRight) {
-        // Most paints are of a new path with nothing selected: drawn from the font's pieces when
-        // it can be, in a room that never cuts it (the clip does, as for the laid-out line).
-        QtCellText &cells = QtCellText::For(font(), this);
-        QList<quint32> glyphs;
-        QList<QPointF> positions;
+        // Most paints are of a new path with nothing selected: drawn as a cell's text (from the
+        // font's pieces when it can be), in a room that never cuts it: the clip does, as for the
+        // laid-out line.
         QRect room = contentsRect();
         room.setWidth(QWIDGETSIZE_MAX / 2);
-        if (cells.Gather(room, Qt::AlignLeft | Qt::AlignVCenter, text(), glyphs, positions)) {
-            cells.DrawGathered(&painter, glyphs, positions);
-            return;
-        }
+        QtCellText::Draw(&painter, room, Qt::AlignLeft | Qt::AlignVCenter, text_, font(), Qt::LeftToRight);
+        return;
     }
     QList<QTextLayout::FormatRange> selection;
     if (hasSelection()) {

@@ -325,6 +325,7 @@ bool QtCellText::Gather(const QRect &room, Qt::Alignment alignment, const QStrin
     QPointF origin(room.left(), room.top() + (room.height() - laid.height) / 2);
     std::size_t count = laid.glyphs.size();
     std::optional<qreal> ellipsisAt;
+    quint32 ellipsisGlyph = 0;
     if (laid.width <= room.width()) {
         const Qt::Alignment h = QStyle::visualAlignment(Qt::LeftToRight, alignment) & Qt::AlignHorizontal_Mask;
         origin.setX(h & Qt::AlignRight ? room.right() + 1 - laid.width
@@ -334,8 +335,10 @@ bool QtCellText::Gather(const QRect &room, Qt::Alignment alignment, const QStrin
         // The characters that leave room for the ellipsis.
         const qreal keep = room.width() - ellipsisWidth_;
         const std::optional<std::size_t> cut = Cut(laid, keep);
-        if (keep <= 0 || !unit(keyOf(&kEllipsisCode, 1)) || !cut)
+        const std::optional<Unit> &ellipsis = unit(keyOf(&kEllipsisCode, 1));
+        if (keep <= 0 || !ellipsis || !cut)
             return false;
+        ellipsisGlyph = ellipsis->glyph;
         ellipsisAt = laid.boundaries[*cut];
         count = std::size_t(std::find_if(laid.positions.begin(), laid.positions.end(),
                                          [&](qreal x) { return x >= *ellipsisAt; }) -
@@ -346,7 +349,7 @@ bool QtCellText::Gather(const QRect &room, Qt::Alignment alignment, const QStrin
         positions.push_back(origin + QPointF(laid.positions[g], laid.ascent));
     }
     if (ellipsisAt) {
-        glyphs.push_back(unit(keyOf(&kEllipsisCode, 1))->glyph);
+        glyphs.push_back(ellipsisGlyph);
         positions.push_back(origin + QPointF(*ellipsisAt, laid.ascent));
     }
     return true;

@@ -64,6 +64,26 @@ QColor blend(const QColor &over, const QColor &under, int alpha)
     return QColor(mix(over.red(), under.red()), mix(over.green(), under.green()), mix(over.blue(), under.blue()));
 }
 
+// The colour of the grid lines on a cell's right and bottom edges, on its background.
+QColor gridLine(const QColor &mid, const QColor &background)
+{
+    return blend(mid, background, 110);
+}
+
+// Draws what `draw` paints in `area`, held to `cell` when it reaches outside it (an icon or the
+// branches wider than a narrow tree column).
+template <typename Draw> void drawInside(QPainter *painter, const QRect &cell, const QRect &area, Draw draw)
+{
+    if (cell.contains(area)) {
+        draw();
+        return;
+    }
+    painter->save();
+    painter->setClipRect(cell, Qt::IntersectClip);
+    draw();
+    painter->restore();
+}
+
 } // namespace
 
 // Adapts the grid's node tree: an index's internal id is its NodeId.
@@ -714,7 +734,7 @@ struct QtTreeGrid::TextBatch {
 
 struct QtTreeGrid::RowLook {
     QPalette::ColorGroup group = QPalette::Active;
-    QColor base, highlight, highlightedText, text, mid;
+    QColor base, highlight, highlightedText, mid;
     bool decorationSelected = false; // the branches of a selected row are highlighted too
     bool enabled = true;
     int margin = 0;
@@ -734,7 +754,6 @@ QtTreeGrid::RowLook QtTreeGrid::rowLook(const QStyleOptionViewItem &option) cons
     look.base = palette.color(look.group, QPalette::Base);
     look.highlight = palette.color(look.group, QPalette::Highlight);
     look.highlightedText = palette.color(look.group, QPalette::HighlightedText);
-    look.text = palette.color(look.group, QPalette::Text);
     look.mid = palette.color(look.group, QPalette::Mid);
     look.decorationSelected = option.showDecorationSelected;
     look.margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
@@ -818,18 +837,12 @@ void QtTreeGrid::drawRow(QPainter *painter, const QStyleOptionViewItem &option, 
         if (shown.column == 0 && indentation() > 0) {
             // The tree's lines and the expand box take the indentation of the row's level; a
             // selected row's highlight runs under them.
-            const int indent = indentation() * int(tree_.Level(node) + (rootIsDecorated() ? 1 : 0));
+            const int indent = indentOf(node);
             const QRect branches(reverse ? room.right() + 1 - indent : room.left(), row.top(), indent, row.height());
-            const bool clipped = !room.contains(branches);
-            if (clipped) {
-                painter->save();
-                painter->setClipRect(room & branches, Qt::IntersectClip);
-            }
-            painter->drawPixmap(branches.topLeft(),
-                                branchPicture(painter, index, branches.size(), selected && look.decorationSelected,
-                                              look));
-            if (clipped)
-                painter->restore();
+            drawInside(painter, room, branches, [&] {
+                painter->drawPixmap(branches.topLeft(), branchPicture(painter, index, branches.size(),
+                                                                      selected && look.decorationSelected, look));
+            });
             room = reverse ? room.adjusted(0, 0, -indent, 0) : room.adjusted(indent, 0, 0, 0);
         }
         if (room.width() <= 0)
@@ -864,7 +877,7 @@ void QtTreeGrid::drawRow(QPainter *painter, const QStyleOptionViewItem &option, 
     for (const Cell &cell : cells_)
         drawCell(painter, look, cell, node, selected, ownLines || cell.shown->column == 0);
     fillRuns([](const QRect &room) { return QRect(room.left(), room.bottom(), room.width(), 1); },
-             [&](const Cell &cell) { return blend(look.mid, cell.background, 110); });
+             [&](const Cell &cell) { return gridLine(look.mid, cell.background); });
     drawTexts(painter);
 
     if (node == look.focused) {
@@ -875,13 +888,16 @@ void QtTreeGrid::drawRow(QPainter *painter, const QStyleOptionViewItem &option, 
         focus.state |= QStyle::State_KeyboardFocusChange;
         focus.backgroundColor = option.palette.color(look.enabled ? QPalette::Normal : QPalette::Disabled,
                                                      selected ? QPalette::Highlight : QPalette::Window);
-        const int x = look.decorationSelected
-                          ? 0
-                          : header()->sectionPosition(0) + indentation() * int(tree_.Level(node) + (rootIsDecorated() ? 1 : 0));
+        const int x = look.decorationSelected ? 0 : header()->sectionPosition(0) + indentOf(node);
         focus.rect = style()->visualRect(layoutDirection(), viewport()->rect(),
                                          QRect(x - header()->offset(), row.top(), header()->length() - x, row.height()));
         style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter);
     }
+}
+
+int QtTreeGrid::indentOf(NodeId node) const
+{
+    return indentation() * int(tree_.Level(node) + (rootIsDecorated() ? 1 : 0));
 }
 
 const QPixmap &QtTreeGrid::branchPicture(QPainter *painter, const QModelIndex &index, QSize size, bool highlighted,
@@ -952,16 +968,11 @@ void QtTreeGrid::drawCell(QPainter *painter, const RowLook &look, const Cell &ce
                               size.height());
             const QRect shown = QStyle::visualRect(direction, room, place);
             const QIcon::Mode mode = !look.enabled ? QIcon::Disabled : selected ? QIcon::Selected : QIcon::Normal;
-            // An icon wider than what the branches leave of its cell stays inside the cell.
-            const bool clipped = !room.contains(shown);
-            if (clipped) {
-                painter->save();
-                painter->setClipRect(room, Qt::IntersectClip);
-            }
-            const bool painted =
-                image >= 0 && QtIconList::Instance().Paint(painter, model_->markedImage(node, image), shown, mode);
-            if (clipped)
-                painter->restore();
+            bool painted = false;
+            if (image >= 0)
+                drawInside(painter, room, shown, [&] {
+                    painted = QtIconList::Instance().Paint(painter, model_->markedImage(node, image), shown, mode);
+                });
             if (painted)
                 inner.setLeft(place.right() + 1 + 2 * look.margin); // the icon's own margin, then the text's
         }
@@ -976,7 +987,7 @@ void QtTreeGrid::drawCell(QPainter *painter, const RowLook &look, const Cell &ce
     } catch (...) {
     }
     if (ownLine)
-        painter->fillRect(QRect(room.right(), room.top(), 1, room.height()), blend(look.mid, cell.background, 110));
+        painter->fillRect(QRect(room.right(), room.top(), 1, room.height()), gridLine(look.mid, cell.background));
 }
 
 void QtTreeGrid::drawColumnLines(QPainter *painter, const RowLook &look) const
@@ -988,7 +999,7 @@ void QtTreeGrid::drawColumnLines(QPainter *painter, const RowLook &look) const
         if (shown.column == 0)
             continue;
         const int x = shown.left + shown.width - 1;
-        const QColor line = blend(look.mid, shown.background, 110);
+        const QColor line = gridLine(look.mid, shown.background);
         int top = rowsTop_;
         for (const auto &[from, to] : ownLineRows_) {
             if (from > top)

@@ -119,6 +119,8 @@ private:
     void drawCell(QPainter *painter, const RowLook &look, const Cell &cell, NodeId node, bool selected,
                   bool ownLine) const;
     void drawColumnLines(QPainter *painter, const RowLook &look) const;
+    // The width the tree's branches take before a row's first cell: its level's indentation.
+    int indentOf(NodeId node) const;
     const QPixmap &branchPicture(QPainter *painter, const QModelIndex &index, QSize size, bool highlighted,
                                  const RowLook &look) const;
     // Adds a text to the row's glyphs of its colour; false when it is to be drawn on its own.
@@ -143,7 +145,7 @@ private:
     int horizontalScroll_ = 0;
     bool keepView_ = false; // the update is a change in place: the view stays where it was
     NodeId hovered_ = kNoNode; // the row under the mouse, tinted
-    // While a paint runs: what its rows share, and the bottom of the last row drawn.
+    // While a paint runs: what its rows share, and the top and bottom of the rows drawn.
     mutable const RowLook *look_ = nullptr;
     mutable int rowsTop_ = 0, rowsBottom_ = -1;
     mutable std::vector<std::pair<int, int>> ownLineRows_; // rows that drew their own column lines
